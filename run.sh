@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts the wizard.
+#   ./run.sh               build and start build/deckmend
+#   ./run.sh --build-only  build without starting anything
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/deps.sh
+scripts/build.sh
+
+[ "${1:-}" = "--build-only" ] && exit 0
+
+if [ -x build/deckmend ]; then
+  exec build/deckmend
+fi
+cat <<'MSG'
+The wizard (build/deckmend) is not built yet. Repair a file from the command line:
+
+  build/deckmend-repair DAMAGED.pptx REPAIRED.pptx
+
+Exit status: 0 repaired, 1 the repair failed (the reason is printed), 2 usage error.
+MSG
