@@ -1,0 +1,58 @@
+#include "platform/folders.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <sys/statvfs.h>
+
+namespace {
+
+std::mutex g_tempLock;
+std::string g_tempOverride;
+
+std::string WithTrailingSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+}  // namespace
+
+std::string GetTempPathW() {
+    {
+        std::lock_guard lock(g_tempLock);
+        if (!g_tempOverride.empty())
+            return g_tempOverride;
+    }
+    const char* env = std::getenv("TMPDIR");
+    return WithTrailingSlash(env && *env ? env : "/tmp");
+}
+
+void SetTempFolder(const std::string& folder) {
+    std::lock_guard lock(g_tempLock);
+    g_tempOverride = folder.empty() ? std::string() : WithTrailingSlash(folder);
+}
+
+bool GetDiskFreeSpaceExW(const std::string& path, std::uint64_t& freeBytes) {
+    std::string probe = path.empty() ? "." : path;
+    for (;;) {
+        struct statvfs st {};
+        if (::statvfs(probe.c_str(), &st) == 0) {
+            freeBytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
+            return true;
+        }
+        // Walk up to the nearest folder that exists.
+        while (probe.size() > 1 && probe.back() == '/')
+            probe.pop_back();
+        auto slash = probe.find_last_of('/');
+        if (slash == std::string::npos) {
+            if (probe == ".")
+                return false;
+            probe = ".";
+        } else {
+            std::string parent = probe.substr(0, slash == 0 ? 1 : slash);
+            if (parent == probe)
+                return false;
+            probe = parent;
+        }
+    }
+}

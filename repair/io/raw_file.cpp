@@ -1,0 +1,79 @@
+#include "repair/io/raw_file.h"
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "platform/system_error.h"
+
+CRawFile g_srcFile;
+
+namespace {
+constexpr std::uint32_t kBlockStep = 512;
+constexpr std::uint32_t kLargestBlock = 0x10200;  // 129 tries of 512 bytes
+constexpr auto kDeviceErrorPause = std::chrono::milliseconds(500);
+}  // namespace
+
+BOOL CRawFile::Open(const std::string& path, FileAccess access) {
+    if (path.empty())
+        return FALSE;
+    if (!m_hFile.Open(path, access))
+        return FALSE;
+    DetectBlockSize();
+    if (!m_hFile.Size(m_nFileSize))
+        m_nFileSize = 0;
+    return TRUE;
+}
+
+// The block size is the smallest multiple of 512 bytes that a read at the start
+// of the file accepts: 512 for ordinary files, the sector granularity for a device
+// that refuses shorter reads.
+void CRawFile::DetectBlockSize() {
+    for (std::uint32_t n = kBlockStep; n <= kLargestBlock; n += kBlockStep) {
+        std::vector<std::uint8_t> probe(n);
+        if (m_hFile.Read(probe.data(), n) >= 0) {
+            m_hFile.Seek(0);
+            m_nBlockSize = n;
+            return;
+        }
+    }
+}
+
+BOOL CRawFile::FailRead(int error) {
+    switch (ClassifyReadError(error)) {
+    case ReadFailure::Silent:
+        break;
+    case ReadFailure::DeviceBusy:
+        std::this_thread::sleep_for(kDeviceErrorPause);
+        break;
+    case ReadFailure::Report:
+        MessageBoxW(nullptr, FormatMessageW(error), "Error", MB_ICONERROR);
+        break;
+    }
+    return FALSE;
+}
+
+BOOL CRawFile::ReadBlocks(void* buffer, std::uint32_t byteCount, std::uint64_t blockNumber, BOOL bSeek) {
+    if (!m_hFile.IsOpen())
+        return FALSE;
+    // Positions are 64-bit products; a block number whose position would not fit
+    // cannot be read.
+    if (bSeek && (blockNumber > UINT64_MAX / m_nBlockSize || !m_hFile.Seek(blockNumber * m_nBlockSize)))
+        return FailRead(m_hFile.LastError());
+    if (m_hFile.Read(buffer, byteCount) < 0)
+        return FailRead(m_hFile.LastError());
+    return TRUE;
+}
+
+BOOL CRawFile::WriteBlocks(const void* buffer, std::uint32_t byteCount, std::uint64_t blockNumber, BOOL bSeek) {
+    if (!m_hFile.IsOpen())
+        return FALSE;
+    if (bSeek && blockNumber <= UINT64_MAX / m_nBlockSize)
+        m_hFile.Seek(blockNumber * m_nBlockSize);
+    return m_hFile.Write(buffer, byteCount) ? TRUE : FALSE;
+}
+
+void CRawFile::Close() {
+    m_hFile.Close();
+}

@@ -1,0 +1,26 @@
+#pragma once
+// State that the repair job shares with the pages and the scanners.
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "platform/window.h"
+
+// 1 while the repair may go on; the cancel confirmation sets it to 0. Every long
+// scan polls it before each block or group it reads.
+extern std::atomic<std::int32_t> g_bRun;
+// The repair page that started the job: every report goes to it.
+extern CWnd* g_pRepairPage;
+// The job's thread, kept by the repair page; set while a repair runs.
+extern CWinThread* g_pRepairThread;
+// Working copy of a binary presentation; empty for a package.
+extern std::string g_strWorkingPath;
+// Sector size of the damaged compound file: 512 or 4096.
+extern std::int16_t g_nSectorSize;
+
+inline bool RepairCancelled() { return g_bRun.load(std::memory_order_relaxed) == 0; }
+
+// Sends progress to the repair page as WM_APP+2 (done, total). Values that do
+// not fit 32 bits are scaled down together, so the ratio the page shows holds
+// for files of 4 GiB and more.
+void SendProgress(std::uint64_t done, std::uint64_t total);

@@ -1,0 +1,9 @@
+#pragma once
+// The repair job: the worker thread that turns the chosen file into a working
+// copy in the temporary folder, with progress, cancellation and one ending for
+// every failure.
+#include "platform/win_types.h"
+
+// The thread function; `page` is the repair page (a CWnd*) that every report goes
+// to. Always returns 0: the outcome reaches the page through its messages.
+UINT RepairThreadProc(void* page);

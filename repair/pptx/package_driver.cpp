@@ -1,0 +1,21 @@
+#include "repair/pptx/package_driver.h"
+
+#include "platform/file_ops.h"
+#include "repair/job/job_state.h"
+#include "repair/job/working_files.h"
+#include "repair/pptx/package_rebuild.h"
+
+void ResetPackageScanState() {
+    g_packageScan = PackageScanState{};
+}
+
+BOOL CopyPackageToTemp(const std::string& sourcePath) {
+    return CopyFileW(sourcePath, TempFilePath(kPackageCopyName), FALSE);
+}
+
+BOOL RepairPackage() {
+    if (RebuildPackage())
+        return TRUE;
+    SendProgress(100, 100);
+    return FALSE;
+}

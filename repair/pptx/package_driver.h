@@ -1,0 +1,14 @@
+#pragma once
+// The three steps the repair job runs for a package.
+#include <string>
+
+#include "platform/win_types.h"
+
+// Zeroes the scan state of the package rebuild; run first, every time.
+void ResetPackageScanState();
+// Copies the damaged package to "tempDoc.zip" in the temporary folder, replacing
+// an earlier copy. FALSE when the copy fails.
+BOOL CopyPackageToTemp(const std::string& sourcePath);
+// Rebuilds the copy into "tempRecDoc.pptx". On failure the progress bar is sent
+// to its end and FALSE returned.
+BOOL RepairPackage();

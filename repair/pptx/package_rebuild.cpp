@@ -1,0 +1,450 @@
+#include "repair/pptx/package_rebuild.h"
+
+#include <optional>
+#include <unistd.h>
+
+#include "platform/file_handle.h"
+#include "platform/file_ops.h"
+#include "repair/job/job_state.h"
+#include "repair/job/working_files.h"
+#include "repair/pptx/package_source.h"
+#include "repair/pptx/zip_format.h"
+
+PackageScanState g_packageScan;
+
+namespace {
+
+constexpr std::uint64_t kMinimumResult = 512;
+constexpr std::size_t kOutputBuffer = 1u << 20;
+constexpr std::uint64_t k32 = zip::kZip64Marker;
+
+// The output file: small pieces gather in a buffer, entry data the kernel copies.
+class COutput {
+public:
+    bool Create(const std::string& path) {
+        m_buffer.reserve(kOutputBuffer);
+        return m_file.Open(path, FileAccess::CreateNew);
+    }
+    bool Append(const std::uint8_t* data, std::size_t count) {
+        if (m_buffer.size() + count > kOutputBuffer && !Flush())
+            return false;
+        if (count >= kOutputBuffer)
+            return m_file.Write(data, count);
+        m_buffer.insert(m_buffer.end(), data, data + count);
+        return true;
+    }
+    bool Flush() {
+        bool ok = m_buffer.empty() || m_file.Write(m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+        return ok;
+    }
+    // Copies `count` bytes of `in` from `position`; `piece` sees the bytes copied
+    // so far and may stop the copy.
+    bool CopyFrom(int in, std::uint64_t position, std::uint64_t count,
+                  const std::function<bool(std::uint64_t)>& piece) {
+        return Flush() && CopyRange(in, position, m_file.Fd(), count, piece) == static_cast<std::int64_t>(count);
+    }
+    void Close() {
+        Flush();
+        m_file.Close();
+    }
+
+private:
+    CFileHandle m_file;
+    std::vector<std::uint8_t> m_buffer;
+};
+
+// One local header as read from the source.
+struct LocalHeader {
+    std::uint16_t versionNeeded = 0;
+    std::uint16_t flags = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
+    std::uint16_t nameLength = 0;
+    std::uint16_t extraLength = 0;
+    std::optional<std::size_t> zip64Field;   // offset of the ZIP64 extra field within the extra field
+    std::vector<std::uint8_t> bytes;         // header, name and extra field
+
+    std::size_t Length() const { return zip::local::kSize + nameLength + extraLength; }
+    bool HasDescriptor() const { return flags & zip::kFlagDescriptor; }
+};
+
+struct Descriptor {
+    std::uint32_t crc;
+    std::uint64_t compressedSize;
+    std::uint64_t uncompressedSize;
+};
+
+// The offset of the first extra field tagged `tag` whose data holds at least
+// `minData` bytes, within an extra field area.
+std::optional<std::size_t> FindExtraField(CByteView extra, std::uint16_t tag, std::size_t minData) {
+    std::size_t at = 0;
+    while (auto fieldTag = extra.Le16(at)) {
+        auto dataSize = extra.Le16(at + 2);
+        if (!dataSize || !extra.Has(at + zip::kExtraHeaderSize, *dataSize))
+            return std::nullopt;
+        if (*fieldTag == tag && *dataSize >= minData)
+            return at;
+        at += zip::kExtraHeaderSize + *dataSize;
+    }
+    return std::nullopt;
+}
+
+std::optional<LocalHeader> ReadLocalHeader(CPackageSource& source, std::uint64_t position) {
+    auto fixed = source.Bytes(position, zip::local::kSize);
+    if (!fixed)
+        return std::nullopt;
+    LocalHeader h;
+    h.versionNeeded = *fixed->Le16(zip::local::kVersionNeeded);
+    h.flags = *fixed->Le16(zip::local::kFlags);
+    h.crc = *fixed->Le32(zip::local::kCrc);
+    h.compressedSize = *fixed->Le32(zip::local::kCompressedSize);
+    h.uncompressedSize = *fixed->Le32(zip::local::kUncompressedSize);
+    h.nameLength = *fixed->Le16(zip::local::kNameLength);
+    h.extraLength = *fixed->Le16(zip::local::kExtraLength);
+
+    auto whole = source.Bytes(position, h.Length());
+    if (!whole)
+        return std::nullopt;
+    h.bytes.assign(whole->data(), whole->data() + whole->size());
+    CByteView extra(h.bytes.data() + zip::local::kSize + h.nameLength, h.extraLength);
+    // The ZIP64 field of a local header holds both sizes: 16 bytes at least.
+    h.zip64Field = FindExtraField(extra, zip::kZip64ExtraTag, 16);
+    if (h.zip64Field && (h.compressedSize == k32 || h.uncompressedSize == k32)) {
+        h.uncompressedSize = *extra.Le64(*h.zip64Field + zip::kExtraHeaderSize);
+        h.compressedSize = *extra.Le64(*h.zip64Field + zip::kExtraHeaderSize + 8);
+    }
+    return h;
+}
+
+// A header is taken when it has a name and its data ends within the file. An entry
+// that ends exactly at the end is kept: that is how a package whose directory was
+// cut off ends.
+bool Acceptable(const LocalHeader& h, std::uint64_t position, std::uint64_t sourceSize) {
+    std::uint64_t dataStart = position + h.Length();
+    return h.nameLength != 0 && dataStart <= sourceSize && h.compressedSize <= sourceSize - dataStart;
+}
+
+class CRebuild {
+public:
+    CRebuild(CPackageSource& source, COutput& output, PackageScanState& state)
+        : m_source(source), m_output(output), m_state(state) {}
+
+    // Walks the source and copies its entries; false when cancelled or on a write error.
+    bool CopyEntries();
+    bool WriteDirectoryAndEnd();
+    void Progress(bool force = false);
+
+private:
+    bool IsAcceptableHeaderAt(std::uint64_t position);
+    std::optional<Descriptor> FindDescriptor(std::uint64_t dataStart, bool zip64Form);
+    // Copies the entry at `position`; the position after its data, or nothing when rejected.
+    std::optional<std::uint64_t> TakeEntry(std::uint64_t position, bool& failed);
+    void AppendDirectoryRecord(const std::vector<std::uint8_t>& header, const LocalHeader& in,
+                               bool entryZip64);
+
+    CPackageSource& m_source;
+    COutput& m_output;
+    PackageScanState& m_state;
+    std::uint64_t m_lastPercent = UINT64_MAX;
+};
+
+void CRebuild::Progress(bool force) {
+    // The page shows a percentage: report only when it moves.
+    std::uint64_t total = m_state.sourceSize;
+    std::uint64_t percent = total ? m_state.bytesWritten / (total / 100 + 1) : 0;
+    if (!force && percent == m_lastPercent)
+        return;
+    m_lastPercent = percent;
+    SendProgress(m_state.bytesWritten, total);
+}
+
+bool CRebuild::IsAcceptableHeaderAt(std::uint64_t position) {
+    auto sig = m_source.Bytes(position, 4);
+    if (!sig || !sig->Matches(0, zip::kLocalHeaderSig, 4))
+        return false;
+    auto h = ReadLocalHeader(m_source, position);
+    return h && Acceptable(*h, position, m_state.sourceSize);
+}
+
+// A descriptor counts only where its compressed size equals the bytes from the
+// entry's data start to it: "PK\7\8" inside compressed data is no descriptor.
+// The search stops at the next acceptable local header.
+std::optional<Descriptor> CRebuild::FindDescriptor(std::uint64_t dataStart, bool zip64Form) {
+    std::size_t formSize = zip64Form ? zip::descriptor::kZip64Size : zip::descriptor::kSize;
+    for (std::uint64_t at = dataStart; !RepairCancelled(); ++at) {
+        at = m_source.NextCandidate(at);
+        auto sig = m_source.Bytes(at, 4);
+        if (!sig)
+            return std::nullopt;
+        if (sig->Matches(0, zip::kDescriptorSig, 4)) {
+            if (auto record = m_source.Bytes(at, formSize)) {
+                Descriptor d{*record->Le32(zip::descriptor::kCrc), 0, 0};
+                if (zip64Form) {
+                    d.compressedSize = *record->Le64(zip::descriptor::kCompressedSize);
+                    d.uncompressedSize = *record->Le64(zip::descriptor::kCompressedSize + 8);
+                } else {
+                    d.compressedSize = *record->Le32(zip::descriptor::kCompressedSize);
+                    d.uncompressedSize = *record->Le32(zip::descriptor::kCompressedSize + 4);
+                }
+                if (d.compressedSize == at - dataStart)
+                    return d;
+            }
+        } else if (sig->Matches(0, zip::kLocalHeaderSig, 4) && IsAcceptableHeaderAt(at)) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& failed) {
+    auto in = ReadLocalHeader(m_source, position);
+    if (!in || !Acceptable(*in, position, m_state.sourceSize))
+        return std::nullopt;
+    const std::uint64_t dataStart = position + in->Length();
+
+    LocalHeader h = *in;
+    std::uint16_t flags = h.flags;
+    if (h.HasDescriptor()) {
+        if (auto d = FindDescriptor(dataStart, h.zip64Field.has_value())) {
+            h.crc = d->crc;
+            h.compressedSize = d->compressedSize;
+            h.uncompressedSize = d->uncompressedSize;
+        }
+        // The descriptor is not copied, so the copy is not marked as followed by
+        // one; the traditional encryption's check byte depends on the flag, so an
+        // encrypted entry keeps it.
+        if (!(flags & zip::kFlagEncrypted))
+            flags &= static_cast<std::uint16_t>(~zip::kFlagDescriptor);
+    }
+    if (RepairCancelled())
+        return std::nullopt;
+
+    m_state.entryCount++;
+    m_state.headerOffset = m_state.outputOffset;
+    m_state.offsetZip64 = m_state.headerOffset >= k32;
+    m_state.lastVersionNeeded = h.versionNeeded;
+
+    // ZIP64 only where it is needed: a local ZIP64 form whose sizes and offset fit
+    // 32 bits is written as a plain header without its ZIP64 field.
+    bool needs64 = h.uncompressedSize >= k32 || h.compressedSize >= k32 || m_state.offsetZip64;
+    m_state.entryZip64 = h.zip64Field && needs64;
+    std::vector<std::uint8_t> header = h.bytes;
+    std::size_t extraStart = zip::local::kSize + h.nameLength;
+    if (h.zip64Field && !needs64) {
+        auto field = header.begin() + static_cast<std::ptrdiff_t>(extraStart + *h.zip64Field);
+        std::size_t fieldLength = zip::kExtraHeaderSize + *CByteView(&*field, 4).Le16(2);
+        header.erase(field, field + static_cast<std::ptrdiff_t>(fieldLength));
+        PutLe16(&header[zip::local::kExtraLength], static_cast<std::uint16_t>(h.extraLength - fieldLength));
+    }
+    PutLe16(&header[zip::local::kFlags], flags);
+    PutLe32(&header[zip::local::kCrc], h.crc);
+    if (m_state.entryZip64) {
+        std::uint8_t* field = &header[extraStart + *h.zip64Field + zip::kExtraHeaderSize];
+        PutLe64(field, h.uncompressedSize);
+        PutLe64(field + 8, h.compressedSize);
+        PutLe32(&header[zip::local::kCompressedSize], k32);
+        PutLe32(&header[zip::local::kUncompressedSize], k32);
+    } else {
+        PutLe32(&header[zip::local::kCompressedSize], static_cast<std::uint32_t>(h.compressedSize));
+        PutLe32(&header[zip::local::kUncompressedSize], static_cast<std::uint32_t>(h.uncompressedSize));
+    }
+    h.flags = flags;
+
+    const std::uint64_t outLength = header.size() + h.compressedSize;
+    m_state.entryLengths.push_back(outLength);
+    AppendDirectoryRecord(header, h, m_state.entryZip64);
+
+    // The header as changed, then the data unchanged.
+    bool ok = m_output.Append(header.data(), header.size());
+    m_state.bytesWritten += header.size();
+    if (ok && m_source.InBlock(dataStart, h.compressedSize)) {
+        auto data = m_source.Bytes(dataStart, static_cast<std::size_t>(h.compressedSize));
+        ok = data && m_output.Append(data->data(), data->size());
+        m_state.bytesWritten += h.compressedSize;
+        Progress();
+    } else if (ok) {
+        std::uint64_t before = m_state.bytesWritten;
+        ok = m_output.CopyFrom(m_source.Fd(), dataStart, h.compressedSize, [&](std::uint64_t copied) {
+            m_state.bytesWritten = before + copied;
+            Progress();
+            return !RepairCancelled();
+        });
+    }
+    if (!ok) {
+        failed = true;
+        return std::nullopt;
+    }
+    m_state.outputOffset += outLength;
+    return dataStart + h.compressedSize;
+}
+
+void CRebuild::AppendDirectoryRecord(const std::vector<std::uint8_t>& header, const LocalHeader& h,
+                                     bool entryZip64) {
+    const bool archive64 = m_state.archiveZip64;
+    const bool offset64 = m_state.offsetZip64;
+    const bool compressed64 = h.compressedSize >= k32;
+    CByteView local(header.data(), header.size());
+    const std::uint16_t outExtraLength = *local.Le16(zip::local::kExtraLength);
+
+    // The extra field: the local one as written, or an NTFS field (zero times)
+    // followed by the ZIP64 values that apply.
+    std::vector<std::uint8_t> extra;
+    if (!archive64 && !entryZip64) {
+        const std::uint8_t* start = header.data() + zip::local::kSize + h.nameLength;
+        extra.assign(start, start + outExtraLength);
+    } else {
+        extra.resize(zip::kNtfsExtraSize, 0);
+        PutLe16(&extra[0], zip::kNtfsExtraTag);
+        PutLe16(&extra[2], zip::kNtfsExtraSize - zip::kExtraHeaderSize);
+        PutLe16(&extra[8], zip::kNtfsTimesTag);
+        PutLe16(&extra[10], zip::kNtfsTimesSize);
+        std::vector<std::uint64_t> values;
+        if (entryZip64)
+            values.push_back(h.uncompressedSize);
+        if (entryZip64 && compressed64)
+            values.push_back(h.compressedSize);
+        if (offset64)
+            values.push_back(m_state.headerOffset);
+        if (!values.empty()) {
+            std::size_t at = extra.size();
+            extra.resize(at + zip::kExtraHeaderSize + 8 * values.size());
+            PutLe16(&extra[at], zip::kZip64ExtraTag);
+            PutLe16(&extra[at + 2], static_cast<std::uint16_t>(8 * values.size()));
+            for (std::size_t i = 0; i < values.size(); ++i)
+                PutLe64(&extra[at + zip::kExtraHeaderSize + 8 * i], values[i]);
+        }
+    }
+
+    std::uint8_t record[zip::central::kSize] = {};
+    namespace c = zip::central;
+    PutLe32(record, zip::kCentralHeaderMagic);
+    PutLe16(record + c::kVersionMadeBy, h.versionNeeded);
+    PutLe16(record + c::kVersionNeeded, h.versionNeeded);
+    PutLe16(record + c::kFlags, h.flags);
+    PutLe16(record + c::kMethod, *local.Le16(zip::local::kMethod));
+    PutLe16(record + c::kTime, *local.Le16(zip::local::kTime));
+    PutLe16(record + c::kDate, *local.Le16(zip::local::kDate));
+    PutLe32(record + c::kCrc, h.crc);
+    PutLe32(record + c::kCompressedSize, compressed64 ? k32 : static_cast<std::uint32_t>(h.compressedSize));
+    PutLe32(record + c::kUncompressedSize, entryZip64 ? k32 : static_cast<std::uint32_t>(h.uncompressedSize));
+    PutLe16(record + c::kNameLength, h.nameLength);
+    PutLe16(record + c::kExtraLength, static_cast<std::uint16_t>(extra.size()));
+    PutLe32(record + c::kExternalAttributes, c::kArchiveAttribute);
+    PutLe32(record + c::kLocalHeaderOffset,
+            offset64 ? k32 : static_cast<std::uint32_t>(m_state.headerOffset));
+
+    auto& dir = m_state.directory;
+    dir.insert(dir.end(), record, record + sizeof record);
+    dir.insert(dir.end(), header.begin() + zip::local::kSize,
+               header.begin() + static_cast<std::ptrdiff_t>(zip::local::kSize + h.nameLength));
+    dir.insert(dir.end(), extra.begin(), extra.end());
+}
+
+bool CRebuild::CopyEntries() {
+    std::uint64_t& at = m_state.scanPosition;
+    while (at < m_state.sourceSize) {
+        if (RepairCancelled())
+            return false;
+        at = m_source.NextCandidate(at);
+        auto sig = m_source.Bytes(at, 4);
+        if (!sig)
+            break;
+        if (sig->Matches(0, zip::kLocalHeaderSig, 4)) {
+            bool failed = false;
+            if (auto next = TakeEntry(at, failed)) {
+                at = *next;
+                continue;
+            }
+            if (failed || RepairCancelled())
+                return false;
+        } else if (sig->Matches(0, zip::kCentralHeaderSig, 4)) {
+            // The old directory of a stored entry ends the scan.
+            auto method = m_source.Bytes(at + zip::kCentralMethodOffset, 2);
+            if (method && *method->Le16(0) == 0)
+                break;
+        }
+        ++at;
+    }
+    return true;
+}
+
+bool CRebuild::WriteDirectoryAndEnd() {
+    auto& s = m_state;
+    const std::uint64_t dirLength = s.directory.size();
+    bool ok = m_output.Append(s.directory.data(), s.directory.size());
+    s.bytesWritten += dirLength;
+    Progress();
+
+    if (s.entryCount > zip::kMaxPlainCount || dirLength >= k32 || s.outputOffset >= k32) {
+        std::uint8_t end64[zip::kZip64EndSize] = {};
+        PutLe32(end64, zip::kZip64EndMagic);
+        PutLe64(end64 + 4, zip::kZip64EndSize - 12);
+        PutLe16(end64 + 12, s.lastVersionNeeded);
+        PutLe16(end64 + 14, s.lastVersionNeeded);
+        PutLe64(end64 + 24, s.entryCount);
+        PutLe64(end64 + 32, s.entryCount);
+        PutLe64(end64 + 40, dirLength);
+        PutLe64(end64 + 48, s.outputOffset);
+        std::uint8_t locator[zip::kZip64LocatorSize] = {};
+        PutLe32(locator, zip::kZip64LocatorMagic);
+        PutLe64(locator + 8, s.outputOffset + dirLength);
+        PutLe32(locator + 16, 1);
+        ok = ok && m_output.Append(end64, sizeof end64) && m_output.Append(locator, sizeof locator);
+        s.bytesWritten += sizeof end64 + sizeof locator;
+    }
+
+    std::uint8_t end[zip::kEndSize] = {};
+    std::uint16_t count = s.entryCount > zip::kMaxPlainCount ? zip::kZip64CountMarker
+                                                             : static_cast<std::uint16_t>(s.entryCount);
+    PutLe32(end, zip::kEndMagic);
+    PutLe16(end + 8, count);
+    PutLe16(end + 10, count);
+    PutLe32(end + 12, dirLength >= k32 ? k32 : static_cast<std::uint32_t>(dirLength));
+    PutLe32(end + 16, s.outputOffset >= k32 ? k32 : static_cast<std::uint32_t>(s.outputOffset));
+    ok = ok && m_output.Append(end, sizeof end);
+    s.bytesWritten += sizeof end;
+
+    s.bytesWritten = s.sourceSize;
+    Progress(true);
+    return ok;
+}
+
+}  // namespace
+
+BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& outputPath) {
+    PackageScanState& s = g_packageScan;
+    s.bytesWritten = 0;
+    s.directory.clear();
+    s.entryLengths.clear();
+    SendProgress(0, 0);
+
+    CPackageSource source;
+    if (!source.Open(sourcePath))
+        return FALSE;
+    s.sourceSize = source.Size();
+    s.archiveZip64 = s.sourceSize >= k32;
+
+    COutput output;
+    if (!output.Create(outputPath))
+        return FALSE;
+    CRebuild rebuild(source, output, s);
+    if (!rebuild.CopyEntries()) {
+        output.Close();
+        DeleteFileW(outputPath);
+        return FALSE;
+    }
+    bool written = rebuild.WriteDirectoryAndEnd();
+    output.Close();
+    if (!written) {
+        DeleteFileW(outputPath);
+        return FALSE;
+    }
+    std::uint64_t size = 0;
+    return GetFileSize(outputPath, size) && size >= kMinimumResult ? TRUE : FALSE;
+}
+
+BOOL RebuildPackage() {
+    return RebuildPackageFile(TempFilePath(kPackageCopyName), TempFilePath(kPackageResultName));
+}

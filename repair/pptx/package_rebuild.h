@@ -1,0 +1,35 @@
+#pragma once
+// Rebuild of a damaged ZIP package without trusting its central directory: the
+// source is walked for local file headers, every entry that can be accounted for
+// is copied unchanged (nothing is inflated, no CRC is checked), and a new central
+// directory with its end records is written behind the entries.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/win_types.h"
+
+// The scan state of one rebuild; `ResetPackageScanState` zeroes it before each run.
+struct PackageScanState {
+    std::uint64_t scanPosition = 0;
+    std::uint64_t sourceSize = 0;
+    bool archiveZip64 = false;         // the source is 4 GiB or larger
+    std::uint32_t entryCount = 0;
+    std::uint64_t outputOffset = 0;    // where the next entry's header goes in the output
+    std::uint64_t headerOffset = 0;    // output offset of the entry being copied
+    bool entryZip64 = false;           // the entry keeps its ZIP64 sizes
+    bool offsetZip64 = false;          // the entry's header offset needs 64 bits
+    std::uint16_t lastVersionNeeded = 0;
+    std::uint64_t bytesWritten = 0;
+    std::vector<std::uint8_t> directory;       // the new central directory
+    std::vector<std::uint64_t> entryLengths;   // output length of entry N at index N - 1
+};
+
+extern PackageScanState g_packageScan;
+
+// Rebuilds "tempDoc.zip" of the temporary folder into "tempRecDoc.pptx" beside it.
+// TRUE when the output exists and is at least 512 bytes long. The output must not
+// exist yet.
+BOOL RebuildPackage();
+// The same with explicit paths.
+BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& outputPath);
