@@ -134,6 +134,9 @@ const Case kCases[] = {
          b.Raw(std::string("PK\1\2") + std::string(6, '\0') + std::string("\x08\0", 2) + std::string(40, 'z'));
          b.Add(kSlide); },
      TRUE, {"[Content_Types].xml", "_rels/.rels", "ppt/slides/slide1.xml"}},
+    {"a second part of the same name is not taken",
+     [](Builder& b) { b.Add(kContentTypes); b.Add(kRels); b.Add(Entry("[content_types].XML", "inner")); b.Add(kSlide); },
+     TRUE, {"[Content_Types].xml", "_rels/.rels", "ppt/slides/slide1.xml"}},
     {"no acceptable entry gives no package",
      [](Builder& b) { b.Raw("PK\3\4 this is not a package at all"); b.Garbage(std::string(2000, 'n')); },
      FALSE, {}},

@@ -14,6 +14,7 @@
 #include "repair/job/messages.h"
 #include "repair/job/working_files.h"
 #include "repair/pptx/package_driver.h"
+#include "repair/pptx/package_probe.h"
 #include "ui/settings/settings.h"
 
 namespace {
@@ -99,6 +100,11 @@ void CRepairJob::Run() {
         RunPackage();
         return;
     case SourceKind::Unknown:
+        // A package behind a few bytes that are not its own is still a package.
+        if (IsShiftedPackage(g_mappedSource.Path())) {
+            RunPackage();
+            return;
+        }
         CloseSource();
         AbortRepair(m_texts.cannotRepair);
         return;

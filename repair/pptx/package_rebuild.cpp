@@ -1,12 +1,16 @@
 #include "repair/pptx/package_rebuild.h"
 
+#include <cctype>
 #include <optional>
+#include <string>
+#include <unordered_set>
 #include <unistd.h>
 
 #include "platform/file_handle.h"
 #include "platform/file_ops.h"
 #include "repair/job/job_state.h"
 #include "repair/job/working_files.h"
+#include "repair/pptx/local_header.h"
 #include "repair/pptx/package_source.h"
 #include "repair/pptx/zip_format.h"
 
@@ -54,76 +58,21 @@ private:
     std::vector<std::uint8_t> m_buffer;
 };
 
-// One local header as read from the source.
-struct LocalHeader {
-    std::uint16_t versionNeeded = 0;
-    std::uint16_t flags = 0;
-    std::uint32_t crc = 0;
-    std::uint64_t compressedSize = 0;
-    std::uint64_t uncompressedSize = 0;
-    std::uint16_t nameLength = 0;
-    std::uint16_t extraLength = 0;
-    std::optional<std::size_t> zip64Field;   // offset of the ZIP64 extra field within the extra field
-    std::vector<std::uint8_t> bytes;         // header, name and extra field
-
-    std::size_t Length() const { return zip::local::kSize + nameLength + extraLength; }
-    bool HasDescriptor() const { return flags & zip::kFlagDescriptor; }
-};
-
 struct Descriptor {
     std::uint32_t crc;
     std::uint64_t compressedSize;
     std::uint64_t uncompressedSize;
 };
 
-// The offset of the first extra field tagged `tag` whose data holds at least
-// `minData` bytes, within an extra field area.
-std::optional<std::size_t> FindExtraField(CByteView extra, std::uint16_t tag, std::size_t minData) {
-    std::size_t at = 0;
-    while (auto fieldTag = extra.Le16(at)) {
-        auto dataSize = extra.Le16(at + 2);
-        if (!dataSize || !extra.Has(at + zip::kExtraHeaderSize, *dataSize))
-            return std::nullopt;
-        if (*fieldTag == tag && *dataSize >= minData)
-            return at;
-        at += zip::kExtraHeaderSize + *dataSize;
-    }
-    return std::nullopt;
-}
-
-std::optional<LocalHeader> ReadLocalHeader(CPackageSource& source, std::uint64_t position) {
-    auto fixed = source.Bytes(position, zip::local::kSize);
-    if (!fixed)
-        return std::nullopt;
-    LocalHeader h;
-    h.versionNeeded = *fixed->Le16(zip::local::kVersionNeeded);
-    h.flags = *fixed->Le16(zip::local::kFlags);
-    h.crc = *fixed->Le32(zip::local::kCrc);
-    h.compressedSize = *fixed->Le32(zip::local::kCompressedSize);
-    h.uncompressedSize = *fixed->Le32(zip::local::kUncompressedSize);
-    h.nameLength = *fixed->Le16(zip::local::kNameLength);
-    h.extraLength = *fixed->Le16(zip::local::kExtraLength);
-
-    auto whole = source.Bytes(position, h.Length());
-    if (!whole)
-        return std::nullopt;
-    h.bytes.assign(whole->data(), whole->data() + whole->size());
-    CByteView extra(h.bytes.data() + zip::local::kSize + h.nameLength, h.extraLength);
-    // The ZIP64 field of a local header holds both sizes: 16 bytes at least.
-    h.zip64Field = FindExtraField(extra, zip::kZip64ExtraTag, 16);
-    if (h.zip64Field && (h.compressedSize == k32 || h.uncompressedSize == k32)) {
-        h.uncompressedSize = *extra.Le64(*h.zip64Field + zip::kExtraHeaderSize);
-        h.compressedSize = *extra.Le64(*h.zip64Field + zip::kExtraHeaderSize + 8);
-    }
-    return h;
-}
-
-// A header is taken when it has a name and its data ends within the file. An entry
-// that ends exactly at the end is kept: that is how a package whose directory was
-// cut off ends.
-bool Acceptable(const LocalHeader& h, std::uint64_t position, std::uint64_t sourceSize) {
-    std::uint64_t dataStart = position + h.Length();
-    return h.nameLength != 0 && dataStart <= sourceSize && h.compressedSize <= sourceSize - dataStart;
+// An entry's name as a part name, which compares without regard to case. A
+// second entry of the same name is not taken: it comes from a package embedded in
+// an entry whose data the scan walked through (a truncated one, say), and two
+// parts of one name make the package unreadable.
+std::string PartName(const LocalHeader& h) {
+    std::string name(h.bytes.begin() + zip::local::kSize, h.bytes.begin() + zip::local::kSize + h.nameLength);
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
 }
 
 class CRebuild {
@@ -137,7 +86,6 @@ public:
     void Progress(bool force = false);
 
 private:
-    bool IsAcceptableHeaderAt(std::uint64_t position);
     std::optional<Descriptor> FindDescriptor(std::uint64_t dataStart, bool zip64Form);
     // Copies the entry at `position`; the position after its data, or nothing when rejected.
     std::optional<std::uint64_t> TakeEntry(std::uint64_t position, bool& failed);
@@ -148,6 +96,8 @@ private:
     COutput& m_output;
     PackageScanState& m_state;
     std::uint64_t m_lastPercent = UINT64_MAX;
+    // Names taken so far: a package holds each part once.
+    std::unordered_set<std::string> m_names;
 };
 
 void CRebuild::Progress(bool force) {
@@ -158,14 +108,6 @@ void CRebuild::Progress(bool force) {
         return;
     m_lastPercent = percent;
     SendProgress(m_state.bytesWritten, total);
-}
-
-bool CRebuild::IsAcceptableHeaderAt(std::uint64_t position) {
-    auto sig = m_source.Bytes(position, 4);
-    if (!sig || !sig->Matches(0, zip::kLocalHeaderSig, 4))
-        return false;
-    auto h = ReadLocalHeader(m_source, position);
-    return h && Acceptable(*h, position, m_state.sourceSize);
 }
 
 // A descriptor counts only where its compressed size equals the bytes from the
@@ -191,7 +133,7 @@ std::optional<Descriptor> CRebuild::FindDescriptor(std::uint64_t dataStart, bool
                 if (d.compressedSize == at - dataStart)
                     return d;
             }
-        } else if (sig->Matches(0, zip::kLocalHeaderSig, 4) && IsAcceptableHeaderAt(at)) {
+        } else if (sig->Matches(0, zip::kLocalHeaderSig, 4) && AcceptableHeaderAt(m_source, at)) {
             return std::nullopt;
         }
     }
@@ -200,7 +142,7 @@ std::optional<Descriptor> CRebuild::FindDescriptor(std::uint64_t dataStart, bool
 
 std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& failed) {
     auto in = ReadLocalHeader(m_source, position);
-    if (!in || !Acceptable(*in, position, m_state.sourceSize))
+    if (!in || !Acceptable(*in, position, m_state.sourceSize) || !m_names.insert(PartName(*in)).second)
         return std::nullopt;
     const std::uint64_t dataStart = position + in->Length();
 

@@ -172,6 +172,7 @@ std::optional<Directory> ReadDirectory(const Bytes& package) {
             e.localMatches = lname && std::string(lname->data(), lname->data() + ln) == e.name &&
                              all.Le32(e.offset + 14) == e.crc && lcsize == e.compressedSize &&
                              lusize == e.uncompressedSize && all.Le16(e.offset + 6) == e.flags;
+            e.end = e.offset + 30 + ln + le + e.compressedSize + ((e.flags & 0x0008) ? 24 : 0);
             if (auto data = all.Sub(e.offset + 30 + ln + le, e.compressedSize))
                 e.data.assign(data->data(), data->data() + data->size());
         }

@@ -56,6 +56,7 @@ struct DirEntry {
     bool localMatches = false;     // name, CRC, sizes and flags agree with this record
     bool localHasZip64 = false;    // the local header carries a ZIP64 extra field
     std::string data;              // the entry's stored bytes
+    std::uint64_t end = 0;         // offset just past its data, and its descriptor if it has one
 };
 
 struct Directory {
