@@ -1,0 +1,131 @@
+// Raw file access: block positions, reads at and past the end, read-only opens,
+// and the byte-order reader.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/message_box.h"
+#include "repair/io/mapped_file.h"
+#include "repair/io/raw_file.h"
+#include "repair/io/read_value.h"
+#include "support/temp_dir.h"
+#include "support/zip_builder.h"
+
+TEST(ReadValue, ByteOrdersAndWidths) {
+    const std::uint8_t bytes[] = {0x0F, 0x00, 0xE8, 0x03, 0x00, 0x00, 0xF6, 0x0F};
+    struct Case {
+        std::uint64_t offset;
+        int bigEndian, dword;
+        std::uint32_t expected;
+    } cases[] = {
+        {0, 1, 1, 0x0F00E803}, {0, 0, 1, 0x03E8000F}, {0, 1, 0, 0x0F00}, {0, 0, 0, 0x000F},
+        // A CurrentUserAtom header read as a signature.
+        {4, 1, 1, 0x0000F60F},
+        // Only the low 32 bits of the offset address the buffer.
+        {(1ull << 32) + 4, 1, 1, 0x0000F60F},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadValue(bytes, c.offset, c.bigEndian, c.dword), c.expected) << c.offset;
+}
+
+TEST(ByteView, OverrunsAreNotFound) {
+    const std::uint8_t bytes[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    CByteView v(bytes, sizeof bytes);
+    EXPECT_EQ(v.Le16(7), 0x0908);
+    EXPECT_FALSE(v.Le16(8));
+    EXPECT_EQ(v.Le32(5), 0x09080706u);
+    EXPECT_FALSE(v.Le32(6));
+    EXPECT_EQ(v.Le64(1), 0x0908070605040302ull);
+    EXPECT_FALSE(v.Le64(2));
+    EXPECT_FALSE(v.Le32(SIZE_MAX - 1));
+    EXPECT_FALSE(v.Sub(4, SIZE_MAX));
+    EXPECT_TRUE(v.Sub(9, 0));
+    EXPECT_FALSE(v.Sub(10, 0));
+}
+
+TEST(RawFile, OpensReadOnlyAndReadsBlocks) {
+    TempDir dir;
+    testzip::Bytes content(4096);
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<std::uint8_t>(i / 512);
+    testzip::WriteFile(dir / "source.ppt", content);
+    // The damaged file may sit on read-only media: no write access is needed.
+    ::chmod((dir / "source.ppt").c_str(), 0444);
+
+    CRawFile file;
+    ASSERT_TRUE(file.Open(dir / "source.ppt"));
+    EXPECT_EQ(file.m_nFileSize, 4096u);
+    EXPECT_EQ(file.m_nBlockSize, 512u);
+    std::uint8_t block[512];
+    ASSERT_TRUE(file.ReadBlocks(block, sizeof block, 3, TRUE));
+    EXPECT_EQ(block[0], 3);  // block 3 starts at byte 1536
+    EXPECT_EQ(block[511], 3);
+
+    // Past the end the read still succeeds; the caller's zeros stay.
+    std::uint8_t tail[1024] = {};
+    ASSERT_TRUE(file.ReadBlocks(tail, sizeof tail, 7, TRUE));
+    EXPECT_EQ(tail[0], 7);
+    EXPECT_EQ(tail[600], 0);
+    // A block number whose position does not fit 64 bits cannot be read.
+    EXPECT_FALSE(file.ReadBlocks(block, sizeof block, 1ull << 60, TRUE));
+    file.Close();
+    EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(RawFile, EmptyAndMissingFiles) {
+    TempDir dir;
+    testzip::WriteFile(dir / "empty.ppt", {});
+    CRawFile file;
+    EXPECT_TRUE(file.Open(dir / "empty.ppt"));
+    EXPECT_EQ(file.m_nFileSize, 0u);
+    EXPECT_EQ(file.m_nBlockSize, 512u);
+    file.Close();
+    EXPECT_FALSE(file.Open(dir / "missing.ppt"));
+    EXPECT_FALSE(file.Open(""));
+}
+
+TEST(RawFile, OtherReadErrorsShowTheSystemText) {
+    TempDir dir;
+    std::vector<MessageBoxRequest> boxes;
+    SetMessageBoxHandler([&](const MessageBoxRequest& box) {
+        boxes.push_back(box);
+        return IDOK;
+    });
+    CRawFile file;
+    ASSERT_TRUE(file.Open(dir.path()));  // a folder opens, but cannot be read
+    std::uint8_t block[512];
+    EXPECT_FALSE(file.ReadBlocks(block, sizeof block, 0, TRUE));
+    SetMessageBoxHandler({});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Error");
+    EXPECT_EQ(boxes[0].type, MB_ICONERROR);
+    EXPECT_EQ(boxes[0].owner, nullptr);
+    EXPECT_FALSE(boxes[0].text.empty());
+}
+
+TEST(RawFile, WritesBlocksOfFilesTheProgramOwns) {
+    TempDir dir;
+    testzip::WriteFile(dir / "out.bin", testzip::Bytes(1024, 0));
+    CRawFile file;
+    ASSERT_TRUE(file.Open(dir / "out.bin", FileAccess::ReadWrite));
+    const std::uint8_t mark[4] = {'D', 'E', 'C', 'K'};
+    EXPECT_TRUE(file.WriteBlocks(mark, 4, 1, TRUE));
+    file.Close();
+    EXPECT_EQ(testzip::ReadFile(dir / "out.bin")[512], 'D');
+}
+
+TEST(MappedFile, MapsAndUnmaps) {
+    TempDir dir;
+    testzip::WriteFile(dir / "deck.pptx", testzip::Bytes{'P', 'K', 3, 4, 9});
+    testzip::WriteFile(dir / "empty.pptx", {});
+    CMappedFile mapped;
+    mapped.SetPath(dir / "deck.pptx");
+    ASSERT_EQ(mapped.Map(nullptr), 0);
+    EXPECT_EQ(mapped.Size(), 5u);
+    EXPECT_EQ(mapped.View()[4], 9);
+    EXPECT_EQ(mapped.Unmap(), 0);
+    EXPECT_EQ(mapped.Map((dir / "missing").c_str()), 1);
+    EXPECT_EQ(mapped.Map((dir / "empty.pptx").c_str()), 2);
+    EXPECT_EQ(mapped.Unmap(), 0);
+}
