@@ -1,0 +1,99 @@
+#include "repair/pictures/picture_carver.h"
+
+#include <array>
+
+#include "repair/io/raw_file.h"
+#include "repair/io/read_value.h"
+#include "repair/ppt/source_bytes.h"
+
+CPictureCarver g_pictureCarver;
+
+namespace {
+
+// One recognised BLIP header: recType, the recVer/recInstance word (recVer 0)
+// and where the picture data starts. The odd instance carries a second 16-byte
+// UID; metafiles then have a 34-byte metafile header, bitmaps one tag byte.
+struct BlipKind {
+    std::uint16_t recType;
+    std::uint16_t firstWord;
+    const char* type;
+    std::uint32_t dataOffset;  // from the record header; data size = recLen - (dataOffset - 8)
+};
+
+constexpr std::array<BlipKind, 16> kBlipKinds{{
+    {0xF01A, 0x3D40, "EMF", 58},  {0xF01A, 0x3D50, "EMF", 74},
+    {0xF01B, 0x2160, "WMF", 58},  {0xF01B, 0x2170, "WMF", 74},
+    {0xF01C, 0x5420, "PICT", 58}, {0xF01C, 0x5430, "PICT", 74},
+    {0xF01D, 0x46A0, "JPEG", 25}, {0xF01D, 0x46B0, "JPEG", 41},
+    {0xF01D, 0x6E20, "JPEG", 25}, {0xF01D, 0x6E30, "JPEG", 41},
+    {0xF01E, 0x6E00, "PNG", 25},  {0xF01E, 0x6E10, "PNG", 41},
+    {0xF01F, 0x7A80, "DIB", 25},  {0xF01F, 0x7A90, "DIB", 41},
+    {0xF020, 0x6E40, "TIFF", 25}, {0xF020, 0x6E50, "TIFF", 41},
+}};
+constexpr std::uint16_t kFirstBlipType = 0xF01A;
+constexpr std::uint16_t kLastBlipType = 0xF020;
+constexpr std::uint32_t kHeaderSize = 8;
+
+const BlipKind* FindBlipKind(std::uint16_t firstWord, std::uint16_t recType) {
+    if (recType < kFirstBlipType || recType > kLastBlipType)
+        return nullptr;
+    for (const BlipKind& kind : kBlipKinds)
+        if (kind.recType == recType && kind.firstWord == firstWord)
+            return &kind;
+    return nullptr;
+}
+
+// A recLen worth listing: not 0, below the file size, long enough for the fixed
+// part before the picture data, and small enough for a 32-bit record size.
+bool PlausibleRecLen(std::uint32_t recLen, const BlipKind& kind, std::uint64_t fileSize) {
+    return recLen != 0 && recLen < fileSize && recLen >= kind.dataOffset - kHeaderSize &&
+           recLen <= UINT32_MAX - kHeaderSize;
+}
+
+}  // namespace
+
+int CPictureCarver::MatchPicture(const std::uint8_t* buffer, std::uint64_t offset, std::uint64_t fileOffset) {
+    const std::uint16_t recType = static_cast<std::uint16_t>(ReadValue(buffer, offset + 2, 0, 0));
+    if (recType < kFirstBlipType || recType > kLastBlipType)
+        return 0;
+    const BlipKind* kind = FindBlipKind(static_cast<std::uint16_t>(ReadValue(buffer, offset, 0, 0)), recType);
+    if (!kind)
+        return 0;
+    const std::uint32_t recLen = ReadValue(buffer, offset + 4, 0, 1);
+    if (PlausibleRecLen(recLen, *kind, g_srcFile.m_nFileSize)) {
+        CPictureEntry entry;
+        entry.m_nOffset = fileOffset;
+        entry.m_nRecordSize = recLen + kHeaderSize;
+        entry.m_nDataOffset = fileOffset + kind->dataOffset;
+        entry.m_nDataSize = recLen - (kind->dataOffset - kHeaderSize);
+        entry.m_strType = kind->type;
+        m_pictures.push_back(std::move(entry));
+    }
+    return 1;
+}
+
+std::uint64_t CPictureCarver::GetPicturesStreamSize() const {
+    std::uint64_t size = 0;
+    for (const CPictureEntry& entry : m_pictures)
+        size += entry.m_nRecordSize;
+    return size;
+}
+
+// Records are read at their own byte offsets, whatever the sector size of the
+// damaged file, so pictures of files with 4096-byte sectors come out whole too.
+int CPictureCarver::BuildPicturesStream(std::uint8_t* buffer, std::uint32_t /*sectorSize*/) {
+    if (m_pictures.empty())
+        return 0;
+    std::uint64_t written = 0;
+    for (const CPictureEntry& entry : m_pictures) {
+        if (!ReadSourceBytes(g_srcFile, buffer + written, entry.m_nOffset, entry.m_nRecordSize))
+            return 0;
+        written += entry.m_nRecordSize;
+    }
+    return 1;
+}
+
+void CPictureCarver::Reset() {
+    m_pictures.clear();
+    m_pictures.shrink_to_fit();
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The picture carver: recognises BLIP record headers in the raw bytes of the
+// file under repair, keeps the pictures found in file order, and hands them out
+// as the bytes of a new "Pictures" stream.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/win_types.h"
+
+struct CPictureEntry {
+    std::uint64_t m_nOffset = 0;      // file offset of the BLIP record header
+    std::uint32_t m_nRecordSize = 0;  // recLen + 8: the whole record
+    std::uint64_t m_nDataOffset = 0;  // file offset of the picture data
+    std::uint32_t m_nDataSize = 0;    // size of the picture data
+    std::string m_strType;            // "EMF", "WMF", "PICT", "JPEG", "PNG", "DIB" or "TIFF"
+};
+
+class CPictureCarver {
+public:
+    // 1 when the bytes at `buffer + offset` are a recognised BLIP header, else 0.
+    // `fileOffset` is the file offset of that byte. The header is listed only
+    // when its recLen is plausible for the file under repair; the result is 1
+    // either way. `buffer` must be readable 8 bytes beyond `offset`.
+    int MatchPicture(const std::uint8_t* buffer, std::uint64_t offset, std::uint64_t fileOffset);
+
+    // Sum of the record sizes of the listed pictures.
+    std::uint64_t GetPicturesStreamSize() const;
+    // Copies every listed record, whole and back to back in list order, from the
+    // file under repair into `buffer` (GetPicturesStreamSize() bytes plus three
+    // sectors of slack). 0 when the list is empty or a read fails.
+    int BuildPicturesStream(std::uint8_t* buffer, std::uint32_t sectorSize);
+    // Empties the list; the count stays.
+    void Reset();
+
+    const std::vector<CPictureEntry>& Pictures() const { return m_pictures; }
+
+    std::uint32_t m_nCount = 0;  // recognised headers, counted by the source scan
+
+private:
+    std::vector<CPictureEntry> m_pictures;
+};
+
+extern CPictureCarver g_pictureCarver;

@@ -1,0 +1,310 @@
+#include "repair/ppt/record_scanner.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "repair/io/raw_file.h"
+#include "repair/io/read_value.h"
+#include "repair/job/job_state.h"
+#include "repair/pictures/picture_carver.h"
+#include "repair/ppt/byte_prefilter.h"
+#include "repair/ppt/document_edit_table.h"
+#include "repair/ppt/record_signatures.h"
+
+std::uint64_t g_nDocumentCount = 0;
+std::uint64_t g_nMasterCount = 0;
+std::uint64_t g_posDocument = kNoDocument;
+std::uint64_t g_posUserEdit = 0;
+std::int32_t g_bSummaryFound = 0;
+CRecoveredProperties g_recoveredProperties;
+
+namespace {
+
+using namespace ppt;
+
+constexpr std::uint64_t kGroupBlocks = 129;
+// Bytes past the examined part of a buffer that a test may read: the prefilter's
+// word loads and the 16 bytes of a CurrentUserAtom token or encryption version.
+constexpr std::size_t kTestReach = 32;
+
+// Key bytes of the signatures, see byte_prefilter.h.
+constexpr std::array<KeyByte, 1> kPictureKeys{{{0xF0, 3}}};                   // high byte of BLIP recTypes
+constexpr std::array<KeyByte, 2> kEncryptionKeys{{{0xF6, 2}, {0x14, 2}}};     // CurrentUserAtom, CryptSession10
+constexpr std::array<KeyByte, 4> kDocumentKeys{{{0xE8, 2}, {0xF8, 2}, {0xF5, 2}, {0xFE, 0}}};
+
+std::uint32_t Signature(const std::uint8_t* at) { return ReadValue(at, 0, 1, 1); }
+std::uint32_t Le32At(const std::uint8_t* at, std::uint32_t offset) { return ReadValue(at, offset, 0, 1); }
+std::uint16_t Le16At(const std::uint8_t* at, std::uint32_t offset) {
+    return static_cast<std::uint16_t>(ReadValue(at, offset, 0, 0));
+}
+
+// A CryptSession10Container header followed by the version of RC4 CryptoAPI
+// encryption. `at` is readable 12 bytes.
+bool IsCryptSession(const std::uint8_t* at) {
+    if (Signature(at) != kCryptSession10Container)
+        return false;
+    const std::uint16_t major = Le16At(at, kCryptVersionOffset);
+    const std::uint16_t minor = Le16At(at, kCryptVersionOffset + 2);
+    return major >= kCryptMajorLowest && major <= kCryptMajorHighest && minor == kCryptMinor;
+}
+
+// ---------------------------------------------------------------------------
+// Source file scan
+
+enum class GroupResult { Continue, Encrypted };
+
+// Mode 2 over one group. After an unencrypted CurrentUserAtom the rest of the
+// group is not tested for CurrentUserAtoms, but a CryptSession10Container is
+// looked for in the whole group: a file can carry both.
+GroupResult CheckEncryption(const std::uint8_t* buffer, std::size_t count) {
+    bool plainTokenSeen = false;
+    bool encrypted = false;
+    ScanCandidates(buffer, count, kEncryptionKeys, [&](std::size_t p) {
+        const std::uint8_t* at = buffer + p;
+        if (!plainTokenSeen && Signature(at) == kCurrentUserAtom) {
+            const std::uint32_t token = Le32At(at, kCurrentUserTokenOffset);
+            if (token == kTokenEncrypted)
+                return encrypted = true;
+            plainTokenSeen = token == kTokenPlain;
+            return false;
+        }
+        return encrypted = IsCryptSession(at);
+    });
+    return encrypted ? GroupResult::Encrypted : GroupResult::Continue;
+}
+
+// Mode 1 over one group: every offset goes to the picture carver.
+void CountPictures(const std::uint8_t* buffer, std::size_t count, std::uint64_t fileOffset) {
+    ScanCandidates(buffer, count, kPictureKeys, [&](std::size_t p) {
+        if (g_pictureCarver.MatchPicture(buffer, p, fileOffset + p) == 1)
+            ++g_pictureCarver.m_nCount;
+        return false;
+    });
+}
+
+}  // namespace
+
+// The file is read in groups of up to 129 blocks. Each read takes one block of
+// the next group as well, so that a signature that begins near the end of a group
+// is tested against the bytes that really follow it; every byte of the file,
+// the last partial block included, is examined once.
+BOOL ScanSourceFile(std::uint64_t fileSize, std::uint32_t blockSize, std::uint16_t mode) {
+    if (!g_srcFile.IsOpen() || blockSize == 0)
+        return FALSE;
+    const std::uint64_t totalBlocks = std::max<std::uint64_t>(1, (fileSize + blockSize - 1) / blockSize);
+    const std::uint64_t groupBlocks = std::min(kGroupBlocks, totalBlocks);
+    std::vector<std::uint8_t> buffer;
+    try {
+        buffer.resize(static_cast<std::size_t>((groupBlocks + 1) * blockSize + kTestReach));
+    } catch (const std::bad_alloc&) {
+        return FALSE;
+    }
+    for (std::uint64_t first = 0; first < totalBlocks; first += groupBlocks) {
+        if (RepairCancelled())
+            return FALSE;
+        const std::uint64_t blocks = std::min(groupBlocks, totalBlocks - first);
+        const std::uint64_t groupStart = first * blockSize;
+        std::fill(buffer.begin(), buffer.end(), 0);
+        if (!g_srcFile.ReadBlocks(buffer.data(), static_cast<std::uint32_t>((blocks + 1) * blockSize), first, TRUE))
+            return FALSE;
+        const std::size_t examined =
+            static_cast<std::size_t>(std::min<std::uint64_t>(blocks * blockSize, fileSize - std::min(fileSize, groupStart)));
+        if (mode == kScanEncryption && CheckEncryption(buffer.data(), examined) == GroupResult::Encrypted)
+            return FALSE;
+        if (mode == kScanPictures)
+            CountPictures(buffer.data(), examined, groupStart);
+    }
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Document scan
+
+namespace {
+
+constexpr std::uint64_t kNotFound = UINT64_MAX;
+constexpr std::size_t kDesignKeyIndex = 2;  // the 0xBA of 20 00 BA 0F
+
+// The property set is taken to hold one section at 48, as a SummaryInformation
+// stream with one section does: property identifier/offset pairs from 56 on, a
+// string property's byte count at 52 + its offset and its text at 56 + offset.
+constexpr std::uint32_t kPairsStart = 56;
+constexpr std::uint32_t kStringCountBase = 52;
+constexpr std::uint32_t kStringTextBase = 56;
+constexpr std::uint32_t kLongestProperty = 100;
+constexpr std::uint32_t kTitleId = 2, kSubjectId = 3, kAuthorId = 4;
+
+class CDocumentScan {
+public:
+    explicit CDocumentScan(CByteView image) : m_image(image) {}
+
+    // Every test at offset p; `at` holds the image bytes from p with at least 8
+    // readable bytes (zeros beyond the image).
+    void Examine(const std::uint8_t* at, std::uint64_t p) {
+        switch (Signature(at)) {
+        case kDocumentContainer:
+            ++g_nDocumentCount;
+            g_posDocument = p;
+            m_bDocumentSeen = true;
+            break;
+        case kMainMasterContainer:
+            RecoverDesignName(p);
+            ++g_nMasterCount;
+            break;
+        case kPropertySetHeader:
+            if (!g_bSummaryFound && RecoverSummary(p))
+                g_bSummaryFound = 1;
+            break;
+        case kUserEditAtom:
+            PairUserEdit(p, Le16At(at, kRecLenOffset));
+            break;
+        default:
+            break;
+        }
+    }
+
+private:
+    void PairUserEdit(std::uint64_t p, std::uint16_t length) {
+        if (length != kUserEditLengthShort && length != kUserEditLengthLong)
+            return;
+        g_posUserEdit = p;
+        if (g_posDocument != kNoDocument && m_bDocumentSeen) {
+            SetEditLength(g_posDocument, static_cast<std::uint32_t>(p + length - g_posDocument));
+            m_bDocumentSeen = false;
+        }
+    }
+
+    // The first CString with instance 2 at or after p, searched in the image
+    // itself. The answer for one master serves every later master before it.
+    std::uint64_t FindDesignString(std::uint64_t from) {
+        if (m_bDesignSearched && (m_designAt == kNotFound || m_designAt >= from))
+            return m_designAt;
+        m_bDesignSearched = true;
+        m_designAt = kNotFound;
+        const std::uint8_t* data = m_image.data();
+        const std::size_t size = m_image.size();
+        std::size_t key = static_cast<std::size_t>(from) + kDesignKeyIndex;
+        while (key + 2 <= size) {
+            const void* found = std::memchr(data + key, 0xBA, size - key - 1);
+            if (!found)
+                break;
+            key = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
+            if (key + 2 <= size && Signature(data + key - kDesignKeyIndex) == kDesignNameString) {
+                m_designAt = key - kDesignKeyIndex;
+                break;
+            }
+            ++key;
+        }
+        return m_designAt;
+    }
+
+    void RecoverDesignName(std::uint64_t p) {
+        const std::uint64_t at = FindDesignString(p);
+        if (at == kNotFound)
+            return;
+        const auto length = m_image.Le32(static_cast<std::size_t>(at) + kRecLenOffset);
+        if (!length)
+            return;
+        const auto text = m_image.Sub(static_cast<std::size_t>(at) + kRecordHeaderSize, *length);
+        if (!text)
+            return;
+        std::u16string name;
+        for (std::size_t i = 0; i + 1 < text->size(); i += 2) {
+            const char16_t unit = static_cast<char16_t>(*text->Le16(i));
+            if (unit == 0)
+                break;
+            name.push_back(unit);
+        }
+        g_recoveredProperties.m_strDesignName = std::move(name);
+    }
+
+    // Reads title, subject and author from the property set at p; 1 when the
+    // walk ran (whatever it found).
+    int RecoverSummary(std::uint64_t p) {
+        const std::size_t blockSize = g_srcFile.m_nBlockSize;
+        std::vector<std::uint8_t> work(blockSize, 0);
+        const std::size_t available = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, m_image.size() - p));
+        std::memcpy(work.data(), m_image.data() + p, available);
+        WalkSummary(CByteView(work.data(), work.size()));
+        return 1;
+    }
+
+    static void WalkSummary(CByteView block) {
+        struct Property {
+            bool located = false;
+            bool read = false;
+            std::uint64_t offset = 0;
+        } properties[3];
+        for (std::size_t b = 0; b < block.size() && b <= UINT16_MAX; ++b) {
+            const auto id = block.Le32(b);
+            if (id && b > kPairsStart && *id >= kTitleId && *id <= kAuthorId) {
+                Property& property = properties[*id - kTitleId];
+                if (!property.located) {
+                    if (const auto offset = block.Le32(b + 4)) {
+                        property.located = true;
+                        property.offset = *offset;
+                    }
+                }
+            }
+            for (std::size_t k = 0; k < 3; ++k) {
+                Property& property = properties[k];
+                if (!property.located || property.read || property.offset < 4 || property.offset - 4 != b)
+                    continue;
+                property.read = true;
+                if (!ReadStringProperty(block, property.offset, g_recoveredProperties.m_pDocProperties[k]))
+                    return;
+            }
+        }
+    }
+
+    // false when the byte count says the walk must stop (a text over 100 bytes).
+    static bool ReadStringProperty(CByteView block, std::uint64_t offset, std::string& out) {
+        if (offset > block.size())
+            return true;
+        const auto count = block.Le32(static_cast<std::size_t>(offset) + kStringCountBase);
+        if (!count)
+            return true;
+        if (*count > kLongestProperty)
+            return false;
+        const auto text = block.Sub(static_cast<std::size_t>(offset) + kStringTextBase, *count);
+        if (!text)
+            return true;
+        const char* chars = reinterpret_cast<const char*>(text->data());
+        out.assign(chars, strnlen(chars, text->size()));
+        return true;
+    }
+
+    CByteView m_image;
+    bool m_bDocumentSeen = false;
+    bool m_bDesignSearched = false;
+    std::uint64_t m_designAt = kNotFound;
+};
+
+// Offsets this close to the end are tested on a zero-padded copy, so that no
+// test reads past the image.
+constexpr std::size_t kTailBytes = 32;
+
+}  // namespace
+
+// The scan unit plays no part: the design name is searched in the image itself,
+// which holds the master, rather than at the master's offset in the file.
+BOOL ScanDocumentRecords(std::uint32_t /*sectorSize*/, const std::uint8_t* image, std::uint64_t imageLength) {
+    if (!image || imageLength == 0)
+        return TRUE;
+    const std::size_t length = static_cast<std::size_t>(imageLength);
+    CDocumentScan scan(CByteView(image, length));
+    const std::size_t body = length > kTailBytes ? length - kTailBytes : 0;
+    ScanCandidates(image, body, kDocumentKeys, [&](std::size_t p) {
+        scan.Examine(image + p, p);
+        return false;
+    });
+    for (std::size_t p = body; p < length; ++p) {
+        std::uint8_t padded[16] = {};
+        std::memcpy(padded, image + p, std::min<std::size_t>(sizeof padded, length - p));
+        scan.Examine(padded, p);
+    }
+    return TRUE;
+}

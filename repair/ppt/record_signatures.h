@@ -1,0 +1,56 @@
+#pragma once
+// Record headers of the presentation format as the scanners meet them: the first
+// four header bytes (recVer/recInstance word, recType word, both little-endian)
+// read big-endian, so each value below spells the file bytes in file order.
+#include <cstdint>
+
+namespace ppt {
+
+inline constexpr std::uint32_t kCurrentUserAtom = 0x0000F60F;       // 00 00 F6 0F
+inline constexpr std::uint32_t kDocumentContainer = 0x0F00E803;     // 0F 00 E8 03
+inline constexpr std::uint32_t kUserEditAtom = 0x0000F50F;          // 00 00 F5 0F
+inline constexpr std::uint32_t kMainMasterContainer = 0x0F00F803;   // 0F 00 F8 03
+inline constexpr std::uint32_t kPropertySetHeader = 0xFEFF0000;     // FE FF 00 00: byte order, version 0
+inline constexpr std::uint32_t kDesignNameString = 0x2000BA0F;      // 20 00 BA 0F: CString, instance 2
+inline constexpr std::uint32_t kCryptSession10Container = 0x0F00142F;  // 0F 00 14 2F
+
+// The header token of a CurrentUserAtom, 12 bytes after its header.
+inline constexpr std::uint32_t kCurrentUserTokenOffset = 12;
+inline constexpr std::uint32_t kTokenPlain = 0xE391C05F;
+inline constexpr std::uint32_t kTokenEncrypted = 0xF3D1C4DF;
+
+// Every record header: recVer/recInstance, recType, then recLen at +4.
+inline constexpr std::uint32_t kRecordHeaderSize = 8;
+inline constexpr std::uint32_t kRecLenOffset = 4;
+
+// A UserEditAtom body is 28 bytes, or 32 with encryptSessionPersistIdRef.
+inline constexpr std::uint32_t kUserEditLengthShort = 28;
+inline constexpr std::uint32_t kUserEditLengthLong = 32;
+
+// A CryptSession10Container opens with its EncryptionVersionInfo: major 2, 3 or
+// 4 and minor 2 (RC4 CryptoAPI). The version is tested too, because four bytes
+// alone turn up by chance in compressed picture data.
+inline constexpr std::uint32_t kCryptVersionOffset = 8;
+inline constexpr std::uint16_t kCryptMajorLowest = 2;
+inline constexpr std::uint16_t kCryptMajorHighest = 4;
+inline constexpr std::uint16_t kCryptMinor = 2;
+
+// Compound-file header and sector values.
+inline constexpr std::uint8_t kCompoundSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+inline constexpr std::uint32_t kHeaderSize = 512;
+inline constexpr std::uint32_t kMinorVersionOffset = 24;
+inline constexpr std::uint16_t kMinorVersions[2] = {0x003E, 0x003B};
+inline constexpr std::uint32_t kSectorShiftOffset = 30;
+inline constexpr std::uint32_t kDifatFirstOffset = 68;
+inline constexpr std::uint32_t kDifatCountOffset = 72;
+inline constexpr std::uint32_t kHeaderDifatOffset = 76;
+inline constexpr std::uint32_t kHeaderDifatEntries = 109;
+inline constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
+inline constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
+inline constexpr std::uint32_t kFatSector = 0xFFFFFFFD;
+// A run starts at a sector that begins with a DocumentContainer header, or with
+// these bytes (".xml"), as little-endian 32-bit values.
+inline constexpr std::uint32_t kRunStartDocument = 0x03E8000F;
+inline constexpr std::uint32_t kRunStartXml = 0x6C6D782E;
+
+}  // namespace ppt
