@@ -1,5 +1,6 @@
 #include "repair/job/repair_job.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -13,6 +14,11 @@
 #include "repair/job/job_state.h"
 #include "repair/job/messages.h"
 #include "repair/job/working_files.h"
+#include "repair/pictures/picture_carver.h"
+#include "repair/ppt/document_edit_table.h"
+#include "repair/ppt/document_trim.h"
+#include "repair/ppt/record_scanner.h"
+#include "repair/ppt/stream_locator.h"
 #include "repair/pptx/package_driver.h"
 #include "repair/pptx/package_probe.h"
 #include "ui/settings/settings.h"
@@ -25,6 +31,8 @@ constexpr std::uint64_t kSmallestCompound = 2048;  // header, FAT, directory and
 constexpr std::uint8_t kCompoundSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 constexpr std::uint8_t kPackageSignature[4] = {'P', 'K', 3, 4};
 constexpr std::size_t kSectorShiftOffset = 30;
+constexpr std::uint32_t kScanBlock = 512;                   // block size of the source scans
+constexpr std::uint64_t kLargestWholeImage = 0xFFFFFE00;    // largest whole-file image: one 32-bit read
 
 // The texts the job may show, read once when it starts.
 struct JobTexts {
@@ -48,6 +56,8 @@ public:
 
 private:
     void RunBinary(std::uint8_t sectorShift);
+    bool BuildDocumentImage();
+    void SendCheckpoint(double fraction);
     void RunPackage();
     void StopAnimation();
     void FinishRepair();
@@ -55,7 +65,27 @@ private:
     void CloseSource();
 
     JobTexts m_texts;
+    // The binary chain's work: the locator, the document image and the unit its
+    // scans use, then the cut that goes to the compound-file writer.
+    CStreamLocator m_locator;
+    std::vector<std::uint8_t> m_image;
+    std::uint64_t m_nImageLength = 0;
+    std::uint32_t m_nScanUnit = 0;
+    CDocumentCut m_cut;
 };
+
+// Scan results of an earlier repair must not leak into this one: the positions,
+// the document-edit table (whose stale entries would otherwise be chosen), the
+// picture list and the recovered texts.
+void ResetScanState() {
+    g_posDocument = kNoDocument;
+    g_posUserEdit = 0;
+    g_bSummaryFound = 0;
+    g_posChosenDocument = 0;
+    g_docEditTable.Clear();
+    g_pictureCarver.Reset();
+    g_recoveredProperties.Clear();
+}
 
 void DeleteStaleWorkingFiles() {
     for (const char* name : {kPackageResultName, kStaleWorkingName})
@@ -74,6 +104,7 @@ SourceKind KindOf(const std::uint8_t* block0) {
 
 void CRepairJob::Run() {
     DeleteStaleWorkingFiles();
+    ResetScanState();
     m_texts.Load();
 
     if (!g_srcFile.Open(g_mappedSource.Path())) {
@@ -117,18 +148,76 @@ void CRepairJob::RunBinary(std::uint8_t sectorShift) {
         return;
     }
     g_nSectorSize = static_cast<std::int16_t>(sectorShift == 9 || sectorShift == 12 ? 1 << sectorShift : 512);
+    const std::uint64_t size = g_srcFile.m_nFileSize;
     try {
-        // The binary chain goes here: the encryption check and picture count, the
-        // document image, both document scans and the trim, then the compound-file
-        // writer or the rebuild from fragments. Until those exist, a compound file
-        // cannot be repaired.
+        // The encryption check also refuses a CryptSession10Container, whatever
+        // the "Current User" stream says.
+        if (!ScanSourceFile(size, kScanBlock, kScanEncryption) || !ScanSourceFile(size, kScanBlock, kScanPictures)) {
+            CloseSource();
+            AbortRepair(m_texts.cannotRepair);
+            return;
+        }
         g_strWorkingPath = TempFilePath(std::string(kWorkingPrefix) + g_strSourceExt);
+        SendCheckpoint(0.1);
+        if (!BuildDocumentImage()) {
+            CloseSource();
+            AbortRepair(m_texts.cannotRepair);
+            return;
+        }
+        if (RepairCancelled()) {
+            AbortRepair(m_texts.cancelled);
+            return;
+        }
+        ScanDocumentRecords(m_nScanUnit, m_image.data(), m_nImageLength);
+        SendCheckpoint(0.2);
+        m_cut = TrimDocumentStream(std::move(m_image), m_nImageLength, m_nScanUnit);
+        SendCheckpoint(0.33);
+        // Scanned again, so that the user edit's offset is the one inside the cut.
+        g_posDocument = kNoDocument;
+        ScanDocumentRecords(m_nScanUnit, m_cut.stream.data(), m_cut.length);
+        if (RepairCancelled()) {
+            AbortRepair(m_texts.cancelled);
+            return;
+        }
+        // The compound-file writer goes here: it writes m_cut and the carved
+        // "Pictures" stream (g_pictureCarver) with a new "Current User" stream
+        // as the working copy, with the rebuild from fragments as the fallback.
+        // Until they exist, a compound file cannot be repaired.
         CloseSource();
         AbortRepair(m_texts.cannotRepair);
     } catch (const std::bad_alloc&) {
         CloseSource();
         AbortRepair(m_texts.noMemory);
     }
+}
+
+// The "PowerPoint Document" image: the sector runs the locator finds, or the
+// whole file when they yield nothing or more than the file holds. The scans then
+// use the sector size, or the file's block size for the whole file. False when
+// the whole file cannot be read.
+bool CRepairJob::BuildDocumentImage() {
+    const std::uint32_t sectorSize = static_cast<std::uint16_t>(g_nSectorSize);
+    m_locator.Free();
+    m_locator.BuildRuns(g_srcFile, sectorSize);
+    const std::uint64_t runBytes = m_locator.m_nBlocks * sectorSize;
+    if (runBytes != 0 && runBytes <= g_srcFile.m_nFileSize) {
+        m_nImageLength = runBytes;
+        m_nScanUnit = sectorSize;
+        m_image.assign(static_cast<std::size_t>(runBytes + sectorSize), 0);
+        ReadRuns(m_image.data(), m_locator);
+        return true;
+    }
+    // A whole-file image is read in one block read, whose count is 32-bit.
+    m_nImageLength = std::min<std::uint64_t>(g_srcFile.m_nFileSize, kLargestWholeImage);
+    m_nScanUnit = g_srcFile.m_nBlockSize;
+    m_image.assign(static_cast<std::size_t>(m_nImageLength + sectorSize), 0);
+    return g_srcFile.ReadBlocks(m_image.data(), static_cast<std::uint32_t>(m_nImageLength), 0, TRUE);
+}
+
+// Progress at a checkpoint: the fraction `fraction` of the source size.
+void CRepairJob::SendCheckpoint(double fraction) {
+    const std::uint64_t total = g_srcFile.m_nFileSize;
+    SendProgress(static_cast<std::uint64_t>(static_cast<double>(total) * fraction), total);
 }
 
 void CRepairJob::RunPackage() {
