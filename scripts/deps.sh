@@ -7,6 +7,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libzip-dev libgsf-1-dev
   python3 zip unzip time
+  libreoffice-impress-nogui libreoffice-dev
 )
 
 missing=()

@@ -1,0 +1,198 @@
+#include "automation/office_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <set>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* kOfficeProgram = "/usr/lib/libreoffice/program/soffice";
+
+// Groups that are running now, killed at exit should their owners not be
+// destroyed in time.
+std::mutex g_groupsLock;
+std::set<pid_t>* g_groups = nullptr;
+
+void KillRemainingGroups() {
+    std::lock_guard guard(g_groupsLock);
+    if (g_groups)
+        for (pid_t group : *g_groups)
+            ::kill(-group, SIGKILL);
+}
+
+void TrackGroup(pid_t group) {
+    std::lock_guard guard(g_groupsLock);
+    if (!g_groups) {
+        g_groups = new std::set<pid_t>;  // lives until exit
+        std::atexit(KillRemainingGroups);
+    }
+    g_groups->insert(group);
+}
+
+void ForgetGroup(pid_t group) {
+    std::lock_guard guard(g_groupsLock);
+    if (g_groups)
+        g_groups->erase(group);
+}
+
+// soffice.bin is a child of the wrapper; when the group is killed it would be
+// handed to init, which may never reap it. Becoming a subreaper hands it to
+// this process instead, which reaps the whole group.
+void BecomeSubreaper() {
+    static std::once_flag once;
+    std::call_once(once, [] { ::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0); });
+}
+
+std::string UniqueSuffix() {
+    static std::atomic<unsigned> counter{0};
+    return std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" +
+           std::to_string(static_cast<unsigned>(std::random_device{}()) & 0xFFFFFF);
+}
+
+std::string NewProfileFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "deckmend-office-XXXXXX").string();
+    return ::mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
+// A child that outlives this process only to kill the office group: it waits
+// on a pipe; end of file (this process is gone) kills the group, a byte ends
+// the guardian quietly. Only async-signal-safe calls after the fork.
+pid_t StartGuardian(pid_t group, int& writeEnd) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return 0;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close_range(3, fds[0] - 1, 0);
+        ::close_range(fds[0] + 1, ~0U, 0);
+        ::setpgid(0, 0);  // out of the way of signals meant for the parent's group
+        char byte = 0;
+        ssize_t got;
+        do
+            got = ::read(fds[0], &byte, 1);
+        while (got < 0 && errno == EINTR);
+        if (got <= 0)
+            ::kill(-group, SIGKILL);
+        ::_exit(0);
+    }
+    ::close(fds[0]);
+    if (pid < 0) {
+        ::close(fds[1]);
+        return 0;
+    }
+    writeEnd = fds[1];
+    return pid;
+}
+
+pid_t SpawnOffice(const std::string& profile, const std::string& pipeName) {
+    std::string profileArg = "-env:UserInstallation=file://" + profile;
+    std::string acceptArg = "--accept=pipe,name=" + pipeName + ";urp;StarOffice.ComponentContext";
+    std::vector<std::string> args = {kOfficeProgram, "--headless", "--invisible", "--nologo", "--nodefault",
+                                     "--norestore", "--nolockcheck", profileArg, acceptArg};
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, kOfficeProgram, &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : 0;
+}
+
+}  // namespace
+
+std::string COfficeProcess::ProgramPath() { return ::access(kOfficeProgram, X_OK) == 0 ? kOfficeProgram : ""; }
+
+std::unique_ptr<COfficeProcess> COfficeProcess::Start() {
+    if (ProgramPath().empty())
+        return nullptr;
+    BecomeSubreaper();
+    std::unique_ptr<COfficeProcess> process(new COfficeProcess);
+    process->m_profileFolder = NewProfileFolder();
+    if (process->m_profileFolder.empty())
+        return nullptr;
+    process->m_pipeName = "deckmend_office_" + UniqueSuffix();
+    process->m_group = SpawnOffice(process->m_profileFolder, process->m_pipeName);
+    if (process->m_group <= 0) {
+        process->m_reaped = true;
+        return nullptr;
+    }
+    TrackGroup(process->m_group);
+    process->m_guardian = StartGuardian(process->m_group, process->m_guardianPipe);
+    return process;
+}
+
+COfficeProcess::~COfficeProcess() {
+    Kill();
+    Reap();
+    if (m_guardianPipe >= 0) {
+        char quit = 'q';
+        [[maybe_unused]] ssize_t ignored = ::write(m_guardianPipe, &quit, 1);
+        ::close(m_guardianPipe);
+    }
+    if (m_guardian > 0)
+        while (::waitpid(m_guardian, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    if (!m_profileFolder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_profileFolder, ignored);
+    }
+}
+
+bool COfficeProcess::Running() {
+    std::lock_guard guard(m_reapLock);
+    if (m_reaped)
+        return false;
+    return ::kill(m_group, 0) == 0 && ::waitpid(m_group, nullptr, WNOHANG) == 0;
+}
+
+void COfficeProcess::Kill() {
+    if (m_group > 0 && !m_reaped)
+        ::kill(-m_group, SIGKILL);
+}
+
+void COfficeProcess::Reap() {
+    std::lock_guard guard(m_reapLock);
+    if (m_reaped || m_group <= 0)
+        return;
+    // First the wrapper, so that its children have been handed to us; then
+    // every other member of the group until none is left.
+    while (::waitpid(m_group, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    while (true) {
+        pid_t pid = ::waitpid(-m_group, nullptr, 0);
+        if (pid < 0 && errno != EINTR)
+            break;
+    }
+    ForgetGroup(m_group);
+    m_reaped = true;
+}

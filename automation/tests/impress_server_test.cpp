@@ -1,0 +1,344 @@
+// The PowerPoint session against the real server: LibreOffice Impress in a
+// private process. Every test ends the office processes it started and checks
+// that none of them is left.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "automation/auto_wrap.h"
+#include "automation/impress_server.h"
+#include "automation/powerpoint_automation.h"
+#include "platform/com_runtime.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// A 2 × 2 red PNG.
+const unsigned char kPng[] = {
+    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00,
+    0x00, 0x02, 0x00, 0x00, 0x00, 0x02, 0x08, 0x02, 0x00, 0x00, 0x00, 0xFD, 0xD4, 0x9A, 0x73, 0x00, 0x00, 0x00,
+    0x12, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0xF8, 0xCF, 0xC0, 0x00, 0x42, 0x0C, 0x48, 0x0C, 0x00, 0x29,
+    0xF4, 0x05, 0xFB, 0x1E, 0xF6, 0x4F, 0xEA, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60,
+    0x82};
+
+bool GroupGone(int group) { return ::kill(-group, 0) == -1 && errno == ESRCH; }
+
+void WriteBytes(const std::string& path, const void* data, std::size_t size) {
+    std::ofstream(path, std::ios::binary).write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+// Reads through the same late-bound calls the program makes.
+class CReader {
+public:
+    explicit CReader(IDispatch* root) : m_root(root) {}
+
+    IDispatch* Get(IDispatch* object, const char* member) {
+        VARIANT result;
+        EXPECT_EQ(AutoWrap(DISPATCH_PROPERTYGET, &result, object, member, 0), S_OK) << member;
+        return Keep(result);
+    }
+    IDispatch* Item(IDispatch* object, LONG index) {
+        VARIANT result;
+        EXPECT_EQ(AutoWrap(DISPATCH_METHOD, &result, object, "Item", 1, CComVariant::I4(index)), S_OK);
+        return Keep(result);
+    }
+    LONG Long(IDispatch* object, const char* member) {
+        CComVariant result;
+        EXPECT_EQ(AutoWrap(DISPATCH_PROPERTYGET, &result, object, member, 0), S_OK) << member;
+        return result.vt == VT_I4 ? result.lVal : -999;
+    }
+    std::string String(IDispatch* object, const char* member) {
+        CComVariant result;
+        EXPECT_EQ(AutoWrap(DISPATCH_PROPERTYGET, &result, object, member, 0), S_OK) << member;
+        return result.vt == VT_BSTR ? std::string(result.bstrVal, SysStringLen(result.bstrVal)) : "?";
+    }
+
+    // The texts of every shape of slide `number` that has a text frame.
+    std::vector<std::string> SlideTexts(LONG number) {
+        std::vector<std::string> texts;
+        IDispatch* shapes = Get(Item(Get(m_root, "Slides"), number), "Shapes");
+        for (LONG i = 1, count = Long(shapes, "Count"); i <= count; ++i) {
+            IDispatch* shape = Item(shapes, i);
+            if (Long(shape, "HasTextFrame") != 0 && Long(Get(shape, "TextFrame"), "HasText") != 0)
+                texts.push_back(String(Get(Get(shape, "TextFrame"), "TextRange"), "Text"));
+        }
+        return texts;
+    }
+
+    ~CReader() {
+        for (IDispatch* object : m_held)
+            object->Release();
+    }
+
+private:
+    IDispatch* Keep(VARIANT& result) {
+        if (result.vt != VT_DISPATCH)
+            return nullptr;
+        m_held.push_back(result.pdispVal);
+        return result.pdispVal;
+    }
+    IDispatch* m_root;
+    std::vector<IDispatch*> m_held;
+};
+
+class ImpressServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(ImpressServerInstalled());
+        ASSERT_FALSE(folder_.path().empty());
+    }
+    void TearDown() override {
+        ppt_.ClosePowerPoint(0, "", 0);
+        NoteGroup();
+        for (int group : groups_)
+            EXPECT_TRUE(GroupGone(group)) << "office process group " << group << " is still running";
+        SetImpressTimeouts(ImpressTimeouts{});
+    }
+    // Remembers the running office process, to check later that it ended.
+    void NoteGroup() {
+        if (int group = ImpressServerProcessGroup())
+            groups_.insert(group);
+    }
+    std::string Picture() {
+        std::string path = folder_ / "red.png";
+        WriteBytes(path, kPng, sizeof(kPng));
+        return path;
+    }
+
+    TempDir folder_;
+    CPowerPointAutomation ppt_;
+    std::set<int> groups_;
+};
+
+// Builds the presentation that the fragment rebuild makes of a damaged file:
+// a title slide, a title-only slide with a text box, a picture slide.
+void BuildThreeSlides(CPowerPointAutomation& ppt, const std::string& picture) {
+    ppt.m_pDocProperties = {"Quarterly figures", "Sales", "A. Author"};
+    ASSERT_EQ(ppt.AddSlide(1, ppt.MapSlideLayout(0)), S_OK);
+    EXPECT_NE(ppt.ApplyDesign(), S_OK);  // no PowerPoint design files here
+    EXPECT_EQ(ppt.SetDocumentProperties(), S_OK);
+    EXPECT_EQ(ppt.SetSlideTitle("Opening", 95, 105, 150, 200), S_OK);
+    EXPECT_EQ(ppt.SetFont(), S_OK);
+    // On the title slide a second text goes into the empty subtitle.
+    EXPECT_EQ(ppt.SetSlideTitle("Subtitle text", 95, 115, 150, 200), S_OK);
+
+    LONG count = 0;
+    ASSERT_EQ(ppt.GetSlideCount(count), S_OK);
+    EXPECT_EQ(count, 1);
+    ASSERT_EQ(ppt.AddSlide(count + 1, ppt.MapSlideLayout(0x10000000)), S_OK);
+    EXPECT_EQ(ppt.SetSlideTitle("Results", 95, 105, 150, 200), S_OK);
+    EXPECT_EQ(ppt.SetSlideTitle("More text", 95, 165, 150, 200), 1);  // title taken, not a title slide
+    EXPECT_EQ(ppt.AddTextBox("More text", 95, 165, 250, 300), S_OK);
+    EXPECT_EQ(ppt.SetFont(), S_OK);
+
+    ASSERT_EQ(ppt.AddSlide(3, ppt.MapSlideLayout(0x05000000)), S_OK);  // blank
+    EXPECT_EQ(ppt.AddPicture(picture, 50, 50, 70, 70), S_OK);
+    ASSERT_EQ(ppt.GetSlideCount(count), S_OK);
+    EXPECT_EQ(count, 3);
+}
+
+TEST_F(ImpressServerTest, BuildsSavesInEveryFormatAndReopens) {
+    ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    NoteGroup();
+    EXPECT_EQ(ppt_.m_nVersion, 2010);
+    BuildThreeSlides(ppt_, Picture());
+
+    const std::vector<std::string> paths = {folder_ / "deck.ppt", folder_ / "deck.pps", folder_ / "deck.pptx"};
+    for (const auto& path : paths)
+        EXPECT_EQ(ppt_.SavePresentation(path, 1), S_OK) << path;
+    EXPECT_EQ(ppt_.ClosePowerPoint(0, "", 0), S_OK);
+    EXPECT_EQ(ppt_.m_pApplication, nullptr);
+
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path);
+        ASSERT_TRUE(fs::exists(path));
+        EXPECT_FALSE(fs::exists(folder_ / (".~lock." + fs::path(path).filename().string() + "#")));
+        ASSERT_EQ(ppt_.OpenPresentation(path), path);
+        NoteGroup();
+        LONG count = 0;
+        ASSERT_EQ(ppt_.GetSlideCount(count), S_OK);
+        EXPECT_EQ(count, 3);
+
+        CReader read(ppt_.m_pPresentation);
+        EXPECT_EQ(read.SlideTexts(1), (std::vector<std::string>{"Opening", "Subtitle text"}));
+        EXPECT_EQ(read.SlideTexts(2), (std::vector<std::string>{"Results", "More text"}));
+        EXPECT_EQ(read.SlideTexts(3), std::vector<std::string>{});
+        IDispatch* pictureSlideShapes = read.Get(read.Item(read.Get(ppt_.m_pPresentation, "Slides"), 3), "Shapes");
+        EXPECT_EQ(read.Long(pictureSlideShapes, "Count"), 1);  // the embedded picture
+
+        IDispatch* box = read.Item(read.Get(read.Item(read.Get(ppt_.m_pPresentation, "Slides"), 2), "Shapes"), 2);
+        IDispatch* font = read.Get(read.Get(read.Get(box, "TextFrame"), "TextRange"), "Font");
+        EXPECT_EQ(read.String(font, "NameAscii"), "Calibri");
+        EXPECT_EQ(read.Long(font, "Size"), 15);
+        EXPECT_EQ(read.Long(font, "Italic"), -1);
+        EXPECT_EQ(read.Long(font, "Bold"), 0);
+
+        IDispatch* properties = read.Get(ppt_.m_pPresentation, "BuiltInDocumentProperties");
+        const char* expected[] = {"Quarterly figures", "Sales", "A. Author"};
+        for (LONG item = 1; item <= 3; ++item) {
+            CComVariant property;
+            ASSERT_EQ(AutoWrap(DISPATCH_PROPERTYGET, &property, properties, "Item", 1, CComVariant::I4(item)), S_OK);
+            EXPECT_EQ(read.String(property.pdispVal, "Value"), expected[item - 1]);
+        }
+        EXPECT_EQ(ppt_.ClosePowerPoint(0, "", 0), S_OK);
+    }
+}
+
+TEST_F(ImpressServerTest, ReopenedWorkingCopyTakesMoreSlidesAndSavesOverItself) {
+    std::string path = folder_ / "__working.ppt";
+    ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    NoteGroup();
+    ASSERT_EQ(ppt_.SavePresentation(path, 1), S_OK);
+    ASSERT_EQ(ppt_.AddSlide(1, ppt_.MapSlideLayout(0)), S_OK);
+    EXPECT_EQ(ppt_.SetSlideTitle("Kept", 95, 105, 150, 200), S_OK);
+    ASSERT_EQ(ppt_.ClosePowerPoint(1, path, 1), S_OK);
+
+    // As the picture recovery does: open again, add a picture slide, save in place.
+    ASSERT_EQ(ppt_.OpenPresentation(path), path);
+    NoteGroup();
+    LONG count = 0;
+    ASSERT_EQ(ppt_.GetSlideCount(count), S_OK);
+    ASSERT_EQ(count, 1);
+    ASSERT_EQ(ppt_.AddSlide(count + 1, ppt_.MapSlideLayout(2)), S_OK);
+    EXPECT_EQ(ppt_.AddPicture(Picture(), 50, 50, 70, 70), S_OK);
+    // An empty slide added last is removed again.
+    ASSERT_EQ(ppt_.AddSlide(3, 12), S_OK);
+    EXPECT_EQ(ppt_.DeleteSlideIfEmpty(), S_OK);
+    ASSERT_EQ(ppt_.ClosePowerPoint(1, path, 1), S_OK);
+
+    ASSERT_EQ(ppt_.OpenPresentation(path), path);
+    ASSERT_EQ(ppt_.GetSlideCount(count), S_OK);
+    EXPECT_EQ(count, 2);
+    CReader read(ppt_.m_pPresentation);
+    EXPECT_EQ(read.SlideTexts(1), std::vector<std::string>{"Kept"});
+}
+
+TEST_F(ImpressServerTest, EmptyPlaceholdersAreDeletedUntilItemFails) {
+    ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    NoteGroup();
+    ASSERT_EQ(ppt_.AddSlide(1, 1), S_OK);  // title and subtitle, both empty
+    EXPECT_NE(ppt_.DeleteEmptyShapes(), S_OK);
+    CReader read(ppt_.m_pPresentation);
+    EXPECT_EQ(read.Long(read.Get(ppt_.m_pSlide, "Shapes"), "Count"), 0);
+}
+
+TEST_F(ImpressServerTest, EveryMappedLayoutMakesASlide) {
+    ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    NoteGroup();
+    const LONG layouts[] = {1, 2, 3, 11, 12, 15, 24, 25, 26, 27, 28};
+    LONG index = 1;
+    for (LONG layout : layouts) {
+        SCOPED_TRACE(layout);
+        ASSERT_EQ(ppt_.AddSlide(index++, layout), S_OK);
+        HRESULT title = ppt_.SetSlideTitle("T", 0, 0, 0, 0);
+        bool hasTitle = layout != 12 && layout != 15;
+        EXPECT_EQ(SUCCEEDED(title) && title == S_OK, hasTitle);
+    }
+}
+
+TEST_F(ImpressServerTest, DamagedTextDoesNotKillTheServer) {
+    ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    NoteGroup();
+    ASSERT_EQ(ppt_.AddSlide(1, 12), S_OK);
+    // A lone surrogate (as UTF-8 would carry it), a zero and a bad byte.
+    EXPECT_EQ(ppt_.AddTextBox(std::string("A\xED\xA0\x80" "B\0C\xFF", 8), 10, 10, 100, 50), S_OK);
+    LONG count = 0;
+    EXPECT_EQ(ppt_.GetSlideCount(count), S_OK);
+    CReader read(ppt_.m_pPresentation);
+    EXPECT_EQ(read.SlideTexts(1), std::vector<std::string>{"A\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "BC\xEF\xBF\xBD"});
+}
+
+TEST_F(ImpressServerTest, RefusesWhatPowerPointWouldRefuse) {
+    std::string empty = folder_ / "empty.ppt", text = folder_ / "text.ppt";
+    WriteBytes(empty, "", 0);
+    WriteBytes(text, "just some words\n", 16);
+    EXPECT_EQ(ppt_.OpenPresentation(empty), "");
+    NoteGroup();
+    EXPECT_EQ(ppt_.OpenPresentation(text), "");
+    EXPECT_EQ(ppt_.OpenPresentation(folder_ / "missing.ppt"), "");
+
+    ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    NoteGroup();
+    std::string inMissingFolder = folder_ / "no/such/deck.ppt";
+    EXPECT_NE(ppt_.SavePresentation(inMissingFolder, 1), S_OK);
+    EXPECT_FALSE(fs::exists(folder_ / "no"));
+    EXPECT_NE(ppt_.SavePresentation(folder_ / "deck.txt", 1), S_OK);
+    EXPECT_NE(ppt_.SavePresentation("", 0), S_OK);  // never saved: Save has no place
+}
+
+TEST_F(ImpressServerTest, DamagedFilesAreRefusedWithinTheBound) {
+    struct Case {
+        const char* kind;
+        const char* source;
+    };
+    const Case cases[] = {
+        {"zero-last-useredit", "corpus/ppt/poi-38256.ppt"},
+        {"truncate-60", "corpus/ppt/poi-38256.ppt"},
+        {"zero-directory", "corpus/ppt/tika-testPPT.ppt"},
+        {"cut-central-directory", "corpus/pptx/jod-test.pptx"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        std::string source = SharedPath(c.source);
+        if (!fs::exists(source))
+            continue;
+        std::string damaged = folder_ / (std::string(c.kind) + fs::path(source).extension().string());
+        auto made = RunProcess({"/usr/bin/python3", SharedPath("tools/damage.py"), c.kind, "7", source, damaged});
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        auto start = Clock::now();
+        EXPECT_EQ(ppt_.OpenPresentation(damaged), "");
+        NoteGroup();
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
+        ppt_.ClosePowerPoint(0, "", 0);
+    }
+}
+
+TEST_F(ImpressServerTest, AHangingServerIsKilledAndReplaced) {
+    ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    int group = ImpressServerProcessGroup();
+    NoteGroup();
+    ASSERT_NE(group, 0);
+    SetImpressTimeouts({std::chrono::seconds(30), std::chrono::seconds(2), std::chrono::seconds(2)});
+
+    ::kill(-group, SIGSTOP);  // the office stops answering
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // once every thread has stopped
+    auto start = Clock::now();
+    LONG count = 0;
+    EXPECT_EQ(ppt_.GetSlideCount(count), RPC_E_SERVER_DIED);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+    EXPECT_TRUE(GroupGone(group));
+    ppt_.ClosePowerPoint(0, "", 0);
+
+    // The next operation gets a fresh office.
+    ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    NoteGroup();
+    EXPECT_NE(ImpressServerProcessGroup(), group);
+    EXPECT_EQ(ppt_.AddSlide(1, 1), S_OK);
+}
+
+TEST_F(ImpressServerTest, AServerThatDiesFailsItsCallsAndIsRestarted) {
+    ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    int group = ImpressServerProcessGroup();
+    NoteGroup();
+    ::kill(-group, SIGKILL);
+    EXPECT_TRUE(FAILED(ppt_.AddSlide(1, 1)));
+    EXPECT_TRUE(FAILED(ppt_.SavePresentation(folder_ / "x.ppt", 1)));
+    ppt_.ClosePowerPoint(0, "", 0);
+    EXPECT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    NoteGroup();
+    EXPECT_EQ(ppt_.AddSlide(1, 1), S_OK);
+}
+
+}  // namespace
