@@ -80,6 +80,44 @@ TEST_F(StreamLocator, ContiguousRunsGiveTheStreamAndOneSectorMore) {
     }
 }
 
+// A stream stored in fragments: the run ends where the chain jumps, and the rest
+// of the stream is the chain the FAT gives from there, ending exactly at its end.
+TEST_F(StreamLocator, FragmentedStreamFollowsItsChain) {
+    struct Case {
+        const char* what;
+        std::vector<std::uint32_t> chain;  // sectors of the stream, in order
+        std::vector<std::uint32_t> blocks;
+    } cases[] = {
+        {"a jump backwards and on", {8, 9, 10, 3, 4, 11, 12}, {9, 10, 11, 4, 5, 12, 13}},
+        {"a jump to sector 0", {8, 9, 0, 1, 12}, {9, 10, 1, 2, 13}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CompoundBuilder b(9, 40);
+        b.AddFatSector(20);
+        for (std::size_t i = 0; i + 1 < c.chain.size(); ++i)
+            b.SetFat(c.chain[i], c.chain[i + 1]);
+        b.SetFat(c.chain.back(), CompoundBuilder::kEnd);
+        b.Put(c.chain[0], DocumentStart());
+        SourceFile source(b.Build());
+        CStreamLocator locator;
+        ASSERT_TRUE(locator.BuildRuns(g_srcFile, 512));
+        EXPECT_EQ(locator.Blocks(), c.blocks);
+    }
+    // A chain that loops back ends at the first sector met again.
+    CompoundBuilder b(9, 40);
+    b.AddFatSector(20);
+    b.SetFat(8, 9);
+    b.SetFat(9, 12);
+    b.SetFat(12, 13);
+    b.SetFat(13, 9);
+    b.Put(8, DocumentStart());
+    SourceFile source(b.Build());
+    CStreamLocator locator;
+    ASSERT_TRUE(locator.BuildRuns(g_srcFile, 512));
+    EXPECT_EQ(locator.Blocks(), (std::vector<std::uint32_t>{9, 10, 13, 14}));
+}
+
 TEST_F(StreamLocator, RefusedHeadersAndFilesWithoutARun) {
     struct Case {
         const char* what;

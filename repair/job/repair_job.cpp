@@ -1,6 +1,5 @@
 #include "repair/job/repair_job.h"
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -16,6 +15,7 @@
 #include "repair/job/working_files.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/document_edit_table.h"
+#include "repair/ppt/document_image.h"
 #include "repair/ppt/document_trim.h"
 #include "repair/ppt/record_scanner.h"
 #include "repair/ppt/stream_locator.h"
@@ -32,7 +32,6 @@ constexpr std::uint8_t kCompoundSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0x
 constexpr std::uint8_t kPackageSignature[4] = {'P', 'K', 3, 4};
 constexpr std::size_t kSectorShiftOffset = 30;
 constexpr std::uint32_t kScanBlock = 512;                   // block size of the source scans
-constexpr std::uint64_t kLargestWholeImage = 0xFFFFFE00;    // largest whole-file image: one 32-bit read
 
 // The texts the job may show, read once when it starts.
 struct JobTexts {
@@ -56,7 +55,6 @@ public:
 
 private:
     void RunBinary(std::uint8_t sectorShift);
-    bool BuildDocumentImage();
     void SendCheckpoint(double fraction);
     void RunPackage();
     void StopAnimation();
@@ -65,12 +63,10 @@ private:
     void CloseSource();
 
     JobTexts m_texts;
-    // The binary chain's work: the locator, the document image and the unit its
-    // scans use, then the cut that goes to the compound-file writer.
+    // The binary chain's work: the locator and the document image, then the cut
+    // that goes to the compound-file writer.
     CStreamLocator m_locator;
-    std::vector<std::uint8_t> m_image;
-    std::uint64_t m_nImageLength = 0;
-    std::uint32_t m_nScanUnit = 0;
+    CDocumentImage m_image;
     CDocumentCut m_cut;
 };
 
@@ -159,7 +155,7 @@ void CRepairJob::RunBinary(std::uint8_t sectorShift) {
         }
         g_strWorkingPath = TempFilePath(std::string(kWorkingPrefix) + g_strSourceExt);
         SendCheckpoint(0.1);
-        if (!BuildDocumentImage()) {
+        if (!BuildDocumentImage(g_srcFile, static_cast<std::uint16_t>(g_nSectorSize), m_locator, m_image)) {
             CloseSource();
             AbortRepair(m_texts.cannotRepair);
             return;
@@ -168,13 +164,13 @@ void CRepairJob::RunBinary(std::uint8_t sectorShift) {
             AbortRepair(m_texts.cancelled);
             return;
         }
-        ScanDocumentRecords(m_nScanUnit, m_image.data(), m_nImageLength);
+        ScanDocumentRecords(m_image.scanUnit, m_image.bytes.data(), m_image.length);
         SendCheckpoint(0.2);
-        m_cut = TrimDocumentStream(std::move(m_image), m_nImageLength, m_nScanUnit);
+        m_cut = TrimDocumentStream(std::move(m_image.bytes), m_image.length, m_image.scanUnit);
         SendCheckpoint(0.33);
         // Scanned again, so that the user edit's offset is the one inside the cut.
         g_posDocument = kNoDocument;
-        ScanDocumentRecords(m_nScanUnit, m_cut.stream.data(), m_cut.length);
+        ScanDocumentRecords(m_image.scanUnit, m_cut.stream.data(), m_cut.length);
         if (RepairCancelled()) {
             AbortRepair(m_texts.cancelled);
             return;
@@ -189,29 +185,6 @@ void CRepairJob::RunBinary(std::uint8_t sectorShift) {
         CloseSource();
         AbortRepair(m_texts.noMemory);
     }
-}
-
-// The "PowerPoint Document" image: the sector runs the locator finds, or the
-// whole file when they yield nothing or more than the file holds. The scans then
-// use the sector size, or the file's block size for the whole file. False when
-// the whole file cannot be read.
-bool CRepairJob::BuildDocumentImage() {
-    const std::uint32_t sectorSize = static_cast<std::uint16_t>(g_nSectorSize);
-    m_locator.Free();
-    m_locator.BuildRuns(g_srcFile, sectorSize);
-    const std::uint64_t runBytes = m_locator.m_nBlocks * sectorSize;
-    if (runBytes != 0 && runBytes <= g_srcFile.m_nFileSize) {
-        m_nImageLength = runBytes;
-        m_nScanUnit = sectorSize;
-        m_image.assign(static_cast<std::size_t>(runBytes + sectorSize), 0);
-        ReadRuns(m_image.data(), m_locator);
-        return true;
-    }
-    // A whole-file image is read in one block read, whose count is 32-bit.
-    m_nImageLength = std::min<std::uint64_t>(g_srcFile.m_nFileSize, kLargestWholeImage);
-    m_nScanUnit = g_srcFile.m_nBlockSize;
-    m_image.assign(static_cast<std::size_t>(m_nImageLength + sectorSize), 0);
-    return g_srcFile.ReadBlocks(m_image.data(), static_cast<std::uint32_t>(m_nImageLength), 0, TRUE);
 }
 
 // Progress at a checkpoint: the fraction `fraction` of the source size.

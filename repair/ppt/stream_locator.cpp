@@ -40,6 +40,7 @@ BOOL CStreamLocator::BuildRuns(CRawFile& file, std::uint32_t sectorSize) {
 
 void CStreamLocator::Free() {
     m_fatSectors = {};
+    m_fat = {};
     m_runs = {};
     m_result = {};
     m_nBlocks = 0;
@@ -114,6 +115,8 @@ bool CStreamLocator::WalkFat() {
         if (RepairCancelled() || !ReadBlock(std::uint64_t{f} + 1, fat.data()))
             return false;
         const CByteView fatView(fat.data(), fat.size());
+        for (std::uint32_t i = 0; i < entries && m_fat.size() < m_nSectorCount; ++i)
+            m_fat.push_back(*fatView.Le32(4 * i));
         for (std::uint32_t i = 0; i < entries; ++i) {
             const std::uint32_t entry = *fatView.Le32(4 * i);
             if (IsSpecial(entry) && (LowByte(entry) == LowByte(kFreeSector) || LowByte(entry) == LowByte(kFatSector)))
@@ -129,11 +132,21 @@ bool CStreamLocator::WalkFat() {
             }
             const std::uint32_t v = entry;
             lastValue = v;
-            if (v == 0)
+            if (v == 0) {
+                // Sector 0 ends the walk of this FAT sector; for a run it is where
+                // its chain jumps, so the rest of the stream is still found.
+                if (inRun && attached && prev != 0) {
+                    current().children.push_back(1);
+                    current().endsAtJump = true;
+                    attached = false;
+                }
                 break;
+            }
             if (v - prev > 1 && inRun && prev != 0) {
-                if (attached)
+                if (attached) {
                     current().children.push_back(v + 1);
+                    current().endsAtJump = true;
+                }
                 inRun = attached = false;
             }
             if (v > m_nSectorCount)
@@ -171,16 +184,38 @@ void CStreamLocator::BuildResult() {
     for (std::size_t i = m_runs.size(); i-- > 1;)
         firstRunStarting[m_runs[i].value] = i;
 
-    m_result.push_back(m_runs[0].value);
-    m_result.insert(m_result.end(), m_runs[0].children.begin(), m_runs[0].children.end());
+    const CSectorRun* last = &m_runs[0];
+    m_result.push_back(last->value);
+    m_result.insert(m_result.end(), last->children.begin(), last->children.end());
     for (std::size_t round = 1; round < m_runs.size() && m_result.size() <= maxBlocks; ++round) {
         auto next = firstRunStarting.find(m_result.back());
         if (next == firstRunStarting.end())
             break;  // the list's last block no longer changes
-        const auto& children = m_runs[next->second].children;
-        m_result.insert(m_result.end(), children.begin(), children.end());
+        last = &m_runs[next->second];
+        m_result.insert(m_result.end(), last->children.begin(), last->children.end());
     }
+    // A run ends where its chain jumps to a sector that is not the next one: a
+    // stream stored in fragments. Its remaining sectors are those the FAT chains
+    // from the jump's target on; without them the image would hold only the
+    // first fragment of the stream.
+    if (last->endsAtJump)
+        FollowChain(m_result.back());
     m_nBlocks = m_result.size();
+}
+
+// Appends the blocks of the FAT chain after block `fromBlock`, up to its end, a
+// sector beyond the file or the FAT walked, or a sector met before.
+void CStreamLocator::FollowChain(std::uint32_t fromBlock) {
+    const std::uint64_t maxBlocks = m_nSectorCount + 1;
+    std::unordered_set<std::uint32_t> seen(m_result.begin(), m_result.end());
+    std::uint32_t sector = fromBlock - 1;
+    while (sector < m_fat.size() && m_result.size() <= maxBlocks) {
+        const std::uint32_t next = m_fat[sector];
+        if (next >= m_nSectorCount || !seen.insert(next + 1).second)
+            return;
+        m_result.push_back(next + 1);
+        sector = next;
+    }
 }
 
 void ReadRuns(std::uint8_t* image, CStreamLocator& locator) {

@@ -14,6 +14,7 @@
 struct CSectorRun {
     std::uint32_t value = 0;               // the run's first block
     std::vector<std::uint32_t> children;   // its further blocks, in order
+    bool endsAtJump = false;               // ended where its chain jumps to another sector
 };
 
 class CStreamLocator {
@@ -39,11 +40,13 @@ private:
     bool ListFatSectors(const std::vector<std::uint8_t>& header);
     bool WalkFat();
     void BuildResult();
+    void FollowChain(std::uint32_t fromBlock);
 
     CRawFile* m_pFile = nullptr;
     std::uint32_t m_nSectorSize = 512;
     std::uint64_t m_nSectorCount = 0;
     std::vector<std::uint32_t> m_fatSectors;
+    std::vector<std::uint32_t> m_fat;  // the FAT entries walked, one per sector of the file
     std::vector<CSectorRun> m_runs;
     std::vector<std::uint32_t> m_result;
 };
