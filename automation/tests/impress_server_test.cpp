@@ -3,8 +3,12 @@
 // that none of them is left.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -339,6 +343,44 @@ TEST_F(ImpressServerTest, AServerThatDiesFailsItsCallsAndIsRestarted) {
     EXPECT_EQ(ppt_.NewPresentation(0, 0), S_OK);
     NoteGroup();
     EXPECT_EQ(ppt_.AddSlide(1, 1), S_OK);
+}
+
+// Run only as the child of the test below: starts the office, reports its
+// process group and waits to be killed.
+TEST(ImpressServerChild, DISABLED_StartAndWait) {
+    const char* report = std::getenv("DECKMEND_OFFICE_CHILD_REPORT");
+    ASSERT_NE(report, nullptr);
+    CPowerPointAutomation ppt;
+    ASSERT_EQ(ppt.NewPresentation(0, 0), S_OK);
+    std::ofstream(report) << ImpressServerProcessGroup() << std::endl;
+    std::this_thread::sleep_for(std::chrono::seconds(60));
+}
+
+TEST(ImpressServerClient, KilledClientLeavesNoOfficeBehind) {
+    TempDir folder;
+    std::string report = folder / "group";
+    std::string self = fs::read_symlink("/proc/self/exe").string();
+    std::string env = "DECKMEND_OFFICE_CHILD_REPORT=" + report;
+    std::vector<char*> argv = {self.data(), const_cast<char*>("--gtest_filter=ImpressServerChild.*"),
+                               const_cast<char*>("--gtest_also_run_disabled_tests"), nullptr};
+    std::vector<char*> envp = {env.data(), nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, self.c_str(), nullptr, nullptr, argv.data(), envp.data()), 0);
+
+    int group = 0;
+    for (auto until = Clock::now() + std::chrono::seconds(60); group == 0 && Clock::now() < until;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::ifstream(report) >> group;
+    }
+    ::kill(child, SIGKILL);  // no destructor, no exit handler runs
+    ::waitpid(child, nullptr, 0);
+    ASSERT_NE(group, 0);
+    bool gone = false;
+    for (auto until = Clock::now() + std::chrono::seconds(10); !gone && Clock::now() < until;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        gone = GroupGone(group);
+    }
+    EXPECT_TRUE(gone) << "office process group " << group << " outlived its client";
 }
 
 }  // namespace
