@@ -17,13 +17,15 @@ constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
 rtl::OUString Ascii(const std::string& text) { return rtl::OUString::createFromAscii(text.c_str()); }
 
-// The client side of UNO, set up once per process.
+// The client side of UNO, set up once per process and never torn down: at
+// exit, bridges to office processes that were not quit may still run.
 uno::Reference<uno::XComponentContext> LocalContext() {
-    static uno::Reference<uno::XComponentContext> context = [] {
+    static auto* context = [] {
         ::setenv("URE_BOOTSTRAP", kFundamentalRc, 1);
-        return cppu::defaultBootstrap_InitialComponentContext(rtl::OUString::createFromAscii(kUnoRc));
+        return new uno::Reference<uno::XComponentContext>(
+            cppu::defaultBootstrap_InitialComponentContext(rtl::OUString::createFromAscii(kUnoRc)));
     }();
-    return context;
+    return *context;
 }
 
 }  // namespace
