@@ -57,6 +57,13 @@ void BecomeSubreaper() {
     std::call_once(once, [] { ::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0); });
 }
 
+// An office process that dies or is killed leaves its UNO pipe without a
+// reader; the bridge's next write must fail, not end this program.
+void IgnoreBrokenPipes() {
+    static std::once_flag once;
+    std::call_once(once, [] { ::signal(SIGPIPE, SIG_IGN); });
+}
+
 std::string UniqueSuffix() {
     static std::atomic<unsigned> counter{0};
     return std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" +
@@ -115,11 +122,14 @@ pid_t SpawnOffice(const std::string& profile, const std::string& pipeName) {
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t none;
+    sigset_t none, defaults;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attributes, &none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);  // the office gets the default handling back
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
 
     pid_t pid = 0;
     int rc = posix_spawn(&pid, kOfficeProgram, &actions, &attributes, argv.data(), environ);
@@ -136,6 +146,7 @@ std::unique_ptr<COfficeProcess> COfficeProcess::Start() {
     if (ProgramPath().empty())
         return nullptr;
     BecomeSubreaper();
+    IgnoreBrokenPipes();
     std::unique_ptr<COfficeProcess> process(new COfficeProcess);
     process->m_profileFolder = NewProfileFolder();
     if (process->m_profileFolder.empty())

@@ -85,6 +85,14 @@ const std::vector<WireCase>& WireCases() {
          {"[create Application]", "Application.Presentations GET()", "Application.Visible PUT(BOOL 1)",
           "Presentations.Open METHOD(BSTR C:\\deck.ppt)"},
          E_FAIL},
+        {"AddPresentation", Started, [](Session& p) { return p.AddPresentation(); },
+         {"Application.Presentations GET()", "Application.Path GET()", "Presentations.Add METHOD(I4 1)"}, S_OK},
+        {"SetVisible", Started,
+         [](Session& p) {
+             p.SetVisible();
+             return p.m_hr;
+         },
+         {"Application.Visible PUT(BOOL 1)"}, S_OK},
         {"SaveAs", Started, [](Session& p) { return p.SavePresentation("C:\\out.ppt", 1); },
          {"Presentation.SaveAs METHOD(BSTR C:\\out.ppt)"}, S_OK},
         {"Save", Started, [](Session& p) { return p.SavePresentation("ignored", 0); },
