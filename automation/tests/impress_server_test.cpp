@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "automation/auto_wrap.h"
+#include "automation/compound_file.h"
 #include "automation/impress_server.h"
 #include "automation/powerpoint_automation.h"
 #include "platform/com_runtime.h"
@@ -164,6 +165,12 @@ TEST_F(ImpressServerTest, BuildsSavesInEveryFormatAndReopens) {
         EXPECT_EQ(ppt_.SavePresentation(path, 1), S_OK) << path;
     EXPECT_EQ(ppt_.ClosePowerPoint(0, "", 0), S_OK);
     EXPECT_EQ(ppt_.m_pApplication, nullptr);
+
+    // The picture went into the file, not a link to it.
+    fs::remove(folder_ / "red.png");
+    auto pictures = ReadCompoundStream(paths[0], "Pictures");
+    ASSERT_TRUE(pictures.has_value());
+    EXPECT_GT(pictures->size(), sizeof(kPng));
 
     for (const auto& path : paths) {
         SCOPED_TRACE(path);
