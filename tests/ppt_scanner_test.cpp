@@ -2,7 +2,9 @@
 // small constructed buffers and files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "repair/io/read_value.h"
 #include "repair/job/job_state.h"
 #include "repair/pictures/picture_carver.h"
+#include "repair/ppt/byte_prefilter.h"
 #include "repair/ppt/document_edit_table.h"
 #include "repair/ppt/document_trim.h"
 #include "repair/ppt/record_scanner.h"
@@ -23,6 +26,10 @@ void PutHeader(Bytes& b, std::size_t at, std::uint16_t verInstance, std::uint16_
     PutLe16(&b[at], verInstance);
     PutLe16(&b[at + 2], type);
     PutLe32(&b[at + 4], length);
+}
+void PutSignature(Bytes& b, std::size_t at, std::uint16_t verInstance, std::uint16_t type) {
+    PutLe16(&b[at], verInstance);
+    PutLe16(&b[at + 2], type);
 }
 void PutText(Bytes& b, std::size_t at, const std::string& text) { std::memcpy(&b[at], text.data(), text.size()); }
 
@@ -96,14 +103,14 @@ TEST_F(DocumentScan, SignaturesAreFoundAtEveryOffset) {
         SCOPED_TRACE(at);
         ResetScanResults();
         Bytes image(length, 0);
-        PutHeader(image, at, kContainer, kDocumentType, 0);
+        PutSignature(image, at, kContainer, kDocumentType);
         Scan(image);
         EXPECT_EQ(g_nDocumentCount, 1u);
         EXPECT_EQ(g_posDocument, at);
 
         ResetScanResults();
         Bytes masters(length, 0);
-        PutHeader(masters, at, kContainer, kMasterType, 0);
+        PutSignature(masters, at, kContainer, kMasterType);
         Scan(masters);
         EXPECT_EQ(g_nMasterCount, 1u);
     }
@@ -473,6 +480,62 @@ TEST_F(SourceScan, FailsWithoutAFileOrWhenCancelled) {
     g_bRun = 0;
     EXPECT_FALSE(ScanSourceFile(file.size(), 512, kScanPictures));
     EXPECT_FALSE(ScanSourceFile(file.size(), 512, kScanEncryption));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// The prefilter gives exactly the offsets that pass a rule, in order, on bytes
+// dense with key values; the word form gives every offset with a key byte.
+constexpr KeyRule kRuleA{2, 0xE8, 3, 0x03, 0x03}, kRuleB{3, 0xF0, 2, 0x1A, 0x20}, kRuleC{0, 0xFE, 1, 0xFF, 0xFF};
+
+TEST(BytePrefilter, GivesTheOffsetsThatPassARule) {
+    const KeyRule rules[] = {kRuleA, kRuleB, kRuleC};
+    std::mt19937 random(7);
+    const std::uint8_t alphabet[] = {0x00, 0xE8, 0x03, 0xF0, 0x19, 0x1A, 0x20, 0x21, 0xFE, 0xFF, 0x7F, 0x01};
+    for (std::size_t count : {0ul, 1ul, 7ul, 8ul, 15ul, 16ul, 17ul, 5000ul}) {
+        SCOPED_TRACE(count);
+        std::vector<std::uint8_t> data(count + kPrefilterOverrun);
+        for (auto& b : data)
+            b = alphabet[random() % sizeof alphabet];
+        std::vector<std::size_t> passing, keyed;
+        for (std::size_t p = 0; p < count; ++p) {
+            bool passes = false, key = false;
+            for (const KeyRule& r : rules) {
+                key |= data[p + r.index] == r.value;
+                passes |= data[p + r.index] == r.value && data[p + r.index2] >= r.low && data[p + r.index2] <= r.high;
+            }
+            if (passes)
+                passing.push_back(p);
+            if (key)
+                keyed.push_back(p);
+        }
+        std::vector<std::size_t> seen;
+        EXPECT_EQ((ScanCandidates<kRuleA, kRuleB, kRuleC>(data.data(), count,
+                                                          [&](std::size_t p) {
+                                                              seen.push_back(p);
+                                                              return false;
+                                                          })),
+                  count);
+        // Every passing offset is offered; nothing that has no key byte is.
+        EXPECT_TRUE(std::includes(seen.begin(), seen.end(), passing.begin(), passing.end()));
+        EXPECT_TRUE(std::includes(keyed.begin(), keyed.end(), seen.begin(), seen.end()));
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+#if defined(__SSE2__)
+        EXPECT_EQ(seen, passing);
+#endif
+        std::vector<std::size_t> words;
+        for (std::size_t base = 0; base < count; base += 8) {
+            const std::uint32_t mask = prefilter_detail::CandidateMask8<kRuleA, kRuleB, kRuleC>(data.data() + base);
+            for (std::size_t i = 0; i < 8 && base + i < count; ++i)
+                if (mask >> i & 1)
+                    words.push_back(base + i);
+        }
+        EXPECT_EQ(words, keyed);
+    }
 }
 
 }  // namespace

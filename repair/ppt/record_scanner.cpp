@@ -27,13 +27,17 @@ using namespace ppt;
 
 constexpr std::uint64_t kGroupBlocks = 129;
 // Bytes past the examined part of a buffer that a test may read: the prefilter's
-// word loads and the 16 bytes of a CurrentUserAtom token or encryption version.
-constexpr std::size_t kTestReach = 32;
+// loads, then the 16 bytes of a CurrentUserAtom token or encryption version.
+constexpr std::size_t kTestReach = kPrefilterOverrun + 16;
 
-// Key bytes of the signatures, see byte_prefilter.h.
-constexpr std::array<KeyByte, 1> kPictureKeys{{{0xF0, 3}}};                   // high byte of BLIP recTypes
-constexpr std::array<KeyByte, 2> kEncryptionKeys{{{0xF6, 2}, {0x14, 2}}};     // CurrentUserAtom, CryptSession10
-constexpr std::array<KeyByte, 4> kDocumentKeys{{{0xE8, 2}, {0xF8, 2}, {0xF5, 2}, {0xFE, 0}}};
+// Two bytes of every signature the scans test, see byte_prefilter.h.
+constexpr KeyRule kBlipRule{3, 0xF0, 2, 0x1A, 0x20};                 // BLIP recTypes 0xF01A..0xF020
+constexpr KeyRule kCurrentUserRule{2, 0xF6, 3, 0x0F, 0x0F};          // CurrentUserAtom
+constexpr KeyRule kCryptSessionRule{2, 0x14, 3, 0x2F, 0x2F};         // CryptSession10Container
+constexpr KeyRule kDocumentRule{2, 0xE8, 3, 0x03, 0x03};             // DocumentContainer
+constexpr KeyRule kMainMasterRule{2, 0xF8, 3, 0x03, 0x03};           // MainMasterContainer
+constexpr KeyRule kUserEditRule{2, 0xF5, 3, 0x0F, 0x0F};             // UserEditAtom
+constexpr KeyRule kPropertySetRule{0, 0xFE, 1, 0xFF, 0xFF};          // property set header
 
 std::uint32_t Signature(const std::uint8_t* at) { return ReadValue(at, 0, 1, 1); }
 std::uint32_t Le32At(const std::uint8_t* at, std::uint32_t offset) { return ReadValue(at, offset, 0, 1); }
@@ -62,7 +66,7 @@ enum class GroupResult { Continue, Encrypted };
 GroupResult CheckEncryption(const std::uint8_t* buffer, std::size_t count) {
     bool plainTokenSeen = false;
     bool encrypted = false;
-    ScanCandidates(buffer, count, kEncryptionKeys, [&](std::size_t p) {
+    ScanCandidates<kCurrentUserRule, kCryptSessionRule>(buffer, count, [&](std::size_t p) {
         const std::uint8_t* at = buffer + p;
         if (!plainTokenSeen && Signature(at) == kCurrentUserAtom) {
             const std::uint32_t token = Le32At(at, kCurrentUserTokenOffset);
@@ -78,7 +82,7 @@ GroupResult CheckEncryption(const std::uint8_t* buffer, std::size_t count) {
 
 // Mode 1 over one group: every offset goes to the picture carver.
 void CountPictures(const std::uint8_t* buffer, std::size_t count, std::uint64_t fileOffset) {
-    ScanCandidates(buffer, count, kPictureKeys, [&](std::size_t p) {
+    ScanCandidates<kBlipRule>(buffer, count, [&](std::size_t p) {
         if (g_pictureCarver.MatchPicture(buffer, p, fileOffset + p) == 1)
             ++g_pictureCarver.m_nCount;
         return false;
@@ -107,8 +111,12 @@ BOOL ScanSourceFile(std::uint64_t fileSize, std::uint32_t blockSize, std::uint16
             return FALSE;
         const std::uint64_t blocks = std::min(groupBlocks, totalBlocks - first);
         const std::uint64_t groupStart = first * blockSize;
-        std::fill(buffer.begin(), buffer.end(), 0);
-        if (!g_srcFile.ReadBlocks(buffer.data(), static_cast<std::uint32_t>((blocks + 1) * blockSize), first, TRUE))
+        const std::uint64_t readBytes = (blocks + 1) * blockSize;
+        // The read overwrites the bytes the file has; the rest of the buffer must
+        // read as zeros.
+        const std::size_t filled = static_cast<std::size_t>(std::min(readBytes, fileSize - std::min(fileSize, groupStart)));
+        std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(filled), buffer.end(), 0);
+        if (!g_srcFile.ReadBlocks(buffer.data(), static_cast<std::uint32_t>(readBytes), first, TRUE))
             return FALSE;
         const std::size_t examined =
             static_cast<std::size_t>(std::min<std::uint64_t>(blocks * blockSize, fileSize - std::min(fileSize, groupStart)));
@@ -285,7 +293,7 @@ private:
 
 // Offsets this close to the end are tested on a zero-padded copy, so that no
 // test reads past the image.
-constexpr std::size_t kTailBytes = 32;
+constexpr std::size_t kTailBytes = kPrefilterOverrun + 8;
 
 }  // namespace
 
@@ -297,7 +305,7 @@ BOOL ScanDocumentRecords(std::uint32_t /*sectorSize*/, const std::uint8_t* image
     const std::size_t length = static_cast<std::size_t>(imageLength);
     CDocumentScan scan(CByteView(image, length));
     const std::size_t body = length > kTailBytes ? length - kTailBytes : 0;
-    ScanCandidates(image, body, kDocumentKeys, [&](std::size_t p) {
+    ScanCandidates<kDocumentRule, kMainMasterRule, kUserEditRule, kPropertySetRule>(image, body, [&](std::size_t p) {
         scan.Examine(image + p, p);
         return false;
     });
