@@ -1,6 +1,9 @@
 #include "automation/office_process.h"
 
+#include <rtl/digest.h>
+
 #include <fcntl.h>
+#include <time.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -9,6 +12,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -75,10 +79,40 @@ std::string NewProfileFolder() {
     return ::mkdtemp(pattern.data()) ? pattern : std::string();
 }
 
+// The office leaves two local sockets behind when it is killed: the pipe it
+// accepts connections on, and its single-instance pipe, named after an MD5 of
+// the profile URL as UTF-16 (hex digits without zero padding).
+std::string SocketPath(const std::string& name) { return "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" + name; }
+
+std::string SingleInstancePipe(const std::string& profileUrl) {
+    std::u16string wide(profileUrl.begin(), profileUrl.end());  // the URL is ASCII
+    std::vector<unsigned char> bytes;
+    for (char16_t c : wide) {
+        bytes.push_back(static_cast<unsigned char>(c & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(c >> 8));
+    }
+    unsigned char digest[RTL_DIGEST_LENGTH_MD5] = {};
+    rtl_digest_MD5(bytes.data(), static_cast<sal_uInt32>(bytes.size()), digest, sizeof(digest));
+    std::string hex;
+    char part[4];
+    for (unsigned char b : digest) {
+        std::snprintf(part, sizeof(part), "%x", b);
+        hex += part;
+    }
+    return "SingleOfficeIPC_" + hex;
+}
+
 // A child that outlives this process only to kill the office group: it waits
 // on a pipe; end of file (this process is gone) kills the group, a byte ends
 // the guardian quietly. Only async-signal-safe calls after the fork.
-pid_t StartGuardian(pid_t group, int& writeEnd) {
+pid_t StartGuardian(pid_t group, const std::vector<std::string>& leftovers, int& writeEnd) {
+    // Made before the fork: the child may only make async-signal-safe calls.
+    std::vector<std::string> removeArgs = {"/bin/rm", "-rf", "--"};
+    removeArgs.insert(removeArgs.end(), leftovers.begin(), leftovers.end());
+    std::vector<char*> removeArgv;
+    for (auto& arg : removeArgs)
+        removeArgv.push_back(arg.data());
+    removeArgv.push_back(nullptr);
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return 0;
@@ -92,8 +126,12 @@ pid_t StartGuardian(pid_t group, int& writeEnd) {
         do
             got = ::read(fds[0], &byte, 1);
         while (got < 0 && errno == EINTR);
-        if (got <= 0)
-            ::kill(-group, SIGKILL);
+        if (got > 0)
+            ::_exit(0);
+        ::kill(-group, SIGKILL);
+        timespec pause = {0, 500 * 1000 * 1000};  // let the killed office go first
+        ::nanosleep(&pause, nullptr);
+        ::execv(removeArgv[0], removeArgv.data());
         ::_exit(0);
     }
     ::close(fds[0]);
@@ -158,7 +196,9 @@ std::unique_ptr<COfficeProcess> COfficeProcess::Start() {
         return nullptr;
     }
     TrackGroup(process->m_group);
-    process->m_guardian = StartGuardian(process->m_group, process->m_guardianPipe);
+    process->m_leftovers = {process->m_profileFolder, SocketPath(process->m_pipeName),
+                            SocketPath(SingleInstancePipe("file://" + process->m_profileFolder))};
+    process->m_guardian = StartGuardian(process->m_group, process->m_leftovers, process->m_guardianPipe);
     return process;
 }
 
@@ -173,10 +213,11 @@ COfficeProcess::~COfficeProcess() {
     if (m_guardian > 0)
         while (::waitpid(m_guardian, nullptr, 0) < 0 && errno == EINTR) {
         }
-    if (!m_profileFolder.empty()) {
-        std::error_code ignored;
+    std::error_code ignored;
+    if (!m_profileFolder.empty())
         std::filesystem::remove_all(m_profileFolder, ignored);
-    }
+    for (const auto& leftover : m_leftovers)
+        std::filesystem::remove_all(leftover, ignored);
 }
 
 bool COfficeProcess::Running() {

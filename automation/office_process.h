@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class COfficeProcess {
 public:
@@ -41,6 +42,7 @@ private:
     int m_guardianPipe = -1;
     std::string m_pipeName;
     std::string m_profileFolder;
+    std::vector<std::string> m_leftovers;  // profile folder and sockets, removed at the end
     std::mutex m_reapLock;
     std::atomic<bool> m_reaped{false};
 };

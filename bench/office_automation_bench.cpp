@@ -18,10 +18,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A folder for the saved presentations, removed at exit.
 std::string BenchFolder() {
     static std::string folder = [] {
         std::string pattern = (fs::temp_directory_path() / "deckmend-bench-XXXXXX").string();
-        return ::mkdtemp(pattern.data()) ? pattern : std::string();
+        if (!::mkdtemp(pattern.data()))
+            return std::string();
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(BenchFolder(), ignored);
+        });
+        return pattern;
     }();
     return folder;
 }

@@ -40,6 +40,16 @@ const unsigned char kPng[] = {
 
 bool GroupGone(int group) { return ::kill(-group, 0) == -1 && errno == ESRCH; }
 
+// The office's local sockets that a process of this id started and left behind.
+std::vector<std::string> LeftSockets(pid_t client) {
+    std::string prefix = "OSL_PIPE_" + std::to_string(::getuid()) + "_deckmend_office_" + std::to_string(client) + "_";
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator("/tmp"))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0)
+            left.push_back(entry.path().string());
+    return left;
+}
+
 void WriteBytes(const std::string& path, const void* data, std::size_t size) {
     std::ofstream(path, std::ios::binary).write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
@@ -109,6 +119,7 @@ protected:
         NoteGroup();
         for (int group : groups_)
             EXPECT_TRUE(GroupGone(group)) << "office process group " << group << " is still running";
+        EXPECT_EQ(LeftSockets(::getpid()), std::vector<std::string>{});
         SetImpressTimeouts(ImpressTimeouts{});
     }
     // Remembers the running office process, to check later that it ended.
@@ -392,6 +403,10 @@ TEST(ImpressServerClient, KilledClientLeavesNoOfficeBehind) {
         gone = GroupGone(group);
     }
     EXPECT_TRUE(gone) << "office process group " << group << " outlived its client";
+    // The guardian also removes what the killed office left in the temporary folder.
+    for (auto until = Clock::now() + std::chrono::seconds(10); !LeftSockets(child).empty() && Clock::now() < until;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(LeftSockets(child), std::vector<std::string>{});
 }
 
 }  // namespace
