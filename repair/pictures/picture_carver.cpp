@@ -4,6 +4,7 @@
 
 #include "repair/io/raw_file.h"
 #include "repair/io/read_value.h"
+#include "repair/ppt/record_signatures.h"
 #include "repair/ppt/source_bytes.h"
 
 CPictureCarver g_pictureCarver;
@@ -30,9 +31,9 @@ constexpr std::array<BlipKind, 16> kBlipKinds{{
     {0xF01F, 0x7A80, "DIB", 25},  {0xF01F, 0x7A90, "DIB", 41},
     {0xF020, 0x6E40, "TIFF", 25}, {0xF020, 0x6E50, "TIFF", 41},
 }};
-constexpr std::uint16_t kFirstBlipType = 0xF01A;
-constexpr std::uint16_t kLastBlipType = 0xF020;
-constexpr std::uint32_t kHeaderSize = 8;
+using ppt::kFirstBlipType;
+using ppt::kLastBlipType;
+constexpr std::uint32_t kHeaderSize = ppt::kRecordHeaderSize;
 
 const BlipKind* FindBlipKind(std::uint16_t firstWord, std::uint16_t recType) {
     if (recType < kFirstBlipType || recType > kLastBlipType)

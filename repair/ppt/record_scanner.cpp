@@ -30,14 +30,26 @@ constexpr std::uint64_t kGroupBlocks = 129;
 // loads, then the 16 bytes of a CurrentUserAtom token or encryption version.
 constexpr std::size_t kTestReach = kPrefilterOverrun + 16;
 
-// Two bytes of every signature the scans test, see byte_prefilter.h.
-constexpr KeyRule kBlipRule{3, 0xF0, 2, 0x1A, 0x20};                 // BLIP recTypes 0xF01A..0xF020
-constexpr KeyRule kCurrentUserRule{2, 0xF6, 3, 0x0F, 0x0F};          // CurrentUserAtom
-constexpr KeyRule kCryptSessionRule{2, 0x14, 3, 0x2F, 0x2F};         // CryptSession10Container
-constexpr KeyRule kDocumentRule{2, 0xE8, 3, 0x03, 0x03};             // DocumentContainer
-constexpr KeyRule kMainMasterRule{2, 0xF8, 3, 0x03, 0x03};           // MainMasterContainer
-constexpr KeyRule kUserEditRule{2, 0xF5, 3, 0x0F, 0x0F};             // UserEditAtom
-constexpr KeyRule kPropertySetRule{0, 0xFE, 1, 0xFF, 0xFF};          // property set header
+// Two bytes of every signature the scans test, see byte_prefilter.h: the last
+// two bytes of a signature, or its first two.
+constexpr std::uint8_t Byte(std::uint32_t signature, int index) {
+    return static_cast<std::uint8_t>(signature >> (8 * (3 - index)));
+}
+constexpr KeyRule TailRule(std::uint32_t signature) {
+    return {2, Byte(signature, 2), 3, Byte(signature, 3), Byte(signature, 3)};
+}
+constexpr KeyRule HeadRule(std::uint32_t signature) {
+    return {0, Byte(signature, 0), 1, Byte(signature, 1), Byte(signature, 1)};
+}
+// A BLIP recType is 0xF01A..0xF020: its high byte, and its low byte in range.
+constexpr KeyRule kBlipRule{3, static_cast<std::uint8_t>(kFirstBlipType >> 8), 2,
+                            static_cast<std::uint8_t>(kFirstBlipType), static_cast<std::uint8_t>(kLastBlipType)};
+constexpr KeyRule kCurrentUserRule = TailRule(kCurrentUserAtom);
+constexpr KeyRule kCryptSessionRule = TailRule(kCryptSession10Container);
+constexpr KeyRule kDocumentRule = TailRule(kDocumentContainer);
+constexpr KeyRule kMainMasterRule = TailRule(kMainMasterContainer);
+constexpr KeyRule kUserEditRule = TailRule(kUserEditAtom);
+constexpr KeyRule kPropertySetRule = HeadRule(kPropertySetHeader);
 
 std::uint32_t Signature(const std::uint8_t* at) { return ReadValue(at, 0, 1, 1); }
 std::uint32_t Le32At(const std::uint8_t* at, std::uint32_t offset) { return ReadValue(at, offset, 0, 1); }

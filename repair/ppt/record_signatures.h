@@ -14,6 +14,10 @@ inline constexpr std::uint32_t kPropertySetHeader = 0xFEFF0000;     // FE FF 00 
 inline constexpr std::uint32_t kDesignNameString = 0x2000BA0F;      // 20 00 BA 0F: CString, instance 2
 inline constexpr std::uint32_t kCryptSession10Container = 0x0F00142F;  // 0F 00 14 2F
 
+// BLIP records that the picture carver recognises have these recTypes.
+inline constexpr std::uint16_t kFirstBlipType = 0xF01A;
+inline constexpr std::uint16_t kLastBlipType = 0xF020;
+
 // The header token of a CurrentUserAtom, 12 bytes after its header.
 inline constexpr std::uint32_t kCurrentUserTokenOffset = 12;
 inline constexpr std::uint32_t kTokenPlain = 0xE391C05F;
