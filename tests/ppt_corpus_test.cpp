@@ -14,6 +14,7 @@
 #include "repair/io/raw_file.h"
 #include "repair/job/job_state.h"
 #include "repair/pictures/picture_carver.h"
+#include "repair/ppt/document_edit_table.h"
 #include "repair/ppt/document_image.h"
 #include "repair/ppt/record_scanner.h"
 #include "support/job_harness.h"
@@ -72,8 +73,6 @@ const std::vector<CorpusFile>& BinaryCorpus() {
 
 // Encrypted by the presentation format itself (RC4 CryptoAPI).
 bool PresentationEncrypted(const CorpusFile& f) { return f.notes.find("ENCRYPTED: RC4") != std::string::npos; }
-// A compound file that holds an encrypted OOXML package, not a presentation.
-bool PackageEncrypted(const CorpusFile& f) { return f.notes.find("ENCRYPTED OOXML") != std::string::npos; }
 
 std::uint32_t SectorSizeOf(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -221,8 +220,9 @@ TEST_F(BinaryCorpusTest, EncryptionCheckRefusesExactlyTheEncryptedPresentations)
         SourceFile source(f.path);
         ASSERT_TRUE(source.IsOpen());
         const BOOL passes = ScanSourceFile(g_srcFile.m_nFileSize, 512, kScanEncryption);
-        // A compound file that holds an encrypted OOXML package has no presentation
-        // records for the check to find; the chain finds no document in it either.
+        // A compound file that holds an encrypted OOXML package ("ENCRYPTED OOXML"
+        // in the notes) has no presentation records for the check to find, and
+        // passes it; the chain finds no document in it either.
         EXPECT_EQ(passes, PresentationEncrypted(f) ? FALSE : TRUE) << f.notes;
         if (!passes)
             refused.insert(f.name);
@@ -303,8 +303,9 @@ TEST_F(BinaryCorpusTest, JobTakesEveryFileThroughTheChain) {
         const bool compound = IsCompoundFile(f.path) && fs::file_size(f.path) >= 2048;
         g_nDocumentCount = 0;
         ExpectChainEnds(f.path, temp.path(), compound && !PresentationEncrypted(f));
-        if (PresentationEncrypted(f))
+        if (PresentationEncrypted(f)) {
             EXPECT_EQ(g_nDocumentCount, 0u) << "refused before any document image is built";
+        }
     }
 }
 
@@ -324,6 +325,27 @@ TEST_F(BinaryCorpusTest, JobTakesDamagedCopiesThroughTheChain) {
         else
             EXPECT_LE(RunJob(copy, temp.path()).boxes.size(), 1u);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The document-edit table starts empty with every job: entries of an earlier
+// file would otherwise be chosen when a later one is cut.
+TEST_F(BinaryCorpusTest, EachJobStartsWithAnEmptyDocumentEditTable) {
+    const std::string first = SharedPath("corpus/ppt/poi-38256.ppt");
+    const std::string second = SharedPath("corpus/ppt/poi-with_textbox.ppt");
+    if (!fs::exists(first) || !fs::exists(second))
+        GTEST_SKIP() << "the corpus files are not there";
+    TempDir temp;
+    RunJob(second, temp.path());
+    const auto alone = g_docEditTable.Entries();
+    ASSERT_FALSE(alone.empty());
+    RunJob(first, temp.path());
+    ASSERT_NE(g_docEditTable.Entries(), alone);
+    RunJob(second, temp.path());
+    EXPECT_EQ(g_docEditTable.Entries(), alone);
 }
 
 }  // namespace
