@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr std::uint64_t kCopyPiece = 8u << 20;    // progress and cancellation granularity
+constexpr std::uint64_t kCopyPiece = 32u << 20;   // progress and cancellation granularity
 constexpr std::size_t kFallbackBuffer = 1u << 20;  // when the kernel cannot copy itself
 
 std::int64_t CopyByBuffer(int in, std::uint64_t inPos, int out, std::uint64_t count,

@@ -1,6 +1,7 @@
 #include "platform/folders.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <sys/statvfs.h>
 
@@ -33,7 +34,7 @@ void SetTempFolder(const std::string& folder) {
 }
 
 bool GetDiskFreeSpaceExW(const std::string& path, std::uint64_t& freeBytes) {
-    std::string probe = path.empty() ? "." : path;
+    std::filesystem::path probe = path.empty() ? std::filesystem::path(".") : std::filesystem::path(path);
     for (;;) {
         struct statvfs st {};
         if (::statvfs(probe.c_str(), &st) == 0) {
@@ -41,18 +42,11 @@ bool GetDiskFreeSpaceExW(const std::string& path, std::uint64_t& freeBytes) {
             return true;
         }
         // Walk up to the nearest folder that exists.
-        while (probe.size() > 1 && probe.back() == '/')
-            probe.pop_back();
-        auto slash = probe.find_last_of('/');
-        if (slash == std::string::npos) {
-            if (probe == ".")
-                return false;
-            probe = ".";
-        } else {
-            std::string parent = probe.substr(0, slash == 0 ? 1 : slash);
-            if (parent == probe)
-                return false;
-            probe = parent;
-        }
+        std::filesystem::path parent = probe.parent_path();
+        if (parent.empty())
+            parent = ".";
+        if (parent == probe)
+            return false;
+        probe = parent;
     }
 }

@@ -6,7 +6,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libzip-dev libgsf-1-dev
-  python3 zip unzip time
+  python3 zip unzip time bc
   libreoffice-impress-nogui libreoffice-dev
 )
 

@@ -1,0 +1,45 @@
+// Time of the package rebuild step alone, over the package named by
+// DECKMEND_BENCH_PACKAGE (bench/package_repair.sh builds one of about 300 MB).
+// Reports the peak resident memory of the process beside it.
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "platform/file_ops.h"
+#include "repair/job/job_state.h"
+#include "repair/pptx/package_driver.h"
+#include "repair/pptx/package_rebuild.h"
+
+namespace {
+
+void BM_RebuildPackage(benchmark::State& state) {
+    const char* source = std::getenv("DECKMEND_BENCH_PACKAGE");
+    if (!source) {
+        state.SkipWithError("set DECKMEND_BENCH_PACKAGE to a damaged package");
+        return;
+    }
+    std::string output = std::string(source) + ".rebuilt";
+    std::uint64_t size = 0;
+    GetFileSize(source, size);
+    g_bRun = 1;
+    for (auto _ : state) {
+        state.PauseTiming();  // removing the last output is no part of the rebuild
+        DeleteFileW(output);
+        ResetPackageScanState();
+        state.ResumeTiming();
+        if (!RebuildPackageFile(source, output))
+            state.SkipWithError("the rebuild failed");
+    }
+    DeleteFileW(output);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+}
+
+}  // namespace
+
+BENCHMARK(BM_RebuildPackage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK_MAIN();
