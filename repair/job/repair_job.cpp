@@ -18,9 +18,11 @@
 #include "repair/ppt/document_image.h"
 #include "repair/ppt/document_trim.h"
 #include "repair/ppt/record_scanner.h"
+#include "repair/ppt/record_signatures.h"
 #include "repair/ppt/stream_locator.h"
 #include "repair/pptx/package_driver.h"
 #include "repair/pptx/package_probe.h"
+#include "repair/pptx/zip_format.h"
 #include "ui/settings/settings.h"
 
 namespace {
@@ -28,9 +30,6 @@ namespace {
 constexpr std::size_t kTextSize = 1000;
 constexpr std::uint64_t kSmallestSource = 512;     // this size or less holds no presentation
 constexpr std::uint64_t kSmallestCompound = 2048;  // header, FAT, directory and a stream at least
-constexpr std::uint8_t kCompoundSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-constexpr std::uint8_t kPackageSignature[4] = {'P', 'K', 3, 4};
-constexpr std::size_t kSectorShiftOffset = 30;
 constexpr std::uint32_t kScanBlock = 512;                   // block size of the source scans
 
 // The texts the job may show, read once when it starts.
@@ -91,9 +90,9 @@ void DeleteStaleWorkingFiles() {
 }
 
 SourceKind KindOf(const std::uint8_t* block0) {
-    if (std::memcmp(block0, kCompoundSignature, sizeof kCompoundSignature) == 0)
+    if (std::memcmp(block0, ppt::kCompoundSignature, sizeof ppt::kCompoundSignature) == 0)
         return SourceKind::Compound;
-    if (std::memcmp(block0, kPackageSignature, sizeof kPackageSignature) == 0)
+    if (std::memcmp(block0, zip::kLocalHeaderSig, sizeof zip::kLocalHeaderSig) == 0)
         return SourceKind::Package;
     return SourceKind::Unknown;
 }
@@ -121,7 +120,7 @@ void CRepairJob::Run() {
     // The kind is decided by the first bytes, never by the extension.
     switch (KindOf(block0.data())) {
     case SourceKind::Compound:
-        RunBinary(block0[kSectorShiftOffset]);
+        RunBinary(block0[ppt::kSectorShiftOffset]);
         return;
     case SourceKind::Package:
         RunPackage();
