@@ -75,14 +75,19 @@ bool CFileHandle::Seek(std::uint64_t position) {
     return true;
 }
 
-std::int64_t CFileHandle::Read(void* buffer, std::size_t count) {
+namespace {
+
+// Reads until `count` bytes are in or the file ends; `readSome(offset, n)` is one
+// read call for the bytes from `offset` of the request.
+template <typename ReadSome>
+std::int64_t ReadFully(std::size_t count, int& lastError, ReadSome readSome) {
     std::size_t done = 0;
     while (done < count) {
-        ssize_t n = ::read(m_fd, static_cast<char*>(buffer) + done, count - done);
+        ssize_t n = readSome(done, count - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            m_lastError = errno;
+            lastError = errno;
             return -1;
         }
         if (n == 0)
@@ -92,22 +97,18 @@ std::int64_t CFileHandle::Read(void* buffer, std::size_t count) {
     return static_cast<std::int64_t>(done);
 }
 
+}  // namespace
+
+std::int64_t CFileHandle::Read(void* buffer, std::size_t count) {
+    return ReadFully(count, m_lastError, [&](std::size_t offset, std::size_t n) {
+        return ::read(m_fd, static_cast<char*>(buffer) + offset, n);
+    });
+}
+
 std::int64_t CFileHandle::ReadAt(void* buffer, std::size_t count, std::uint64_t position) {
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::pread(m_fd, static_cast<char*>(buffer) + done, count - done,
-                            static_cast<off_t>(position + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            m_lastError = errno;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return static_cast<std::int64_t>(done);
+    return ReadFully(count, m_lastError, [&](std::size_t offset, std::size_t n) {
+        return ::pread(m_fd, static_cast<char*>(buffer) + offset, n, static_cast<off_t>(position + offset));
+    });
 }
 
 bool CFileHandle::Write(const void* buffer, std::size_t count) {

@@ -3,7 +3,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <future>
+#include <thread>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,6 +64,35 @@ ProcessResult Repair(const std::vector<std::string>& args, const TempDir& tmp) {
 }
 
 bool Empty(const TempDir& dir) { return fs::is_empty(dir.path()); }
+
+// The process whose command line starts with `command`.
+pid_t ProcessOf(const std::string& command) {
+    std::FILE* pgrep = ::popen(("pgrep -f '^" + command + "'").c_str(), "r");
+    int pid = 0;
+    if (pgrep && std::fscanf(pgrep, "%d", &pid) != 1)
+        pid = 0;
+    if (pgrep)
+        ::pclose(pgrep);
+    return pid;
+}
+
+// Waits until no signal is pending for the process any more: it has been taken.
+void WaitUntilDelivered(pid_t pid) {
+    for (int i = 0; i < 400; ++i) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        bool pending = false;
+        while (std::getline(status, line))
+            if ((line.rfind("SigPnd:", 0) == 0 || line.rfind("ShdPnd:", 0) == 0) &&
+                line.find_first_not_of("0 \t", 7) != std::string::npos)
+                pending = true;
+        if (!pending)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    // The handler clears the run flag right after delivery.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
 
 }  // namespace
 
@@ -159,7 +190,10 @@ TEST(RepairCli, InterruptCancels) {
 
     int writer = ::open(fifo.c_str(), O_WRONLY);  // returns once the job has opened its source
     ASSERT_GE(writer, 0);
-    ASSERT_EQ(std::system(("pkill -INT -f '^" + args[0] + " " + fifo + "'").c_str()), 0);
+    pid_t pid = ProcessOf(args[0] + " " + fifo);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    WaitUntilDelivered(pid);
     testzip::Bytes package = SoundPackage();
     EXPECT_EQ(::write(writer, package.data(), package.size()), static_cast<ssize_t>(package.size()));
     ::close(writer);
