@@ -1,5 +1,6 @@
 // deckmend-repair SOURCE DEST: the wizard's repair job from the command line.
 // Exit status: 0 repaired, 1 the repair failed or was cancelled, 2 usage error.
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -110,6 +111,22 @@ void OnInterrupt(int) {
     g_bRun.store(0);  // the job ends with its cancel message
 }
 
+// The job, followed by a wake-up of the main thread's pump, so that the end of the
+// job is seen at once rather than at the next timer tick.
+struct JobStart {
+    CWnd* page;
+    CQueuePump* pump;
+    std::atomic<bool> over{false};
+};
+
+UINT RunJobAndWake(void* param) {
+    auto* start = static_cast<JobStart*>(param);
+    RepairThreadProc(start->page);
+    start->over = true;
+    start->pump->Wake();
+    return 0;
+}
+
 void SetSourceNames(const std::string& source) {
     fs::path path(source);
     std::string ext = path.extension().string();
@@ -135,8 +152,9 @@ bool RunRepairJob(std::vector<std::string>& messages) {
     {
         CConsolePage page(frame, ::isatty(STDERR_FILENO));
         g_bRun.store(1);
-        g_pRepairThread = AfxBeginThread(RepairThreadProc, &page);
-        pump.RunUntil([] { return g_pRepairThread->Finished(); }, std::chrono::milliseconds(50),
+        JobStart start{&page, &pump};
+        g_pRepairThread = AfxBeginThread(RunJobAndWake, &start);
+        pump.RunUntil([&start] { return start.over.load(); }, std::chrono::milliseconds(50),
                       [&page] { page.OnTimer(); });
         g_pRepairThread->Join();
         delete g_pRepairThread;
