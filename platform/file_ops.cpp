@@ -42,6 +42,12 @@ std::int64_t CopyByBuffer(int in, std::uint64_t inPos, int out, std::uint64_t co
     return static_cast<std::int64_t>(done);
 }
 
+// The kernel cannot copy between these files (another file system, a pipe, an
+// older kernel): a buffer does the rest.
+bool KernelCannotCopy(int error) {
+    return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP;
+}
+
 }  // namespace
 
 std::int64_t CopyRange(int in, std::uint64_t inPos, int out, std::uint64_t count,
@@ -53,16 +59,15 @@ std::int64_t CopyRange(int in, std::uint64_t inPos, int out, std::uint64_t count
         ssize_t n = ::copy_file_range(in, &from, out, nullptr, want, 0);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && done == 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP))
-            return CopyByBuffer(in, inPos, out, count, chunk);
-        if (n < 0) {
-            // Part of the range went through the kernel; finish with a buffer.
-            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
-                std::int64_t rest = CopyByBuffer(in, inPos + done, out, count - done, {});
-                return rest < 0 ? -1 : static_cast<std::int64_t>(done) + rest;
-            }
-            return -1;
+        if (n < 0 && KernelCannotCopy(errno)) {
+            std::function<bool(std::uint64_t)> rest;
+            if (chunk)
+                rest = [&chunk, done](std::uint64_t copied) { return chunk(done + copied); };
+            std::int64_t copied = CopyByBuffer(in, inPos + done, out, count - done, rest);
+            return copied < 0 ? -1 : static_cast<std::int64_t>(done) + copied;
         }
+        if (n < 0)
+            return -1;
         if (n == 0)
             break;
         done += static_cast<std::uint64_t>(n);
