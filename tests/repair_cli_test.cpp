@@ -28,11 +28,6 @@ testzip::Bytes SoundPackage() {
     return b.bytes();
 }
 
-testzip::Bytes Filled(std::string head, std::size_t size, char fill) {
-    head.resize(size, fill);
-    return testzip::Bytes(head.begin(), head.end());
-}
-
 // Everything a run could change about a file.
 struct FileState {
     testzip::Bytes bytes;
@@ -127,9 +122,9 @@ TEST(RepairCli, FailedRepairsSayWhyAndChangeNothing) {
         const char* key;
     };
     const Case cases[] = {
-        {"small.pptx", Filled("PK\3\4", 512, 'x'), "IDS_WORD14"},
-        {"notes.pptx", Filled("Meeting notes, not a presentation. ", 3000, 'n'), "IDS_WORD13"},
-        {"hollow.pptx", Filled("PK\3\4", 4000, '\0'), "IDS_WORD13"},
+        {"small.pptx", testzip::Filled("PK\3\4", 512, 'x'), "IDS_WORD14"},
+        {"notes.pptx", testzip::Filled("Meeting notes, not a presentation. ", 3000, 'n'), "IDS_WORD13"},
+        {"hollow.pptx", testzip::Filled("PK\3\4", 4000, '\0'), "IDS_WORD13"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -19,11 +19,6 @@ testzip::Bytes SoundPackage() {
     return b.bytes();
 }
 
-testzip::Bytes Filled(std::string head, std::size_t size, char fill) {
-    head.resize(size, fill);
-    return testzip::Bytes(head.begin(), head.end());
-}
-
 struct EndingCase {
     const char* what;
     const char* fileName;
@@ -33,12 +28,12 @@ struct EndingCase {
 
 const EndingCase kEndings[] = {
     {"a missing file cannot be opened", "gone.pptx", nullptr, "IDS_WORD9"},
-    {"512 bytes are too small", "small.pptx", [] { return Filled("PK\3\4", 512, 'x'); }, "IDS_WORD14"},
+    {"512 bytes are too small", "small.pptx", [] { return testzip::Filled("PK\3\4", 512, 'x'); }, "IDS_WORD14"},
     {"a compound file under 2048 bytes is too small", "small.ppt",
-     [] { return Filled("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 1500, '\0'); }, "IDS_WORD14"},
+     [] { return testzip::Filled("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 1500, '\0'); }, "IDS_WORD14"},
     {"a text file is of no known kind, whatever its name", "notes.pptx",
-     [] { return Filled("These are my notes. ", 4000, 'n'); }, "IDS_WORD13"},
-    {"a package with no acceptable entry", "empty.pptx", [] { return Filled("PK\3\4", 5000, '\0'); },
+     [] { return testzip::Filled("These are my notes. ", 4000, 'n'); }, "IDS_WORD13"},
+    {"a package with no acceptable entry", "empty.pptx", [] { return testzip::Filled("PK\3\4", 5000, '\0'); },
      "IDS_WORD13"},
 };
 
@@ -101,7 +96,7 @@ TEST(RepairJob, SoundPackageEndsOnTheSavePageWithAWorkingCopy) {
 
 TEST(RepairJob, PackageBehindAJunkPrefixIsRepaired) {
     TempDir dir, temp;
-    testzip::Bytes bytes = Filled("junk", 4096, 'j');
+    testzip::Bytes bytes = testzip::Filled("junk", 4096, 'j');
     testzip::Bytes package = SoundPackage();
     bytes.insert(bytes.end(), package.begin(), package.end());
     testzip::WriteFile(dir / "deck.pptx", bytes);
@@ -114,7 +109,7 @@ TEST(RepairJob, StaleWorkingFilesAreDeletedAtTheStart) {
     TempDir dir, temp;
     for (const char* name : {"tempRecDoc.pptx", "__122oweke.pptx", "__working.ppt", "__working.pps"})
         testzip::WriteFile(temp / name, testzip::Bytes(10, 's'));
-    testzip::WriteFile(dir / "notes.pptx", Filled("text", 4000, 't'));
+    testzip::WriteFile(dir / "notes.pptx", testzip::Filled("text", 4000, 't'));
     RunJob(dir / "notes.pptx", temp.path());
     for (const char* name : {"tempRecDoc.pptx", "__122oweke.pptx", "__working.ppt", "__working.pps"})
         EXPECT_FALSE(std::filesystem::exists(temp / name)) << name;
@@ -123,7 +118,7 @@ TEST(RepairJob, StaleWorkingFilesAreDeletedAtTheStart) {
 TEST(RepairJob, CancelEndsWithTheCancelMessageWhateverTheStep) {
     TempDir dir, temp;
     testzip::WriteFile(dir / "deck.pptx", SoundPackage());
-    testzip::WriteFile(dir / "small.pptx", Filled("PK\3\4", 100, 'x'));
+    testzip::WriteFile(dir / "small.pptx", testzip::Filled("PK\3\4", 100, 'x'));
     for (const char* name : {"deck.pptx", "small.pptx", "gone.pptx"}) {
         SCOPED_TRACE(name);
         JobRecord r = RunJob(dir / name, temp.path(), true);

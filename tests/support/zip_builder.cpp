@@ -182,6 +182,11 @@ std::optional<Directory> ReadDirectory(const Bytes& package) {
     return dir;
 }
 
+Bytes Filled(std::string head, std::size_t size, char fill) {
+    head.resize(size, fill);
+    return Bytes(head.begin(), head.end());
+}
+
 Bytes ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});

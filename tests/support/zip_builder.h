@@ -70,6 +70,10 @@ struct Directory {
 // Reads the directory through the end records; nothing when it cannot be read.
 std::optional<Directory> ReadDirectory(const Bytes& package);
 
+// `head` followed by `fill` up to `size` bytes: a file that is no package, or one
+// that only starts like one.
+Bytes Filled(std::string head, std::size_t size, char fill);
+
 Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);
 
