@@ -5,7 +5,8 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libzip-dev libgsf-1-dev
+  qt6-base-dev qt6-qpa-plugins libzip-dev libgsf-1-dev
+  fonts-dejavu fonts-liberation fonts-crosextra-carlito
   python3 zip unzip time bc
   libreoffice-impress-nogui libreoffice-dev
 )
