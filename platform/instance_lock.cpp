@@ -1,6 +1,7 @@
 #include "platform/instance_lock.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -27,6 +28,7 @@ CNamedMutex::CNamedMutex(const std::string& name) : m_path(LockPath(name)) {}
 CNamedMutex::~CNamedMutex() { Release(); }
 
 bool CNamedMutex::Acquire() {
+    m_bHeldElsewhere = false;
     if (m_fd >= 0)
         return true;
     int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -34,6 +36,7 @@ bool CNamedMutex::Acquire() {
         return false;
     // The kernel drops a flock when the process ends, however it ends.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_bHeldElsewhere = errno == EWOULDBLOCK;
         ::close(fd);
         return false;
     }

@@ -13,8 +13,12 @@ public:
     bool Acquire();
     void Release();
     bool Held() const { return m_fd >= 0; }
+    // After a failed Acquire: true when another process holds the lock, false
+    // when the lock could not be tried at all.
+    bool HeldElsewhere() const { return m_bHeldElsewhere; }
 
 private:
     std::string m_path;
     int m_fd = -1;
+    bool m_bHeldElsewhere = false;
 };

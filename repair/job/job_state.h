@@ -18,7 +18,26 @@ extern std::string g_strWorkingPath;
 // Sector size of the damaged compound file: 512 or 4096.
 extern std::int16_t g_nSectorSize;
 
-inline bool RepairCancelled() { return g_bRun.load(std::memory_order_relaxed) == 0; }
+// Holding the job: while the repair page asks the user whether to cancel, the
+// job must not go on (nor end) behind the question. A hold makes every other
+// thread wait at its next check of the run flag until the last hold is
+// released; holds nest. Threads that hold never wait on their own hold.
+void HoldRepair();
+void ReleaseRepair();
+// True while at least one hold is in place.
+bool RepairHeld();
+// Waits while the job is held (called by RepairCancelled, not on the fast path).
+void WaitWhileRepairHeld();
+
+namespace detail {
+extern std::atomic<int> g_nRepairHolds;
+}
+
+inline bool RepairCancelled() {
+    if (detail::g_nRepairHolds.load(std::memory_order_acquire) != 0)
+        WaitWhileRepairHeld();
+    return g_bRun.load(std::memory_order_relaxed) == 0;
+}
 
 // Sends progress to the repair page as WM_APP+2 (done, total). Values that do
 // not fit 32 bits are scaled down together, so the ratio the page shows holds
