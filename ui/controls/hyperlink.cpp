@@ -70,6 +70,7 @@ BOOL CHyperLink::Create(const QString& text, DWORD style, const QRect& rect, QWi
 
 void CHyperLink::SetWindowText(const QString& text) {
     m_strText = text;
+    FitToText();
     update();
 }
 

@@ -21,7 +21,7 @@ public:
     // `style` WS_VISIBLE and WS_DISABLED count. FALSE without a parent.
     BOOL Create(const QString& text, DWORD style, const QRect& rect, QWidget* parent, UINT id);
 
-    // The link text; the link fits itself to it at the next paint.
+    // The link text; the link fits itself to it at once and at every paint.
     void SetWindowText(const QString& text);
     QString GetWindowText() const { return m_strText; }
 
@@ -29,7 +29,11 @@ public:
     void SetColours(const QColor& link, const QColor& visited, const QColor& hover);
     void SetBkColour(const QColor& colour) { m_crBackground = colour; update(); }
     void SetTextColour(const QColor& colour) { m_crText = colour; update(); }
-    void UseLargeFont(bool large) { m_bLargeFont = large; update(); }
+    void UseLargeFont(bool large) {
+        m_bLargeFont = large;
+        FitToText();
+        update();
+    }
 
     bool IsUnderlined() const { return m_bUnderline; }
     QColor LinkColour() const { return m_crLink; }

@@ -27,6 +27,8 @@ const QColor kRuleColour(180, 180, 180);
 constexpr int kFrameWidth = 2;
 constexpr int kRuleY = 70;
 constexpr int kDottedX = 63, kDottedTop = 127, kDottedBottom = 145;
+// Room on either side of the dotted line between the two links of a row.
+constexpr int kDottedBefore = 3, kDottedAfter = 7;
 const QPoint kVersionLabelAt(20, 77);
 const QPoint kVersionAt(72, 77);
 const QRect kLogoRect(13, 13, 287, 44);
@@ -194,7 +196,20 @@ BOOL CAboutDlg::CreateLinks() {
         link->SetTextColour(kLinkColour);
         m_pLinks[i] = link;
     }
+    SpaceLinkRow();
     return TRUE;
+}
+
+// The license and policy links share a row. A caption longer than its place
+// (as in some languages) pushes the dotted line and the policy link to the
+// right instead of running into them.
+void CAboutDlg::SpaceLinkRow() {
+    QWidget* license = GetDlgItem(this, kLinkLicense);
+    QWidget* policy = GetDlgItem(this, kLinkPolicy);
+    if (!license || !policy) return;
+    const int licenseEnd = license->x() + license->width();
+    m_nDottedX = std::max(kDottedX, licenseEnd + kDottedBefore);
+    policy->move(std::max(policy->x(), m_nDottedX + kDottedAfter), policy->y());
 }
 
 void CAboutDlg::OnCommand(int id) {
@@ -232,7 +247,7 @@ void CAboutDlg::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(kRuleColour, 1, Qt::SolidLine));
     painter.drawLine(1, kRuleY, width() - 2, kRuleY);
     painter.setPen(QPen(kRuleColour, 1, Qt::DotLine));
-    painter.drawLine(kDottedX, kDottedTop, kDottedX, kDottedBottom);
+    painter.drawLine(m_nDottedX, kDottedTop, m_nDottedX, kDottedBottom);
 
     if (!m_logo.IsEmpty()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);

@@ -60,6 +60,7 @@ public:
     BOOL OnInitDialog();
 
     const QString& VersionString() const { return m_strVersion; }
+    int DottedLineX() const { return m_nDottedX; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -68,6 +69,7 @@ protected:
 private:
     BOOL CreateButtons();
     BOOL CreateLinks();
+    void SpaceLinkRow();
     void LoadTexts();
     void OnCommand(int id);
 
@@ -78,5 +80,6 @@ private:
     QString m_strVersionLabel;
     QString m_strVersion;
     QFont m_fontText;
+    int m_nDottedX = 63;  // the dotted line between the license and policy links
     bool m_bInitialised = false;
 };

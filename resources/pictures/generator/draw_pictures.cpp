@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -336,21 +337,26 @@ QImage HomeButton(State state, bool disabled) {
     });
 }
 
+// The mark, then the word "Deckmend" ("mend" in amber) as large as fits beside it.
 QImage Logo(int width, int height, bool onDark) {
     QImage image = Canvas(width, height);
     QPainter p(&image);
     Smooth(p);
     MarkGlyph(p, QRectF(0, 0, height, height));
-    const int pixels = static_cast<int>(height * 0.78);
-    QFont font = FontOf("Carlito", pixels, QFont::Bold);
-    p.setFont(font);
-    const QRectF text(height * 1.25, -height * 0.04, width - height * 1.25, height);
-    p.setPen(onDark ? QColor(Qt::white) : kBandDark);
     const QString deck = QStringLiteral("Deck");
-    p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, deck);
-    const qreal deckWidth = QFontMetricsF(font).horizontalAdvance(deck);
+    const QString mend = QStringLiteral("mend");
+    const qreal left = height * 1.22;
+    const qreal room = width - left - 1;
+    QFont font = FontOf("Carlito", static_cast<int>(height * 0.80), QFont::Bold);
+    while (QFontMetricsF(font).horizontalAdvance(deck + mend) > room && font.pixelSize() > 6)
+        font.setPixelSize(font.pixelSize() - 1);
+    p.setFont(font);
+    const QFontMetricsF metrics(font);
+    const qreal baseline = (height + metrics.capHeight()) / 2.0;
+    p.setPen(onDark ? QColor(Qt::white) : kBandDark);
+    p.drawText(QPointF(left, baseline), deck);
     p.setPen(onDark ? kAmber : kAmberDark);
-    p.drawText(text.adjusted(deckWidth, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("mend"));
+    p.drawText(QPointF(left + metrics.horizontalAdvance(deck), baseline), mend);
     return image;
 }
 
@@ -409,9 +415,8 @@ std::vector<QImage> RepairAnimation() {
                     p.setPen(QPen(QColor(205, 214, 222), 1, Qt::DashLine));
                     p.setBrush(Qt::NoBrush);
                 } else {
-                    if (damaged[row][col]) colour = kAmber;
                     p.setPen(Qt::NoPen);
-                    p.setBrush(colour.lighter(row == 0 ? 100 : 135));
+                    p.setBrush(damaged[row][col] ? kAmber : colour.lighter(row == 0 ? 100 : 135));
                 }
                 p.drawRoundedRect(tile, 2, 2);
             }

@@ -1,0 +1,768 @@
+// The wizard driven through its real widgets under the offscreen platform:
+// start-up checks, the three pages, the repair job behind them, and every
+// message the pages show, with scripted dialogs and message boxes.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QTimer>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/main_frame.h"
+#include "app/repair_ppt.h"
+#include "automation/impress_server.h"
+#include "platform/com_runtime.h"
+#include "platform/com_windows.h"
+#include "platform/file_ops.h"
+#include "platform/folders.h"
+#include "platform/instance_lock.h"
+#include "platform/ini_file.h"
+#include "repair/io/mapped_file.h"
+#include "repair/job/job_state.h"
+#include "repair/job/messages.h"
+#include "repair/job/working_files.h"
+#include "support/libzip_reader.h"
+#include "support/ole_reader.h"
+#include "support/recording_server.h"
+#include "ui/controls/picture_resources.h"
+#include "ui/controls/xcmd_btn.h"
+#include "ui/pages/animate_ctrl.h"
+#include "ui/pages/page_layout.h"
+#include "ui/pages/repair_page.h"
+#include "ui/pages/save_page.h"
+#include "ui/pages/start_page.h"
+#include "ui/pages/web_addresses.h"
+#include "ui/settings/settings.h"
+#include "wizard_harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kJobTimeoutMs = 60000;
+constexpr int kOfficeJobTimeoutMs = 240000;
+
+template <typename Page>
+Page* PageOf(CMainFrame* frame) {
+    return frame ? qobject_cast<Page*>(frame->CurrentPage()) : nullptr;
+}
+
+QWidget* Child(QWidget* page, const char* name) { return page ? page->findChild<QWidget*>(name) : nullptr; }
+
+void Click(QWidget* page, const char* name) {
+    auto* button = qobject_cast<QAbstractButton*>(Child(page, name));
+    QVERIFY2(button, name);
+    QVERIFY2(button->isVisible() && button->isEnabled(), name);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QString EditText(QWidget* page) {
+    auto* edit = qobject_cast<QLineEdit*>(Child(page, "editPath"));
+    return edit ? edit->text() : QStringLiteral("<no edit>");
+}
+
+bool Contains(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+}  // namespace
+
+class WizardTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CWizardHarness> m_harness;
+    std::unique_ptr<CRecordingServer> m_powerPoint;
+    std::unique_ptr<CRepairPPT> m_app;
+
+    // Starts the wizard against a stand-in PowerPoint 2010 and returns its frame.
+    CMainFrame* StartWizard() {
+        if (!m_powerPoint)
+            m_powerPoint = std::make_unique<CRecordingServer>();
+        m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
+        if (!m_app->InitInstance())
+            return nullptr;
+        return m_app->MainWindow();
+    }
+
+    // Chooses `path` on the start page with Browse.
+    void ChooseSource(CMainFrame* frame, const std::string& path) {
+        m_harness->AnswerFileDialogs({path});
+        Click(PageOf<CBaseWndStep>(frame), "btnBrowse");
+    }
+
+    bool WaitForPage(CMainFrame* frame, int pageId, int timeoutMs = kJobTimeoutMs) {
+        return QTest::qWaitFor([&] { return frame->CurrentPageId() == pageId && !g_pRepairThread; }, timeoutMs);
+    }
+
+    // Starts a repair of `source` that waits at its first check of the run flag.
+    CRepairPage* StartHeldRepair(CMainFrame* frame, const std::string& source) {
+        ChooseSource(frame, source);
+        HoldRepair();
+        Click(PageOf<CBaseWndStep>(frame), "btnRepair");
+        return PageOf<CRepairPage>(frame);
+    }
+
+    std::string DamagedPackage(const char* kind = "cut-central-directory") {
+        const std::string path = m_harness->WorkFolder() + "damaged deck.pptx";
+        if (!Damage(kind, "pptx/jod-test.pptx", path))
+            return {};
+        return path;
+    }
+
+    // Saves the working copy through the save page as `destination`.
+    void SaveAs(CMainFrame* frame, const std::string& destination) {
+        m_harness->AnswerFileDialogs({destination});
+        Click(PageOf<CSavePage>(frame), "btnBrowse");
+        QCOMPARE(EditText(PageOf<CSavePage>(frame)).toStdString(), destination);
+        Click(PageOf<CSavePage>(frame), "btnSave");
+    }
+
+    void RepairAndSave(const std::string& source, const std::string& destination, int timeoutMs) {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        ChooseSource(frame, source);
+        Click(PageOf<CBaseWndStep>(frame), "btnRepair");
+        QVERIFY(PageOf<CRepairPage>(frame));
+        QVERIFY2(WaitForPage(frame, layout::kSavePageId, timeoutMs),
+                 m_harness->BoxTexts().empty() ? "no save page" : m_harness->BoxTexts().back().c_str());
+        QVERIFY(m_harness->Boxes().empty());
+        SaveAs(frame, destination);
+        QVERIFY(Contains(m_harness->BoxTexts(), Lang("IDS_SAVE_COMPLETED")));
+        QVERIFY(QTest::qWaitFor([&] { return PageOf<CBaseWndStep>(frame) != nullptr; }));
+        QVERIFY(fs::exists(destination));
+        QVERIFY(!fs::exists(WorkingCopyPath()));
+        const auto shell = m_harness->ShellRequests();
+        QVERIFY(!shell.empty());
+        QCOMPARE(shell.back().verb, std::string("explore"));
+        QCOMPARE(shell.back().file, fs::path(destination).parent_path().string());
+    }
+
+private slots:
+    void initTestCase() { IsolateInstanceLocks(); }
+
+    void init() {
+        m_harness = std::make_unique<CWizardHarness>();
+        g_bRun = 1;
+    }
+
+    void cleanup() {
+        while (RepairHeld())
+            ReleaseRepair();
+        if (m_app)
+            m_app->ExitInstance();
+        m_app.reset();
+        WaitForRepairJobs();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_powerPoint.reset();
+        m_harness.reset();
+    }
+
+    // --- Start-up ---------------------------------------------------------
+
+    void startupShowsTheStartPageInAFixedFrame() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        QVERIFY(frame->isVisible());
+        QCOMPARE(frame->size(), QSize(layout::kFrameWidth, layout::kFrameHeight));
+        QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
+        QCOMPARE(g_nPowerPointVersion, 2010);
+        QVERIFY(m_harness->Boxes().empty());
+        // The updater is asked to check silently at every start; its absence is no error.
+        const auto shell = m_harness->ShellRequests();
+        QVERIFY(!shell.empty());
+        QCOMPARE(shell.front().file, ProgramFolderFile("dmupdate.EXE"));
+        QCOMPARE(shell.front().parameters, std::string("/SilentCheck /NoIcon /NoUpdateSelf"));
+    }
+
+    std::string ProgramFolderFile(const char* name) { return m_harness->ProgramFolder() + name; }
+
+    void startupChecks_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("PowerPoint window open") << "window" << true << "IDS_WORD1|IDS_WORD2";
+        QTest::newRow("PowerPoint not installed") << "absent" << false << "IDS_WORD3|IDS_WORD10";
+        QTest::newRow("PowerPoint 97") << "97" << false << "IDS_WORD4|IDS_WORD11";
+    }
+
+    void startupChecks() {
+        QFETCH(QString, situation);
+        QFETCH(bool, result);
+        QFETCH(QString, message);
+        HWND openWindow = nullptr;
+        std::optional<CoServerRegistration> revoked;
+        if (situation == "window")
+            openWindow = CreateFrameWindow("PP12FrameClass");
+        else if (situation == "absent")
+            revoked = CoRevokeServer(kPowerPointProgId);
+        else
+            m_powerPoint = std::make_unique<CRecordingServer>("PP97FrameClass");
+
+        m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
+        const BOOL started = situation == "absent" ? m_app->InitInstance() : [&] {
+            if (!m_powerPoint)
+                m_powerPoint = std::make_unique<CRecordingServer>();
+            return m_app->InitInstance();
+        }();
+        if (openWindow)
+            DestroyFrameWindow(openWindow);
+        if (situation == "absent")
+            CoRestoreServer(kPowerPointProgId, revoked);
+
+        QCOMPARE(started != FALSE, result);
+        QVERIFY(!m_app->MainWindow());
+        const auto boxes = m_harness->Boxes();
+        QCOMPARE(boxes.size(), std::size_t{1});
+        const QStringList keys = message.split('|');
+        QCOMPARE(boxes[0].text, Lang2(keys[0].toLatin1(), keys[1].toLatin1()));
+        QCOMPARE(boxes[0].caption, Lang("IDS_INFORMATION"));
+        QCOMPARE(boxes[0].type, MB_ICONINFORMATION);
+        QVERIFY(!boxes[0].owner);
+    }
+
+    void secondInstanceIsRefused() {
+        CNamedMutex first(kInstanceLockName);
+        QVERIFY(first.Acquire());
+        m_powerPoint = std::make_unique<CRecordingServer>();
+        m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
+        QCOMPARE(m_app->InitInstance(), FALSE);
+        QVERIFY(!m_app->MainWindow());
+        const auto boxes = m_harness->Boxes();
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QCOMPARE(boxes[0].text, Lang2("IDS_RUNNING1", "IDS_RUNNING2"));
+        QCOMPARE(boxes[0].caption, Lang("IDS_RUNNING3"));
+        QCOMPARE(boxes[0].type, MB_ICONERROR);
+        // The first instance keeps its lock.
+        QVERIFY(first.Held());
+    }
+
+    // --- Main frame -------------------------------------------------------
+
+    void startCommandReplacesTheStartPageWithAFreshOne_data() {
+        QTest::addColumn<int>("wParam");
+        QTest::newRow("low word") << kStepStartPage;
+        QTest::newRow("high word too") << (kStepStartPage | (kStepStartPage << 16));
+    }
+
+    void startCommandReplacesTheStartPageWithAFreshOne() {
+        QFETCH(int, wParam);
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        QPointer<QWidget> before = frame->CurrentPage();
+        SendMessageW(frame, WM_COMMAND, static_cast<WPARAM>(wParam), 0);
+        QVERIFY(PageOf<CBaseWndStep>(frame));
+        QVERIFY(frame->CurrentPage() != before.data());
+        QVERIFY(QTest::qWaitFor([&] { return before.isNull(); }));
+        QCOMPARE(frame->findChildren<CStepPage*>().size(), 1);
+    }
+
+    void closingTheFrameDeletesTheWorkingFiles() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        for (const char* name : {kPackageResultName, "__working.ppt", "__working.pps"})
+            QVERIFY(MakeSparseFile(TempFilePath(name), 10));
+        QVERIFY(frame->close());
+        m_app->ExitInstance();
+        for (const char* name : {kPackageResultName, "__working.ppt", "__working.pps"})
+            QVERIFY2(!fs::exists(TempFilePath(name)), name);
+    }
+
+    // --- Start page -------------------------------------------------------
+
+    void repairWithoutAFileAsksForOne() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        Click(PageOf<CBaseWndStep>(frame), "btnRepair");
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_WORD5")});
+        QCOMPARE(m_harness->Boxes()[0].caption, Lang("IDS_INFORMATION"));
+        QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
+    }
+
+    void repairOfAVanishedFileIsRefused() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        const std::string path = m_harness->WorkFolder() + "gone.pptx";
+        QVERIFY(MakeSparseFile(path, 4096));
+        ChooseSource(frame, path);
+        fs::remove(path);
+        Click(PageOf<CBaseWndStep>(frame), "btnRepair");
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_WORD9")});
+        QVERIFY(EditText(PageOf<CBaseWndStep>(frame)).isEmpty());
+        QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
+    }
+
+    void repairNeedsTheFileSizePlus100MbFree() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        std::uint64_t freeBytes = 0;
+        QVERIFY(GetDiskFreeSpaceExW(GetTempPathW(), freeBytes));
+        // A sparse file just too large: free space less the reserve, plus one byte.
+        const std::uint64_t size = freeBytes - static_cast<std::uint64_t>(kRepairSpaceReserve) + (1u << 20);
+        const std::string path = m_harness->WorkFolder() + "huge.pptx";
+        QVERIFY(MakeSparseFile(path, size));
+        ChooseSource(frame, path);
+        Click(PageOf<CBaseWndStep>(frame), "btnRepair");
+        const std::string expected =
+            Lang("IDS_LOWDIKSPACE_TO_REPAIR") + " " + std::to_string(size / 1024 / 1024 + 1) + " MB";
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{expected});
+        QVERIFY(EditText(PageOf<CBaseWndStep>(frame)).isEmpty());
+        QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
+    }
+
+    void spaceRule_data() {
+        QTest::addColumn<qulonglong>("size");
+        QTest::addColumn<qulonglong>("freeBytes");
+        QTest::addColumn<bool>("enough");
+        const qulonglong mb = 1024 * 1024;
+        QTest::newRow("1 MB, 100.5 MB free") << mb << 100 * mb + mb / 2 << false;
+        QTest::newRow("1 MB, exactly 101 MB free") << mb << 101 * mb << true;
+        QTest::newRow("less than the reserve free") << qulonglong{1} << 50 * mb << false;
+        QTest::newRow("nothing free") << qulonglong{0} << qulonglong{0} << false;
+        QTest::newRow("empty file, reserve free") << qulonglong{0} << 100 * mb << true;
+    }
+
+    void spaceRule() {
+        QFETCH(qulonglong, size);
+        QFETCH(qulonglong, freeBytes);
+        QFETCH(bool, enough);
+        QCOMPARE(EnoughSpaceToRepair(size, freeBytes), enough);
+    }
+
+    void openDialogOffersPackagesByVersion_data() {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<bool>("packages");
+        for (int version : {2000, 2002, 2003})
+            QTest::newRow(qPrintable(QString::number(version))) << version << false;
+        for (int version : {2007, 2010})
+            QTest::newRow(qPrintable(QString::number(version))) << version << true;
+    }
+
+    void openDialogOffersPackagesByVersion() {
+        QFETCH(int, version);
+        QFETCH(bool, packages);
+        QCOMPARE(OpenFilterFor(version).find("*.pptx") != std::string::npos, packages);
+    }
+
+    void browseSetsTheChosenFileAndCancelKeepsIt() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        const std::string path = m_harness->WorkFolder() + "My Deck.PPT";
+        ChooseSource(frame, path);
+        auto dialogs = m_harness->FileDialogs();
+        QCOMPARE(dialogs.size(), std::size_t{1});
+        QCOMPARE(dialogs[0].kind, FileDialogKind::Open);
+        QVERIFY(dialogs[0].fileMustExist);
+        QCOMPARE(dialogs[0].filter, OpenFilterFor(2010));
+        QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
+        QCOMPARE(g_strSourceExt, std::string("PPT"));
+        QCOMPARE(g_strSourceTitle, std::string("My Deck"));
+        QCOMPARE(g_mappedSource.Path(), path);
+
+        QVERIFY(MakeSparseFile(TempFilePath(kPackageResultName), 10));
+        Click(PageOf<CBaseWndStep>(frame), "btnBrowse");  // cancelled
+        QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
+        QVERIFY(g_strSourceTitle.empty());
+        QVERIFY(!fs::exists(TempFilePath(kPackageResultName)));
+    }
+
+    // --- Header -----------------------------------------------------------
+
+    void helpMenuListsAllLanguagesAndSwitchesTheTexts() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        auto* page = PageOf<CBaseWndStep>(frame);
+        QStringList offered;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            auto* languages = menu->findChild<QMenu*>("languageMenu");
+            QVERIFY(languages);
+            for (QAction* action : languages->actions())
+                offered << action->text();
+            QAction* german = languages->findChild<QAction*>("language2");
+            QVERIFY(german);
+            german->trigger();
+            menu->close();
+        });
+        Click(page, "btnHelp");
+        QCOMPARE(offered, QStringList({"English", "Français", "Deutsch", "Italiano", "Español"}));
+        QCOMPARE(ReadLanguageIndex(), 2);
+        QVERIFY(g_strLanguageIni.ends_with("Lang/German.INI"));
+        auto* repair = qobject_cast<CXCmdBtn*>(Child(page, "btnRepair"));
+        QCOMPARE(repair->m_strText.toStdString(), Lang("IDS_REPAIR"));
+        QVERIFY(repair->m_strText != QStringLiteral("Repair"));
+        SwitchLanguage(0);
+    }
+
+    void headerLinksOpenTheProjectPages() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        m_harness->ClearShellRequests();
+        Click(PageOf<CBaseWndStep>(frame), "btnFaq");
+        Click(PageOf<CBaseWndStep>(frame), "btnSocial");
+        const auto shell = m_harness->ShellRequests();
+        QCOMPARE(shell.size(), std::size_t{2});
+        QCOMPARE(shell[0].file, std::string(web::kFaqPage));
+        QCOMPARE(shell[1].file, std::string(web::kSocialPage));
+        QVERIFY(m_harness->Boxes().empty());
+    }
+
+    void shellFailures_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("retried");
+        QTest::newRow("help file missing") << layout::kIdHelpFile << SE_ERR_FNF << "The specified file was not found."
+                                           << "";
+        QTest::newRow("updater denied") << layout::kIdUpdate << SE_ERR_ACCESSDENIED
+                                        << "The operating system denied access to the specified file." << "";
+        QTest::newRow("web page without browser") << layout::kIdSupport << SE_ERR_NOASSOC << "" << "iexplore.exe";
+        QTest::newRow("unknown result") << layout::kIdHelpFile << 4 << "" << "";
+    }
+
+    void shellFailures() {
+        QFETCH(int, command);
+        QFETCH(int, result);
+        QFETCH(QString, message);
+        QFETCH(QString, retried);
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        m_harness->ClearShellRequests();
+        m_harness->AnswerShell(result);
+        SendMessageW(frame->CurrentPage(), WM_COMMAND, static_cast<WPARAM>(command), 0);
+        const auto boxes = m_harness->Boxes();
+        if (message.isEmpty()) {
+            QVERIFY(boxes.empty());
+        } else {
+            QCOMPARE(boxes.size(), std::size_t{1});
+            QCOMPARE(boxes[0].text, message.toStdString());
+            QCOMPARE(boxes[0].caption, Lang("IDS_RUNNING3"));
+            QCOMPARE(boxes[0].type, MB_ICONERROR);
+        }
+        const auto shell = m_harness->ShellRequests();
+        QCOMPARE(shell.size(), std::size_t{retried.isEmpty() ? 1 : 2});
+        if (!retried.isEmpty())
+            QCOMPARE(shell[1].file, retried.toStdString());
+        QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
+    }
+
+    // --- Repair page ------------------------------------------------------
+
+    void progressRules_data() {
+        QTest::addColumn<QList<QPair<qlonglong, qlonglong>>>("messages");
+        QTest::addColumn<QList<int>>("percents");
+        using M = QList<QPair<qlonglong, qlonglong>>;
+        QTest::newRow("rises") << M{{10, 100}, {33, 100}, {95, 100}, {100, 100}} << QList<int>{10, 33, 95, 100};
+        QTest::newRow("never backwards") << M{{50, 100}, {20, 100}, {60, 100}} << QList<int>{50, 50, 60};
+        QTest::newRow("above 100 ignored") << M{{30, 100}, {150, 100}, {40, 100}} << QList<int>{30, 30, 40};
+        QTest::newRow("total 0 ignored") << M{{30, 100}, {343, 0}, {0, 0}} << QList<int>{30, 30, 30};
+        QTest::newRow("large totals") << M{{0xC0000000LL, 0xF0000000LL}} << QList<int>{80};
+        QTest::newRow("truncated") << M{{2, 3}, {999, 1000}} << QList<int>{66, 99};
+    }
+
+    void progressRules() {
+        QFETCH(QList<QPair<qlonglong, qlonglong>>, messages);
+        QFETCH(QList<int>, percents);
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        QVERIFY(!DamagedPackage().empty());
+        CRepairPage* page = StartHeldRepair(frame, DamagedPackage());
+        QVERIFY(page);
+        auto* bar = qobject_cast<QProgressBar*>(Child(page, "progress"));
+        QVERIFY(bar);
+        QCOMPARE(bar->geometry(), layout::kProgressRect.ToQRect());
+        for (int i = 0; i < messages.size(); ++i) {
+            SendMessageW(page, WM_REPAIR_PROGRESS, static_cast<WPARAM>(messages[i].first),
+                         static_cast<LPARAM>(messages[i].second));
+            QCOMPARE(static_cast<int>(page->Percent()), percents[i]);
+            QTRY_COMPARE(bar->value(), percents[i]);  // the 50 ms timer keeps it there
+        }
+        g_bRun.exchange(0);
+        ReleaseRepair();
+        QVERIFY(WaitForPage(frame, layout::kStartPageId));
+    }
+
+    void cancelAnsweredNoLeavesTheRepairRunning() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        const std::string source = DamagedPackage();
+        QVERIFY(!source.empty());
+        CRepairPage* page = StartHeldRepair(frame, source);
+        QVERIFY(page);
+        auto* animation = page->findChild<CAnimateCtrl*>("animation");
+        QVERIFY(animation);
+        m_harness->AnswerBoxes({IDNO});
+        Click(page, "btnCancel");
+        const auto boxes = m_harness->Boxes();
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QCOMPARE(boxes[0].text, Lang("IDS_WORD16"));
+        QCOMPARE(boxes[0].caption, Lang("IDS_CONFIRM"));
+        QCOMPARE(boxes[0].type, MB_YESNO | MB_ICONQUESTION);
+        QCOMPARE(g_bRun.load(), 1);
+        QVERIFY(animation->IsPlaying());
+        QCOMPARE(frame->CurrentPageId(), layout::kRepairPageId);
+        ReleaseRepair();
+        QVERIFY(WaitForPage(frame, layout::kSavePageId));
+        QCOMPARE(m_harness->Boxes().size(), std::size_t{1});
+    }
+
+    void cancelAnsweredYesEndsWithTheCancelMessage() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        const std::string source = DamagedPackage();
+        QVERIFY(!source.empty());
+        CRepairPage* page = StartHeldRepair(frame, source);
+        QVERIFY(page);
+        m_harness->AnswerBoxes({IDYES});
+        Click(page, "btnCancel");
+        QCOMPARE(g_bRun.load(), 0);
+        // Still held by the test: the job cannot end behind the question.
+        QTest::qWait(100);
+        QCOMPARE(frame->CurrentPageId(), layout::kRepairPageId);
+        ReleaseRepair();
+        QVERIFY(WaitForPage(frame, layout::kStartPageId));
+        QCOMPARE(m_harness->BoxTexts(), (std::vector<std::string>{Lang("IDS_WORD16"), Lang("IDS_WORD8")}));
+    }
+
+    void cancelWhenTheRunFlagIsDownAsksNothing() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CRepairPage* page = StartHeldRepair(frame, DamagedPackage());
+        QVERIFY(page);
+        g_bRun.exchange(0);
+        Click(page, "btnCancel");
+        QVERIFY(m_harness->Boxes().empty());
+        QVERIFY(page->findChild<CAnimateCtrl*>("animation")->IsPlaying());
+        ReleaseRepair();
+        QVERIFY(WaitForPage(frame, layout::kStartPageId));
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_WORD8")});
+    }
+
+    void closingTheFrameDuringARepairIsRefused() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CRepairPage* page = StartHeldRepair(frame, DamagedPackage());
+        QVERIFY(page);
+        QVERIFY(!frame->close());
+        QVERIFY(frame->isVisible());
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_WORD17")});
+        QCOMPARE(WidgetOf(m_harness->Boxes()[0].owner), static_cast<QWidget*>(frame));
+        ReleaseRepair();
+        QVERIFY(WaitForPage(frame, layout::kSavePageId));
+        QVERIFY(frame->close());
+    }
+
+    void failedRepairShowsItsMessageAndReturnsToTheStartPage_data() {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("text file named .ppt") << "plain text, not a presentation " << 4000 << "IDS_WORD13";
+        QTest::newRow("512 bytes") << "x" << 512 << "IDS_WORD14";
+    }
+
+    void failedRepairShowsItsMessageAndReturnsToTheStartPage() {
+        QFETCH(QString, content);
+        QFETCH(int, size);
+        QFETCH(QString, key);
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        const std::string path = m_harness->WorkFolder() + "notes.ppt";
+        {
+            QFile file(QString::fromStdString(path));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QByteArray bytes = content.toUtf8().repeated(size / content.size() + 1).left(size);
+            file.write(bytes);
+        }
+        ChooseSource(frame, path);
+        Click(PageOf<CBaseWndStep>(frame), "btnRepair");
+        QVERIFY(WaitForPage(frame, layout::kStartPageId));
+        const auto boxes = m_harness->Boxes();
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QCOMPARE(boxes[0].text, Lang(key.toLatin1()));
+        QCOMPARE(boxes[0].caption, Lang("IDS_INFORMATION"));
+        QVERIFY(!g_pRepairThread);
+    }
+
+    // --- End to end -------------------------------------------------------
+
+    void damagedPackageIsRepairedAndSaved() {
+        const std::string source = DamagedPackage();
+        QVERIFY(!source.empty());
+        const std::string destination = m_harness->WorkFolder() + "saved/Repaired deck.pptx";
+        fs::create_directories(fs::path(destination).parent_path());
+        RepairAndSave(source, destination, kJobTimeoutMs);
+        const ZipContents saved = ReadWithLibzip(destination);
+        QVERIFY2(saved.ok, saved.error.c_str());
+        QCOMPARE(saved.entries.size(), ReadWithLibzip(SharedPath("corpus/pptx/jod-test.pptx")).entries.size());
+    }
+
+    void damagedBinaryPresentationIsRepairedAndSaved() {
+        if (!ImpressServerInstalled())
+            QSKIP("no office server for PowerPoint.Application on this machine");
+        // The real server answers the start-up check and the repair.
+        m_powerPoint.reset();
+        const std::string source = m_harness->WorkFolder() + "damaged deck.ppt";
+        QVERIFY(Damage("zero-directory", "ppt/jod-test.ppt", source));
+        const std::string destination = m_harness->WorkFolder() + "Repaired deck.ppt";
+        m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
+        QVERIFY(m_app->InitInstance());
+        CMainFrame* frame = m_app->MainWindow();
+        QVERIFY(frame);
+        ChooseSource(frame, source);
+        Click(PageOf<CBaseWndStep>(frame), "btnRepair");
+        QVERIFY2(WaitForPage(frame, layout::kSavePageId, kOfficeJobTimeoutMs),
+                 m_harness->BoxTexts().empty() ? "no save page" : m_harness->BoxTexts().back().c_str());
+        SaveAs(frame, destination);
+        QVERIFY(Contains(m_harness->BoxTexts(), Lang("IDS_SAVE_COMPLETED")));
+        QVERIFY(fs::exists(destination));
+        QVERIFY(ReadOleStream(destination, "PowerPoint Document").has_value());
+    }
+
+    // --- Save page --------------------------------------------------------
+
+    // The save page, with a working copy of `size` bytes waiting.
+    CSavePage* SavePageWithWorkingCopy(CMainFrame* frame, std::uint64_t size) {
+        g_strWorkingPath.clear();
+        g_strSourceExt = "pptx";
+        g_strSourceTitle = "deck";
+        if (!MakeSparseFile(TempFilePath(kPackageResultName), size))
+            return nullptr;
+        SendMessageW(frame, WM_COMMAND, kStepSavePage, 0);
+        return PageOf<CSavePage>(frame);
+    }
+
+    void saveWithoutDestinationAsksForOne() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(page);
+        // A destination chosen, then the dialog cancelled: the field is empty again.
+        m_harness->AnswerFileDialogs({m_harness->WorkFolder() + "a.pptx", std::nullopt});
+        Click(page, "btnBrowse");
+        Click(page, "btnBrowse");
+        QVERIFY(EditText(page).isEmpty());
+        Click(page, "btnSave");
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_WORD6")});
+        QVERIFY(fs::exists(TempFilePath(kPackageResultName)));
+        QCOMPARE(frame->CurrentPageId(), layout::kSavePageId);
+    }
+
+    void saveNeedsRoomForTheWorkingCopy() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        std::uint64_t freeBytes = 0;
+        QVERIFY(GetDiskFreeSpaceExW(m_harness->WorkFolder(), freeBytes));
+        CSavePage* page = SavePageWithWorkingCopy(frame, freeBytes + (std::uint64_t{1} << 30));
+        QVERIFY(page);
+        SaveAs(frame, m_harness->WorkFolder() + "big.pptx");
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_LOWDIKSPACE_TO_SAVE")});
+        QVERIFY(EditText(page).isEmpty());
+        QVERIFY(fs::exists(TempFilePath(kPackageResultName)));
+        QVERIFY(!fs::exists(m_harness->WorkFolder() + "big.pptx"));
+    }
+
+    void failedCopyKeepsTheWorkingCopyAndThePage() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(page);
+        const std::string unwritable = m_harness->WorkFolder() + "no such folder/deck.pptx";
+        SaveAs(frame, unwritable);
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_SAVE_FAILED")});
+        QVERIFY(!Lang("IDS_SAVE_FAILED").empty());
+        QVERIFY(fs::exists(TempFilePath(kPackageResultName)));
+        QCOMPARE(frame->CurrentPageId(), layout::kSavePageId);
+        // Another destination then works.
+        m_harness->ClearBoxes();
+        SaveAs(frame, m_harness->WorkFolder() + "deck.pptx");
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_SAVE_COMPLETED")});
+        QVERIFY(QTest::qWaitFor([&] { return PageOf<CBaseWndStep>(frame) != nullptr; }));
+    }
+
+    void homeButtonGoesBackToTheStartPage() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(page);
+        Click(page, "btnHome");
+        QVERIFY(PageOf<CBaseWndStep>(frame));
+    }
+
+    void saveDialogFollowsTheSourceType_data() {
+        QTest::addColumn<QString>("sourceExt");
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("ppt") << "ppt" << "ppt";
+        QTest::newRow("PPS in capitals") << "PPS" << "pps";
+        QTest::newRow("pptx") << "pptx" << "pptx";
+        QTest::newRow("anything else") << "zip" << "pptx";
+    }
+
+    void saveDialogFollowsTheSourceType() {
+        QFETCH(QString, sourceExt);
+        QFETCH(QString, extension);
+        const SaveFilter filter = SaveFilterFor(sourceExt.toStdString());
+        QCOMPARE(QString::fromLatin1(filter.extension), extension);
+        QVERIFY(std::string(filter.filter).find("(*." + extension.toStdString() + ")") != std::string::npos);
+    }
+
+    void proposedNameCarriesTheTimeStamp() {
+        std::tm when{};
+        when.tm_mday = 6;
+        when.tm_mon = 11;
+        when.tm_year = 2026 - 1900;
+        when.tm_hour = 15;
+        when.tm_min = 7;
+        when.tm_sec = 3;
+        QCOMPARE(ProposedSaveName("deck", when), std::string("Repaired deck 6-12-2026, 15-7-3"));
+    }
+
+    void saveDialogProposesTheName() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(page);
+        Click(page, "btnBrowse");
+        const auto dialogs = m_harness->FileDialogs();
+        QCOMPARE(dialogs.size(), std::size_t{1});
+        QCOMPARE(dialogs[0].kind, FileDialogKind::Save);
+        QVERIFY(dialogs[0].overwritePrompt);
+        QCOMPARE(dialogs[0].defaultExt, std::string("pptx"));
+        QVERIFY(dialogs[0].fileName.starts_with("Repaired deck "));
+    }
+
+    void binaryWorkingCopyIsTheJobsOwnPath() {
+        g_strWorkingPath = TempFilePath("__working.PPT");
+        QCOMPARE(WorkingCopyPath(), TempFilePath("__working.PPT"));
+        g_strWorkingPath.clear();
+        QCOMPARE(WorkingCopyPath(), TempFilePath(kPackageResultName));
+        QCOMPARE(FolderOf("/deck.ppt"), std::string("/"));
+        QCOMPARE(FolderOf("/home/user/deck.ppt"), std::string("/home/user"));
+    }
+
+    void everyLanguageHasTheSaveFailedText() {
+        std::set<std::string> texts;
+        for (const char* language : kLanguageNames) {
+            std::string text;
+            GetPrivateProfileStringW(kSettingsSection, "IDS_SAVE_FAILED", "", text, 1000,
+                                     m_harness->ProgramFolder() + "Lang/" + language + ".INI");
+            QVERIFY2(!text.empty(), language);
+            texts.insert(text);
+        }
+        QCOMPARE(texts.size(), std::size_t{kLanguageCount});
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    InitControlResources();
+    WizardTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "wizard_test.moc"
