@@ -111,24 +111,28 @@ void SlideGlyph(QPainter& p, const QRectF& r, const QColor& paper, const QColor&
     }
 }
 
-// The mend: a zig-zag crack across `r` held together by amber stitches.
-void MendGlyph(QPainter& p, const QRectF& r, qreal thickness) {
-    QPainterPath crack;
-    const int teeth = 4;
-    crack.moveTo(r.left(), r.top() + r.height() * 0.15);
-    for (int i = 1; i <= teeth; ++i) {
-        const qreal x = r.left() + r.width() * i / teeth;
-        const qreal y = r.top() + r.height() * (i % 2 ? 0.85 : 0.15);
-        crack.lineTo(x, y);
-    }
+// The mend: a zig-zag tear across `r`, in the colour behind the slide, held
+// together by amber stitches across each of its legs.
+void MendGlyph(QPainter& p, const QRectF& r, qreal thickness, const QColor& gap) {
+    const int legs = 4;
+    std::vector<QPointF> points;
+    for (int i = 0; i <= legs; ++i)
+        points.emplace_back(r.left() + r.width() * i / legs, r.top() + r.height() * (i % 2 ? 0.8 : 0.2));
+    QPainterPath tear;
+    tear.moveTo(points[0]);
+    for (int i = 1; i <= legs; ++i) tear.lineTo(points[i]);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(kAmber, thickness, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPath(crack);
-    p.setPen(QPen(kAmberDark, thickness * 0.55, Qt::SolidLine, Qt::RoundCap));
-    for (int i = 0; i < teeth; ++i) {
-        const qreal x = r.left() + r.width() * (i + 0.5) / teeth;
-        p.drawLine(QPointF(x - thickness * 0.9, r.top() + r.height() * 0.25),
-                   QPointF(x + thickness * 0.9, r.top() + r.height() * 0.75));
+    p.setPen(QPen(gap, thickness, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    p.drawPath(tear);
+    p.setPen(QPen(kAmber, thickness * 0.9, Qt::SolidLine, Qt::RoundCap));
+    const qreal half = r.height() * 0.42;
+    for (int i = 0; i < legs; ++i) {
+        const QPointF from = points[i], to = points[i + 1];
+        const QPointF mid = (from + to) / 2;
+        const qreal dx = to.x() - from.x(), dy = to.y() - from.y();
+        const qreal length = std::hypot(dx, dy);
+        const QPointF normal(-dy / length * half, dx / length * half);
+        p.drawLine(mid - normal, mid + normal);
     }
 }
 
@@ -143,9 +147,9 @@ void MarkGlyph(QPainter& p, const QRectF& r) {
     const QRectF slide(r.left() + r.width() * 0.17, r.top() + r.height() * 0.24, r.width() * 0.66,
                        r.height() * 0.50);
     SlideGlyph(p, slide, Qt::white, QColor(120, 176, 214));
-    MendGlyph(p, QRectF(slide.left() - r.width() * 0.04, slide.center().y() - r.height() * 0.09,
-                        slide.width() + r.width() * 0.08, r.height() * 0.18),
-              std::max<qreal>(1.2, r.width() * 0.055));
+    MendGlyph(p, QRectF(slide.left(), slide.center().y() - r.height() * 0.08, slide.width(),
+                        r.height() * 0.16),
+              std::max<qreal>(1.0, r.width() * 0.045), QColor(24, 128, 190));
 }
 
 void QuestionGlyph(QPainter& p, const QRectF& r, const QColor& colour) {
@@ -269,9 +273,9 @@ QImage LargeButton(State state, const std::function<void(QPainter&, const QRectF
 }
 
 void RepairGlyph(QPainter& p, const QRectF& r) {
-    const QRectF slide(r.left() + 2, r.top() + 8, r.width() - 4, r.height() - 16);
+    const QRectF slide(r.left() - 4, r.top() + 6, r.width() + 8, r.height() - 12);
     SlideGlyph(p, slide, Qt::white, QColor(120, 176, 214));
-    MendGlyph(p, QRectF(slide.left() - 3, slide.center().y() - 7, slide.width() + 6, 14), 3.2);
+    MendGlyph(p, QRectF(slide.left(), slide.center().y() - 6, slide.width(), 12), 3.0, QColor(20, 120, 180));
 }
 
 void SaveGlyph(QPainter& p, const QRectF& r) {
