@@ -61,15 +61,15 @@ struct ButtonSpec {
     bool disabled;
 };
 
-int CaptionWidthLeft(const char* key) {
+int CaptionLength(const char* key) {
     return static_cast<int>(QString::fromStdString(LoadLangString(key)).size());
 }
 
 std::vector<ButtonSpec> PageButtons() {
     const int helpRight = 880;
-    const int helpLeft = helpRight - 8 * CaptionWidthLeft("IDS_RHELP") - 16;
+    const int helpLeft = helpRight - 8 * CaptionLength("IDS_RHELP") - 16;
     const int faqRight = helpLeft - 20;
-    const int faqLeft = faqRight - 10 * CaptionWidthLeft("IDS_FAQ") - 16;
+    const int faqLeft = faqRight - 10 * CaptionLength("IDS_FAQ") - 16;
     return {
         {"logo", QRect(5, 5, 93, 21), 289, 289, 289, nullptr, false, true},
         {"help_link", QRect(helpLeft, 5, helpRight - helpLeft, 16), 109, 257, 110, "IDS_RHELP", false, false},
