@@ -9,8 +9,9 @@
 
 class CWnd;
 
+#include "platform/com_windows.h"  // SW_SHOW, shared with the automation layer
+
 constexpr int SW_SHOWNORMAL = 1;
-constexpr int SW_SHOW = 5;
 constexpr int SW_RESTORE = 9;
 
 // Results of a failed request; anything above 32 is success.

@@ -9,6 +9,7 @@
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "support/process.h"
+#include "ui/controls/picture_resources.h"
 #include "ui/dialogs/modal_runner.h"
 #include "ui/settings/settings.h"
 
@@ -146,3 +147,5 @@ bool MakeSparseFile(const std::string& path, std::uint64_t size) {
     ::close(fd);
     return ok;
 }
+
+void InitWizardTestApplication() { InitControlResources(); }

@@ -70,6 +70,9 @@ std::string Lang(const char* key);
 // Two texts one below the other, as the start-up messages show them.
 std::string Lang2(const char* first, const char* second);
 
+// Registers the program's pictures and fonts, as the wizard does at start-up.
+void InitWizardTestApplication();
+
 // Gives this process a lock folder of its own, so that test processes running
 // at once do not see each other's wizard as a second instance.
 void IsolateInstanceLocks();

@@ -11,15 +11,18 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "app/main_frame.h"
 #include "app/repair_ppt.h"
 #include "automation/impress_server.h"
+#include "automation/powerpoint_automation.h"
 #include "platform/com_runtime.h"
 #include "platform/com_windows.h"
 #include "platform/file_ops.h"
 #include "platform/folders.h"
 #include "platform/instance_lock.h"
+#include "platform/qt/qt_dialogs.h"
 #include "platform/ini_file.h"
 #include "repair/io/mapped_file.h"
 #include "repair/job/job_state.h"
@@ -27,8 +30,8 @@
 #include "repair/job/working_files.h"
 #include "support/libzip_reader.h"
 #include "support/ole_reader.h"
+#include "support/process.h"
 #include "support/recording_server.h"
-#include "ui/controls/picture_resources.h"
 #include "ui/controls/xcmd_btn.h"
 #include "ui/pages/animate_ctrl.h"
 #include "ui/pages/page_layout.h"
@@ -40,6 +43,8 @@
 #include "wizard_harness.h"
 
 namespace fs = std::filesystem;
+
+using ProgressMessages = QList<QPair<qlonglong, qlonglong>>;
 
 namespace {
 
@@ -95,8 +100,15 @@ private:
         Click(PageOf<CBaseWndStep>(frame), "btnBrowse");
     }
 
+    // Waits for the end of the job (its thread gone, so every message it sent
+    // was handled) and tells whether the wizard then shows page `pageId`.
     bool WaitForPage(CMainFrame* frame, int pageId, int timeoutMs = kJobTimeoutMs) {
-        return QTest::qWaitFor([&] { return frame->CurrentPageId() == pageId && !g_pRepairThread; }, timeoutMs);
+        const bool ended = QTest::qWaitFor(
+            [&] {
+                return !g_pRepairThread && RepairJobsFinished() && frame->CurrentPageId() != layout::kRepairPageId;
+            },
+            timeoutMs);
+        return ended && frame->CurrentPageId() == pageId;
     }
 
     // Starts a repair of `source` that waits at its first check of the run flag.
@@ -445,7 +457,7 @@ private slots:
             QCOMPARE(boxes[0].type, MB_ICONERROR);
         }
         const auto shell = m_harness->ShellRequests();
-        QCOMPARE(shell.size(), std::size_t{retried.isEmpty() ? 1 : 2});
+        QCOMPARE(shell.size(), static_cast<std::size_t>(retried.isEmpty() ? 1 : 2));
         if (!retried.isEmpty())
             QCOMPARE(shell[1].file, retried.toStdString());
         QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
@@ -454,9 +466,9 @@ private slots:
     // --- Repair page ------------------------------------------------------
 
     void progressRules_data() {
-        QTest::addColumn<QList<QPair<qlonglong, qlonglong>>>("messages");
+        QTest::addColumn<ProgressMessages>("messages");
         QTest::addColumn<QList<int>>("percents");
-        using M = QList<QPair<qlonglong, qlonglong>>;
+        using M = ProgressMessages;
         QTest::newRow("rises") << M{{10, 100}, {33, 100}, {95, 100}, {100, 100}} << QList<int>{10, 33, 95, 100};
         QTest::newRow("never backwards") << M{{50, 100}, {20, 100}, {60, 100}} << QList<int>{50, 50, 60};
         QTest::newRow("above 100 ignored") << M{{30, 100}, {150, 100}, {40, 100}} << QList<int>{30, 30, 40};
@@ -466,7 +478,7 @@ private slots:
     }
 
     void progressRules() {
-        QFETCH(QList<QPair<qlonglong, qlonglong>>, messages);
+        QFETCH(ProgressMessages, messages);
         QFETCH(QList<int>, percents);
         CMainFrame* frame = StartWizard();
         QVERIFY(frame);
@@ -760,7 +772,7 @@ private slots:
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    InitControlResources();
+    InitWizardTestApplication();
     WizardTest test;
     return QTest::qExec(&test, argc, argv);
 }

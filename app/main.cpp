@@ -1,0 +1,27 @@
+// deckmend: the repair wizard.
+#include <QApplication>
+
+#include "app/main_frame.h"
+#include "app/repair_ppt.h"
+#include "platform/qt/desktop_shell.h"
+#include "platform/qt/qt_dialogs.h"
+#include "ui/controls/picture_resources.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("deckmend"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Deckmend"));
+    QApplication::setDesktopFileName(QStringLiteral("deckmend"));
+    InitControlResources();
+    InstallQtDialogs();
+    InstallDesktopShell();
+
+    CRepairPPT app;
+    if (!app.InitInstance())
+        return 1;
+    if (!app.MainWindow())
+        return 0;
+    const int status = QApplication::exec();
+    app.ExitInstance();
+    return status;
+}

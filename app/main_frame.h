@@ -1,0 +1,52 @@
+#pragma once
+// The main window: a fixed-size frame that shows exactly one wizard step page
+// at a time and switches pages when it receives a step command (WM_COMMAND 120,
+// 369 or 374) from a page or from the repair job.
+#include <QWidget>
+
+#include "platform/window.h"
+
+class CStepPage;
+
+class CMainFrame : public QWidget, public CWnd {
+    Q_OBJECT
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Builds the frame and its start page (OnCreate); false when the start page
+    // cannot be created.
+    bool Create();
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    CStepPage* CurrentPage() const { return m_pCurrentPage; }
+    int CurrentPageId() const { return m_nCurrentPageId; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    enum class OldPage { Destroy, DeleteOnly };
+    bool ShowStartPage(OldPage old);
+    bool ShowRepairPage();
+    bool ShowSavePage();
+    // Replaces the current page by the page that `make` creates.
+    bool SwitchPage(OldPage old, CStepPage* (*make)(CMainFrame*), int pageId);
+    void ReleaseCurrentPage(OldPage old);
+    void LaunchUpdater();
+    void OnSize();
+
+    CStepPage* m_pCurrentPage = nullptr;
+    int m_nCurrentPageId = 0;
+    bool m_bDestroying = false;  // no more page switches
+};
+
+// Posts WM_CLOSE to the first PowerPoint frame window found, in the order of
+// PowerPoint's generations; true when one was found.
+bool CloseRunningPowerPoint();
+// Whether a PowerPoint frame window is open.
+bool PowerPointWindowOpen();
+// The working files that a repair leaves in the temporary folder are deleted.
+void DeleteWorkingFiles();

@@ -1,0 +1,45 @@
+#pragma once
+// The application object: checks at start-up that the tool can work at all
+// (no PowerPoint window open, a usable PowerPoint, no second instance) and
+// creates the main frame.
+#include <memory>
+#include <string>
+
+#include "platform/win_types.h"
+
+class CMainFrame;
+class CNamedMutex;
+class CQtMessagePump;
+
+// Name of the single-instance lock: the product's short name.
+inline constexpr const char* kInstanceLockName = "Deckmend PPT";
+
+// Version of the installed PowerPoint (97, 2000, 2002, 2003, 2007 or 2010).
+extern int g_nPowerPointVersion;
+
+class CRepairPPT {
+public:
+    // `appFolder`: the program folder with the language and settings files;
+    // empty for the executable's own folder.
+    explicit CRepairPPT(std::string appFolder = {});
+    ~CRepairPPT();
+    CRepairPPT(const CRepairPPT&) = delete;
+    CRepairPPT& operator=(const CRepairPPT&) = delete;
+
+    // The start-up sequence. FALSE ends the process at once; TRUE without a
+    // main window ends it too.
+    BOOL InitInstance();
+    int ExitInstance();
+
+    CMainFrame* MainWindow() const { return m_pMainWnd.get(); }
+
+private:
+    bool CheckPowerPoint();
+    bool TakeInstanceLock();
+    bool CreateMainWindow();
+
+    std::string m_strAppFolder;
+    std::unique_ptr<CQtMessagePump> m_pPump;
+    std::unique_ptr<CNamedMutex> m_pInstanceLock;
+    std::unique_ptr<CMainFrame> m_pMainWnd;
+};

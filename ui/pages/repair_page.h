@@ -1,0 +1,51 @@
+#pragma once
+// The wizard step shown while a repair runs: it starts the repair job when it is
+// created, shows an animation and a progress bar, offers Cancel, and hands over
+// to the save page when the job tells it that it is over.
+#include "ui/pages/step_page.h"
+
+class CAnimateCtrl;
+class QProgressBar;
+class QTimer;
+
+class CRepairPage : public CStepPage {
+    Q_OBJECT
+public:
+    explicit CRepairPage(CMainFrame* frame);
+    ~CRepairPage() override;
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void DestroyWindow() override;
+
+    unsigned Percent() const { return m_nPercent; }
+
+protected:
+    bool OnCreate() override;
+    void OnCommand(int id) override;
+    void ApplyTexts() override;
+
+private:
+    LRESULT OnProgress(WPARAM done, LPARAM total);
+    void OnTimer();
+    void OnCancelRepair();
+    void OnDestroy();
+    void StartJob();
+
+    CXCmdBtn* m_pBtnCancel = nullptr;
+    QProgressBar* m_pProgress = nullptr;
+    CAnimateCtrl* m_pAnimation = nullptr;
+    QTimer* m_pTimer = nullptr;
+    unsigned m_nPercent = 0;
+    unsigned m_nShownPercent = 0;
+    bool m_bJobStarted = false;
+    bool m_bJobOver = false;
+};
+
+// The percentage that a progress message (done, total) makes of `current`: the
+// bar never goes back, and a ratio above 100 % or a total of 0 changes nothing.
+unsigned NextPercent(unsigned current, WPARAM done, LPARAM total);
+
+// Repair threads whose page is gone but that may still be finishing.
+bool RepairJobsFinished();
+// Waits for them, still taking their last messages.
+void WaitForRepairJobs();

@@ -1,0 +1,50 @@
+#pragma once
+// The last step of the wizard: the user picks a destination with a save-as
+// dialog, and Save copies the repaired working copy there, removes the working
+// copy, returns the wizard to the start page and opens the destination folder.
+#include <ctime>
+#include <string>
+
+#include "ui/pages/step_page.h"
+
+class QLineEdit;
+
+class CSavePage : public CStepPage {
+    Q_OBJECT
+public:
+    explicit CSavePage(CMainFrame* frame);
+
+protected:
+    bool OnCreate() override;
+    void OnCommand(int id) override;
+    void ApplyTexts() override;
+
+private:
+    void OnBrowse();
+    void OnSave();
+    void OnHome();
+    void CloseInformationBoxes();
+    void ClearPath();
+
+    CXCmdBtn* m_pBtnSave = nullptr;
+    CXCmdBtn* m_pBtnBrowse = nullptr;
+    QLineEdit* m_pEditPath = nullptr;
+    QFont m_fontSmall;
+    std::string m_szDestPath;
+};
+
+// Folder of the destination chosen last; consumed by Save.
+extern std::string g_szSaveFolder;
+
+// The proposed name: "Repaired <title> d-m-yyyy, h-m-s" at the local time `when`.
+std::string ProposedSaveName(const std::string& title, const std::tm& when);
+// The save dialog's filter and default extension for a source extension.
+struct SaveFilter {
+    const char* filter;
+    const char* extension;
+};
+SaveFilter SaveFilterFor(std::string sourceExt);
+// The repaired presentation waiting in the temporary folder.
+std::string WorkingCopyPath();
+// The folder that holds `path` ("/" for a file directly in the root).
+std::string FolderOf(const std::string& path);
