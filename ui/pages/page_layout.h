@@ -73,6 +73,10 @@ inline constexpr Pictures kHelpPictures{109, 257, 110};
 inline constexpr Pictures kFaqPictures{233, 233, 233};
 inline constexpr Pictures kSocialPictures{276, 276, 276};
 inline constexpr Pictures kTipsPictures{235, 235, 235};
+inline constexpr int kTipsPictureSize = 16;
+// A long tip widens the tips button to the left, up to here (right of the social icon).
+inline constexpr int kTipsLeftmost = 40;
+inline constexpr int kTipsEndRoom = 6;
 // Header links are placed right to left on this row.
 inline constexpr int kLinkRowTop = 5;
 inline constexpr int kLinkRowBottom = 21;

@@ -2,7 +2,10 @@
 
 #include <QActionGroup>
 #include <QMenu>
+#include <QFontMetrics>
 #include <QPainter>
+
+#include <algorithm>
 
 #include "app/main_frame.h"
 #include "platform/file_ops.h"
@@ -141,11 +144,28 @@ bool CStepPage::CreateTips(const std::string& section) {
     if (found) {
         m_pBtnTips->m_strText = Text("IDS_TIPS");
         m_pBtnTips->m_strSubText = QString::fromStdString(g_strTipText);
+        FitTipsButton();
     } else {
         m_pBtnTips->m_bGreyText = TRUE;
         m_pBtnTips->hide();
     }
     return true;
+}
+
+// A tip longer than the footer place of the tips button would be cut off: the
+// button then grows to the left (its right edge stays), as far as the social icon.
+void CStepPage::FitTipsButton() {
+    const CaptionLayout text = LayoutCaption(layout::kTipsPictureSize, static_cast<int>(m_pBtnTips->m_strText.size()),
+                                             true, g_bWindows6);
+    QFont font(QString::fromLatin1(text.face));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(text.points);
+    const int tipWidth = QFontMetrics(font, m_pBtnTips).horizontalAdvance(m_pBtnTips->m_strSubText);
+    const int needed = text.subTextRect.x() + std::min(tipWidth, text.subTextRect.width()) + layout::kTipsEndRoom;
+    const int left = std::clamp(layout::kTipsRect.right - needed, layout::kTipsLeftmost, layout::kTipsRect.left);
+    QRect place = layout::kTipsRect.ToQRect();
+    place.setLeft(left);
+    m_pBtnTips->setGeometry(place);
 }
 
 void CStepPage::FixFrameSize() {
@@ -268,6 +288,7 @@ void CStepPage::ApplyHeaderTexts() {
     if (m_pBtnTips) {
         m_pBtnTips->m_strText = Text("IDS_TIPS");
         m_pBtnTips->m_strSubText = QString::fromStdString(g_strTipText);
+        FitTipsButton();
     }
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         child->update();

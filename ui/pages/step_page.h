@@ -73,6 +73,7 @@ private:
     void OnShowTips();
     void OnAbout();
     void PlaceHeaderLinks();
+    void FitTipsButton();
 
     CMainFrame* m_pFrame;
     CXCmdBtn* m_pBtnHelp = nullptr;

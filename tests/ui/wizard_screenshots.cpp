@@ -1,0 +1,108 @@
+// deckmend-wizard-screenshots [OUTDIR]: renders the start page, the repair page
+// half-way and the save page at the frame's 888 x 530 pixels to PNG files, in
+// English and German (OUTDIR defaults to screenshots/ in the build folder).
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTest>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "app/main_frame.h"
+#include "platform/qt/qt_message_pump.h"
+#include "repair/job/job_state.h"
+#include "repair/job/messages.h"
+#include "repair/job/working_files.h"
+#include "support/process.h"
+#include "ui/pages/repair_page.h"
+#include "ui/pages/save_page.h"
+#include "ui/pages/start_page.h"
+#include "ui/settings/settings.h"
+#include "wizard_harness.h"
+
+namespace {
+
+struct Language {
+    int index;
+    const char* tag;
+};
+constexpr Language kLanguages[] = {{0, "en"}, {2, "de"}};
+constexpr int kHalfWay = 45;
+
+void Click(QWidget* page, const char* name) {
+    if (auto* button = page ? page->findChild<QAbstractButton*>(name) : nullptr)
+        QTest::mouseClick(button, Qt::LeftButton);
+}
+
+bool Save(CMainFrame& frame, const QString& folder, const QString& name) {
+    QTest::qWait(120);  // a few animation frames and timer ticks
+    const QString path = folder + "/" + name + ".png";
+    const bool saved = frame.grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+    return saved;
+}
+
+bool WaitForPage(CMainFrame& frame, int pageId) {
+    return QTest::qWaitFor([&] { return !g_pRepairThread && RepairJobsFinished() && frame.CurrentPageId() == pageId; },
+                           30000);
+}
+
+bool RenderPages(CWizardHarness& harness, const Language& language, const QString& folder) {
+    SwitchLanguage(language.index);
+    const std::string source = harness.WorkFolder() + "Quarterly review.pptx";
+    const QString tag = QString::fromLatin1(language.tag);
+    CMainFrame frame;
+    if (!frame.Create())
+        return false;
+    frame.show();
+
+    harness.AnswerFileDialogs({source});
+    Click(frame.CurrentPage(), "btnBrowse");
+    bool ok = Save(frame, folder, "start-page-" + tag);
+
+    HoldRepair();  // the job waits at its first check: the page stays half-way
+    Click(frame.CurrentPage(), "btnRepair");
+    if (auto* page = qobject_cast<CRepairPage*>(frame.CurrentPage())) {
+        SendMessageW(page, WM_REPAIR_PROGRESS, kHalfWay, 100);
+        ok = Save(frame, folder, "repair-page-" + tag) && ok;
+    } else {
+        ok = false;
+    }
+    g_bRun.store(0);
+    ReleaseRepair();
+    ok = WaitForPage(frame, layout::kStartPageId) && ok;
+
+    // A finished repair: the save page with a destination chosen.
+    g_strWorkingPath.clear();
+    g_strSourceExt = "pptx";
+    g_strSourceTitle = "Quarterly review";
+    MakeSparseFile(TempFilePath(kPackageResultName), 1000);
+    SendMessageW(&frame, WM_COMMAND, kStepSavePage, 0);
+    harness.AnswerFileDialogs({"/home/user/Documents/Repaired Quarterly review 6-12-2026, 15-7-3.pptx"});
+    Click(frame.CurrentPage(), "btnBrowse");
+    ok = Save(frame, folder, "save-page-" + tag) && ok;
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    InitWizardTestApplication();
+    IsolateInstanceLocks();
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(DECKMEND_BUILD_DIR "/screenshots");
+    QDir().mkpath(folder);
+
+    CWizardHarness harness;
+    CQtMessagePump pump;  // the job's messages run on this thread
+    std::filesystem::copy_file(SharedPath("corpus/pptx/jod-test.pptx"), harness.WorkFolder() + "Quarterly review.pptx");
+    bool ok = true;
+    for (const Language& language : kLanguages)
+        ok = RenderPages(harness, language, folder) && ok;
+    WaitForRepairJobs();
+    return ok ? 0 : 1;
+}
