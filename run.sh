@@ -10,6 +10,11 @@ scripts/build.sh
 [ "${1:-}" = "--build-only" ] && exit 0
 
 if [ -x build/deckmend ]; then
+  if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+    echo "No graphical display here: the wizard needs one. To look at its pages instead:"
+    echo "  cmake --build build --target wizard-screenshots   # writes build/screenshots/*.png"
+    exit 1
+  fi
   exec build/deckmend
 fi
 cat <<'MSG'

@@ -1,6 +1,7 @@
-// deckmend-wizard-screenshots [OUTDIR]: renders the start page, the repair page
-// half-way and the save page at the frame's 888 x 530 pixels to PNG files, in
-// English and German (OUTDIR defaults to screenshots/ in the build folder).
+// deckmend-wizard-screenshots [--all-languages] [OUTDIR]: renders the start
+// page, the repair page half-way and the save page at the frame's 888 x 530
+// pixels to PNG files, in English and German, or in all five languages
+// (OUTDIR defaults to screenshots/ in the build folder).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -29,6 +30,8 @@ struct Language {
     const char* tag;
 };
 constexpr Language kLanguages[] = {{0, "en"}, {2, "de"}};
+// With --all-languages: French, Italian and Spanish as well.
+constexpr Language kMoreLanguages[] = {{1, "fr"}, {3, "it"}, {4, "es"}};
 constexpr int kHalfWay = 45;
 
 void Click(QWidget* page, const char* name) {
@@ -94,7 +97,14 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     InitWizardTestApplication();
     IsolateInstanceLocks();
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(DECKMEND_BUILD_DIR "/screenshots");
+    QString folder = QStringLiteral(DECKMEND_BUILD_DIR "/screenshots");
+    bool allLanguages = false;
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--all-languages")
+            allLanguages = true;
+        else
+            folder = QString::fromLocal8Bit(argv[i]);
+    }
     QDir().mkpath(folder);
 
     CWizardHarness harness;
@@ -103,6 +113,9 @@ int main(int argc, char** argv) {
     bool ok = true;
     for (const Language& language : kLanguages)
         ok = RenderPages(harness, language, folder) && ok;
+    if (allLanguages)
+        for (const Language& language : kMoreLanguages)
+            ok = RenderPages(harness, language, folder) && ok;
     WaitForRepairJobs();
     return ok ? 0 : 1;
 }

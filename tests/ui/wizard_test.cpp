@@ -411,6 +411,35 @@ private slots:
         SwitchLanguage(0);
     }
 
+    void tipsButtonMakesRoomForALongTip_data() {
+        QTest::addColumn<QString>("tip");
+        QTest::addColumn<bool>("widened");
+        QTest::newRow("short tip") << "Keep the damaged file." << false;
+        QTest::newRow("long tip") << QString("Save the repaired presentation under a new name and keep the damaged "
+                                             "file until you have checked the result.")
+                                  << true;
+    }
+
+    void tipsButtonMakesRoomForALongTip() {
+        QFETCH(QString, tip);
+        QFETCH(bool, widened);
+        {
+            QFile tips(QString::fromStdString(m_harness->ProgramFolder() + "Tips.Txt"));
+            QVERIFY(tips.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            tips.write(tip.toUtf8() + "\n");
+        }
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        auto* button = qobject_cast<CXCmdBtn*>(Child(frame->CurrentPage(), "btnTips"));
+        QVERIFY(button && button->isVisible());
+        QCOMPARE(button->m_strSubText, tip);
+        const QRect spec = layout::kTipsRect.ToQRect();
+        QCOMPARE(button->geometry().right(), spec.right());
+        QCOMPARE(button->geometry().top(), spec.top());
+        QCOMPARE(button->geometry().left() < spec.left(), widened);
+        QVERIFY(button->geometry().left() >= layout::kTipsLeftmost);
+    }
+
     void headerLinksOpenTheProjectPages() {
         CMainFrame* frame = StartWizard();
         QVERIFY(frame);

@@ -59,8 +59,6 @@ bool CStepPage::CreatePage(int pageId) {
     return OnCreate();
 }
 
-QWidget* CStepPage::Control(int id) const { return ::GetDlgItem(this, id); }
-
 QString CStepPage::Text(const char* key) const { return QString::fromStdString(LoadLangString(key)); }
 
 CXCmdBtn* CStepPage::CreateButton(int id, const layout::Rect& rect, const layout::Pictures& pictures,

@@ -28,9 +28,6 @@ public:
     // Messages sent through the platform (SendMessageW): commands, and what a page adds.
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    // Control ids → child widget, for this page's controls.
-    QWidget* Control(int id) const;
-
 protected:
     CStepPage(CMainFrame* frame, const QString& name);
 
