@@ -94,9 +94,9 @@ bool RenderPages(CWizardHarness& harness, const Language& language, const QStrin
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    IsolateInstanceLocks();  // before Qt reads the runtime folder
     QApplication application(argc, argv);
     InitWizardTestApplication();
-    IsolateInstanceLocks();
     QString folder = QStringLiteral(DECKMEND_BUILD_DIR "/screenshots");
     bool allLanguages = false;
     for (int i = 1; i < argc; ++i) {

@@ -155,8 +155,6 @@ private:
     }
 
 private slots:
-    void initTestCase() { IsolateInstanceLocks(); }
-
     void init() {
         m_harness = std::make_unique<CWizardHarness>();
         g_bRun = 1;
@@ -799,6 +797,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
+    IsolateInstanceLocks();  // before Qt reads the runtime folder
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     InitWizardTestApplication();
