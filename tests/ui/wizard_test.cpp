@@ -4,7 +4,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QFileDialog>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QTimer>
 #include <QtTest>
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include "app/main_frame.h"
 #include "app/repair_ppt.h"
@@ -22,7 +25,9 @@
 #include "platform/file_ops.h"
 #include "platform/folders.h"
 #include "platform/instance_lock.h"
+#include "platform/message_box.h"
 #include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_message_pump.h"
 #include "platform/ini_file.h"
 #include "repair/io/mapped_file.h"
 #include "repair/job/job_state.h"
@@ -170,6 +175,112 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_powerPoint.reset();
         m_harness.reset();
+    }
+
+    // --- Qt platform layer -------------------------------------------------
+
+    // Answers the next modal message box by pressing `button` once it is shown.
+    static void PressWhenShown(QMessageBox::StandardButton button, QString* seenText) {
+        auto* timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [timer, button, seenText] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            *seenText = box->windowTitle() + "|" + box->text();
+            box->button(button)->click();
+            timer->deleteLater();
+        });
+        timer->start(10);
+    }
+
+    void qtMessageBoxes_data() {
+        QTest::addColumn<uint>("type");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("question, No") << (MB_YESNO | MB_ICONQUESTION) << int(QMessageBox::No) << IDNO;
+        QTest::newRow("question, Yes") << (MB_YESNO | MB_ICONQUESTION) << int(QMessageBox::Yes) << IDYES;
+        QTest::newRow("information") << uint(MB_ICONINFORMATION) << int(QMessageBox::Ok) << IDOK;
+    }
+
+    void qtMessageBoxes() {
+        QFETCH(uint, type);
+        QFETCH(int, button);
+        QFETCH(int, answer);
+        const MessageBoxHandler scripted = SetMessageBoxHandler({});
+        InstallQtDialogs();
+        QString seen;
+        PressWhenShown(static_cast<QMessageBox::StandardButton>(button), &seen);
+        const int result = MessageBoxW(nullptr, "Question?", "Caption", type);
+        SetMessageBoxHandler(scripted);
+        QCOMPARE(result, answer);
+        QCOMPARE(seen, QStringLiteral("Caption|Question?"));
+    }
+
+    void boxAskedForOnAWorkerIsShownOnTheUiThread() {
+        const MessageBoxHandler scripted = SetMessageBoxHandler({});
+        InstallQtDialogs();
+        QString seen;
+        PressWhenShown(QMessageBox::Ok, &seen);
+        std::atomic<int> result{0};
+        std::thread worker([&] { result = MessageBoxW(nullptr, "From the job", "Information", MB_ICONINFORMATION); });
+        const bool answered = QTest::qWaitFor([&] { return result.load() != 0; }, 10000);
+        worker.join();
+        SetMessageBoxHandler(scripted);
+        QVERIFY(answered);
+        QCOMPARE(result.load(), IDOK);
+        QCOMPARE(seen, QStringLiteral("Information|From the job"));
+    }
+
+    void qtSaveDialogOffersTheFilterAndAddsTheExtension() {
+        const FileDialogHandler scripted = SetFileDialogHandler({});
+        InstallQtDialogs();
+        const QString folder = QString::fromStdString(m_harness->WorkFolder());
+        QStringList filters;
+        auto* timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [&, timer] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            filters = dialog->nameFilters();
+            dialog->setDirectory(folder);
+            dialog->selectFile(folder + "typed name");
+            static_cast<QDialog*>(dialog)->accept();
+            timer->deleteLater();
+        });
+        timer->start(10);
+        const std::optional<std::string> path =
+            ShowFileDialog({nullptr, FileDialogKind::Save, SaveFilterFor("pptx").filter, "pptx", "Repaired deck", false,
+                            true});
+        SetFileDialogHandler(scripted);
+        QCOMPARE(filters, QStringList{"Microsoft PowerPoint Files (*.pptx)"});
+        QVERIFY(path.has_value());
+        QCOMPARE(QString::fromStdString(*path), folder + "typed name.pptx");
+    }
+
+    void pumpHoldKeepsWorkerMessagesBack() {
+        struct CCounter : CWnd {
+            std::atomic<int> calls{0};
+            LRESULT WindowProc(UINT, WPARAM wParam, LPARAM) override {
+                ++calls;
+                return static_cast<LRESULT>(wParam) + 1;
+            }
+        } target;
+        CQtMessagePump pump;
+        std::atomic<bool> done{false};
+        std::atomic<LRESULT> result{0};
+        CQtMessagePump::Hold();
+        std::thread worker([&] {
+            result = SendMessageW(&target, WM_USER, 41, 0);
+            done = true;
+        });
+        QTest::qWait(150);  // a modal box's nested loop would run here
+        QCOMPARE(target.calls.load(), 0);
+        QVERIFY(!done);
+        CQtMessagePump::Release();
+        QVERIFY(QTest::qWaitFor([&] { return done.load(); }, 10000));
+        worker.join();
+        QCOMPARE(result.load(), LRESULT{42});
+        QCOMPARE(target.calls.load(), 1);
     }
 
     // --- Start-up ---------------------------------------------------------
