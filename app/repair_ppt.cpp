@@ -1,6 +1,5 @@
 #include "app/repair_ppt.h"
 
-#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -52,12 +51,18 @@ BOOL CRepairPPT::InitInstance() {
 
 // PowerPoint is started hidden once, to learn that it works and which version it is.
 bool CRepairPPT::CheckPowerPoint() {
-    if (g_pptAutomation.NewPresentation(FALSE, 0) == kPowerPointNotStarted) {
+    // Starting the office server takes a few seconds, before any window is shown.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const HRESULT started = g_pptAutomation.NewPresentation(FALSE, 0);
+    QGuiApplication::restoreOverrideCursor();
+    if (started == kPowerPointNotStarted) {
         ShowStartupMessage("IDS_WORD3", "IDS_WORD10", "IDS_INFORMATION", MB_ICONINFORMATION);
         return false;
     }
     g_nPowerPointVersion = g_pptAutomation.m_nVersion;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     g_pptAutomation.ClosePowerPoint(FALSE, "", 0);
+    QGuiApplication::restoreOverrideCursor();
     if (g_nPowerPointVersion == kUnsupportedVersion) {
         ShowStartupMessage("IDS_WORD4", "IDS_WORD11", "IDS_INFORMATION", MB_ICONINFORMATION);
         return false;
