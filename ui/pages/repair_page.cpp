@@ -14,6 +14,7 @@
 #include "repair/job/messages.h"
 #include "repair/job/repair_job.h"
 #include "repair/pictures/picture_carver.h"
+#include "repair/ppt/fragment_rebuild.h"
 #include "repair/ppt/record_scanner.h"
 #include "ui/controls/widget_message.h"
 #include "ui/controls/xcmd_btn.h"
@@ -47,6 +48,8 @@ void JoinFinishedThreads() {
 void ResetSharedRepairState() {
     g_nDocumentCount = 0;
     g_nMasterCount = 0;
+    g_nSlideContainers = 0;
+    g_nNotesContainers = 0;
     g_pictureCarver.Reset();
 }
 
