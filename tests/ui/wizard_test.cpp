@@ -124,6 +124,13 @@ private:
         return PageOf<CRepairPage>(frame);
     }
 
+    // The wizard, repairing a damaged package held at its first check of the run flag.
+    CRepairPage* HeldPackageRepair(CMainFrame*& frame) {
+        frame = StartWizard();
+        const std::string source = frame ? DamagedPackage() : std::string();
+        return source.empty() ? nullptr : StartHeldRepair(frame, source);
+    }
+
     std::string DamagedPackage(const char* kind = "cut-central-directory") {
         const std::string path = m_harness->WorkFolder() + "damaged deck.pptx";
         if (!Damage(kind, "pptx/jod-test.pptx", path))
@@ -618,10 +625,8 @@ private slots:
     void progressRules() {
         QFETCH(ProgressMessages, messages);
         QFETCH(QList<int>, percents);
-        CMainFrame* frame = StartWizard();
-        QVERIFY(frame);
-        QVERIFY(!DamagedPackage().empty());
-        CRepairPage* page = StartHeldRepair(frame, DamagedPackage());
+        CMainFrame* frame = nullptr;
+        CRepairPage* page = HeldPackageRepair(frame);
         QVERIFY(page);
         auto* bar = qobject_cast<QProgressBar*>(Child(page, "progress"));
         QVERIFY(bar);
@@ -638,11 +643,8 @@ private slots:
     }
 
     void cancelAnsweredNoLeavesTheRepairRunning() {
-        CMainFrame* frame = StartWizard();
-        QVERIFY(frame);
-        const std::string source = DamagedPackage();
-        QVERIFY(!source.empty());
-        CRepairPage* page = StartHeldRepair(frame, source);
+        CMainFrame* frame = nullptr;
+        CRepairPage* page = HeldPackageRepair(frame);
         QVERIFY(page);
         auto* animation = page->findChild<CAnimateCtrl*>("animation");
         QVERIFY(animation);
@@ -662,11 +664,8 @@ private slots:
     }
 
     void cancelAnsweredYesEndsWithTheCancelMessage() {
-        CMainFrame* frame = StartWizard();
-        QVERIFY(frame);
-        const std::string source = DamagedPackage();
-        QVERIFY(!source.empty());
-        CRepairPage* page = StartHeldRepair(frame, source);
+        CMainFrame* frame = nullptr;
+        CRepairPage* page = HeldPackageRepair(frame);
         QVERIFY(page);
         m_harness->AnswerBoxes({IDYES});
         Click(page, "btnCancel");
@@ -680,9 +679,8 @@ private slots:
     }
 
     void cancelWhenTheRunFlagIsDownAsksNothing() {
-        CMainFrame* frame = StartWizard();
-        QVERIFY(frame);
-        CRepairPage* page = StartHeldRepair(frame, DamagedPackage());
+        CMainFrame* frame = nullptr;
+        CRepairPage* page = HeldPackageRepair(frame);
         QVERIFY(page);
         g_bRun.exchange(0);
         Click(page, "btnCancel");
@@ -694,9 +692,8 @@ private slots:
     }
 
     void closingTheFrameDuringARepairIsRefused() {
-        CMainFrame* frame = StartWizard();
-        QVERIFY(frame);
-        CRepairPage* page = StartHeldRepair(frame, DamagedPackage());
+        CMainFrame* frame = nullptr;
+        CRepairPage* page = HeldPackageRepair(frame);
         QVERIFY(page);
         QVERIFY(!frame->close());
         QVERIFY(frame->isVisible());

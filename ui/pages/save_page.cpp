@@ -84,12 +84,7 @@ bool CSavePage::OnCreate() {
     if (!CreateTips(ApplicationSection()) || !CreateLogo() || !CreateHeaderLinks() || !CreateSocial())
         return false;
 
-    m_pEditPath = new QLineEdit(this);
-    m_pEditPath->setObjectName(QStringLiteral("editPath"));
-    SetDlgCtrlID(m_pEditPath, layout::kIdDestinationPath);
-    m_pEditPath->setGeometry(layout::kPathRect.ToQRect());
-    m_pEditPath->setFont(m_fontSmall);
-    m_pEditPath->setReadOnly(true);
+    m_pEditPath = CreatePathEdit(layout::kIdDestinationPath, m_fontSmall);
 
     m_pBtnBrowse = CreateButton(layout::kIdBrowse, layout::kBrowseRect, layout::kSaveBrowsePictures, "IDS_BROWSE");
     if (!m_pBtnBrowse)

@@ -63,12 +63,7 @@ bool CBaseWndStep::OnCreate() {
     m_pBtnBrowse->setObjectName(QStringLiteral("btnBrowse"));
     m_pBtnRepair->setObjectName(QStringLiteral("btnRepair"));
 
-    m_pEditPath = new QLineEdit(this);
-    m_pEditPath->setObjectName(QStringLiteral("editPath"));
-    SetDlgCtrlID(m_pEditPath, layout::kIdSourcePath);
-    m_pEditPath->setGeometry(layout::kPathRect.ToQRect());
-    m_pEditPath->setFont(m_fontHeader);
-    m_pEditPath->setReadOnly(true);
+    m_pEditPath = CreatePathEdit(layout::kIdSourcePath, m_fontHeader);
     FixFrameSize();
     return true;
 }

@@ -1,6 +1,7 @@
 #include "ui/pages/step_page.h"
 
 #include <QActionGroup>
+#include <QLineEdit>
 #include <QMenu>
 #include <QFontMetrics>
 #include <QPainter>
@@ -164,6 +165,16 @@ void CStepPage::FitTipsButton() {
     QRect place = layout::kTipsRect.ToQRect();
     place.setLeft(left);
     m_pBtnTips->setGeometry(place);
+}
+
+QLineEdit* CStepPage::CreatePathEdit(int id, const QFont& font) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QStringLiteral("editPath"));
+    SetDlgCtrlID(edit, id);
+    edit->setGeometry(layout::kPathRect.ToQRect());
+    edit->setFont(font);
+    edit->setReadOnly(true);
+    return edit;
 }
 
 void CStepPage::FixFrameSize() {

@@ -13,6 +13,7 @@
 class CMainFrame;
 class CTipsDlg;
 class CXCmdBtn;
+class QLineEdit;
 class QMenu;
 
 class CStepPage : public QWidget, public CWnd {
@@ -47,6 +48,8 @@ protected:
     // A command button at `rect` with its pictures and caption key.
     CXCmdBtn* CreateButton(int id, const layout::Rect& rect, const layout::Pictures& pictures,
                            const char* captionKey, bool enabled = true);
+    // The read-only field that shows a chosen path, beside the Browse button.
+    QLineEdit* CreatePathEdit(int id, const QFont& font);
     // Removes the frame's sizing border and maximise box.
     void FixFrameSize();
 
