@@ -1,8 +1,11 @@
 #include "repair/job/source_comparison.h"
 
+#include <filesystem>
+
 #include "automation/powerpoint_automation.h"
 #include "platform/file_ops.h"
 #include "repair/job/job_state.h"
+#include "repair/job/working_files.h"
 
 std::string g_strResultReport;
 
@@ -50,6 +53,26 @@ bool SaveSourceAs(const std::string& source, const std::string& working) {
 
 void EndOffice() { g_pptAutomation.ClosePowerPoint(FALSE, {}, 0); }
 
+// The office reads a private copy of the damaged file, never the file itself:
+// another program could touch it (its access time, a lock file beside it).
+class CSourceCopy {
+public:
+    explicit CSourceCopy(const std::string& source)
+        : m_path(TempFilePath("__source" + std::filesystem::path(source).extension().string())) {
+        m_copied = CopyFileW(source, m_path, FALSE);
+    }
+    ~CSourceCopy() { DeleteFileW(m_path); }
+    CSourceCopy(const CSourceCopy&) = delete;
+    CSourceCopy& operator=(const CSourceCopy&) = delete;
+
+    // The copy, or an empty path (which opens nothing) when it could not be made.
+    std::string Path() const { return m_copied ? m_path : std::string(); }
+
+private:
+    std::string m_path;
+    bool m_copied = false;
+};
+
 }  // namespace
 
 KeptResult ChooseResult(const CPresentationMeasure& source, const CPresentationMeasure& repaired) {
@@ -73,11 +96,12 @@ std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, 
 
 void KeepTheBetterResult(const std::string& source, const std::string& working) {
     g_strResultReport.clear();
+    const CSourceCopy copy(source);
     const CPresentationMeasure repaired = Measure(working, false);
-    const CPresentationMeasure original = RepairCancelled() ? CPresentationMeasure{} : Measure(source, true);
+    const CPresentationMeasure original = RepairCancelled() ? CPresentationMeasure{} : Measure(copy.Path(), true);
     KeptResult kept = ChooseResult(original, repaired);
     // The working copy stands unless the source could be saved in its place.
-    if (kept == KeptResult::Source && (RepairCancelled() || !SaveSourceAs(source, working)))
+    if (kept == KeptResult::Source && (RepairCancelled() || !SaveSourceAs(copy.Path(), working)))
         kept = KeptResult::Repaired;
     EndOffice();
     g_strResultReport = DescribeResult(kept, original, repaired);
@@ -85,8 +109,10 @@ void KeepTheBetterResult(const std::string& source, const std::string& working) 
 
 bool SaveSourceIfItOpens(const std::string& source, const std::string& working) {
     g_strResultReport.clear();
-    const CPresentationMeasure original = Measure(source, true);
-    const bool saved = original.opened && original.slides > 0 && !RepairCancelled() && SaveSourceAs(source, working);
+    const CSourceCopy copy(source);
+    const CPresentationMeasure original = Measure(copy.Path(), true);
+    const bool saved =
+        original.opened && original.slides > 0 && !RepairCancelled() && SaveSourceAs(copy.Path(), working);
     EndOffice();
     if (saved)
         g_strResultReport = DescribeResult(KeptResult::Source, original, {});
