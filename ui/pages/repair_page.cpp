@@ -14,8 +14,6 @@
 #include "repair/job/messages.h"
 #include "repair/job/repair_job.h"
 #include "repair/pictures/picture_carver.h"
-#include "repair/ppt/fragment_rebuild.h"
-#include "repair/ppt/record_scanner.h"
 #include "ui/controls/widget_message.h"
 #include "ui/controls/xcmd_btn.h"
 #include "ui/pages/animate_ctrl.h"
@@ -46,10 +44,7 @@ void JoinFinishedThreads() {
 
 // Everything that a repair reads to tell whether something was salvaged starts at zero.
 void ResetSharedRepairState() {
-    g_nDocumentCount = 0;
-    g_nMasterCount = 0;
-    g_nSlideContainers = 0;
-    g_nNotesContainers = 0;
+    ResetRepairCounts();
     g_pictureCarver.Reset();
 }
 
