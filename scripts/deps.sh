@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev libzip-dev libgsf-1-dev
   python3 zip unzip time bc
   libreoffice-impress-nogui libreoffice-dev
+  clang libclang-rt-dev
 )
 
 missing=()
