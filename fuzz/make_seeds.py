@@ -123,6 +123,11 @@ def seeds():
         "document_records": {"document.bin": stream + summary, "summary.bin": summary},
         "document_trim": {"document.bin": stream + summary, "two-documents.bin": stream + stream},
         "stream_locator": {"cfb512.bin": compound_file(stream), "cfb4096.bin": compound_file(stream, 12)},
+        "binary_chain": {
+            "cfb512.bin": compound_file(stream),
+            "cfb4096.bin": compound_file(stream, 12),
+            "pictures.bin": compound_file(stream + pictures()),
+        },
         "package_rebuild": {
             "stored.zip": package(zipfile.ZIP_STORED),
             "deflated.zip": package(zipfile.ZIP_DEFLATED),
