@@ -1,0 +1,142 @@
+#include "repair/ppt/presentation_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <vector>
+
+#include "automation/powerpoint_automation.h"
+#include "platform/com_windows.h"
+#include "platform/file_ops.h"
+#include "platform/ole_file_manager.h"
+#include "repair/io/raw_file.h"
+#include "repair/io/read_value.h"
+#include "repair/job/job_state.h"
+#include "repair/pictures/picture_carver.h"
+#include "repair/ppt/record_scanner.h"
+
+namespace {
+
+// The largest stream of a compound file with 512-byte sectors.
+constexpr std::uint64_t kLargestStream = 0x80000000;
+// Pause between writing the file and handing it to the office.
+constexpr DWORD kSettlePause = 50;
+
+constexpr const std::uint8_t* kTemplateTail = kCurrentUserTemplate.data() + kCurrentEditFieldOffset + kCurrentEditFieldSize;
+constexpr std::size_t kTemplateTailSize = kCurrentUserStreamSize - kCurrentEditFieldOffset - kCurrentEditFieldSize;
+
+// The carved pictures, whole and back to back, as the "Pictures" stream. When
+// there are none, or they cannot be read or held in one stream, the file is
+// written without it; false only when the buffer or the write fails.
+bool WritePicturesStream(COleFileManager& ole, std::uint32_t sectorSize) {
+    const std::uint64_t size = g_pictureCarver.GetPicturesStreamSize();
+    if (size == 0 || size > kLargestStream)
+        return true;
+    std::vector<std::uint8_t> buffer;
+    try {
+        buffer.assign(size + 3 * std::uint64_t{sectorSize}, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (g_pictureCarver.BuildPicturesStream(buffer.data(), sectorSize) != 1)
+        return true;
+    return ole.WriteStream(ole.GetStorage(), kPicturesStreamName, buffer.data(), static_cast<std::uint32_t>(size));
+}
+
+// The streams in their order; the file is complete only when Close succeeds.
+bool WriteCompoundFile(std::uint32_t sectorSize, const std::uint8_t* stream, const std::string& path,
+                       std::uint32_t streamLength) {
+    COleFileManager ole;
+    if (!ole.CreateDocfile(path))
+        return false;
+    return WritePicturesStream(ole, sectorSize) &&
+           ole.WriteStream(ole.GetStorage(), kDocumentStreamName, stream, streamLength) &&
+           ole.WriteStream(ole.GetStorage(), kCurrentUserStreamName, kCurrentUserTemplate.data(),
+                           kCurrentUserStreamSize) &&
+           ole.Close();
+}
+
+// Offsets of the whole template (every byte but the offsetToCurrentEdit field)
+// that start before `startLimit` in `view`.
+std::vector<std::size_t> FindTemplates(const CByteView& view, std::size_t startLimit) {
+    std::vector<std::size_t> found;
+    const auto* first = view.data();
+    const auto* last = first + view.size();
+    const std::boyer_moore_horspool_searcher prefix(kCurrentUserTemplate.data(),
+                                                    kCurrentUserTemplate.data() + kCurrentEditFieldOffset);
+    for (const auto* at = std::search(first, last, prefix); at != last; at = std::search(at + 1, last, prefix)) {
+        const auto offset = static_cast<std::size_t>(at - first);
+        if (offset >= startLimit)
+            break;
+        if (view.Matches(offset + kCurrentEditFieldOffset + kCurrentEditFieldSize, kTemplateTail, kTemplateTailSize))
+            found.push_back(offset);
+    }
+    return found;
+}
+
+// Stores the field at `fieldOffset` of `buffer` (read from `firstBlock` of
+// `file`) and writes back the blocks that hold it, within the `length` bytes read.
+bool PatchField(CRawFile& file, std::uint8_t* buffer, std::size_t length, std::uint64_t firstBlock,
+                std::size_t fieldOffset, std::uint32_t value) {
+    PutLe32(buffer + fieldOffset, value);
+    const std::size_t blockSize = file.m_nBlockSize;
+    const std::size_t from = fieldOffset / blockSize * blockSize;
+    const std::size_t to = std::min(length, (fieldOffset + kCurrentEditFieldSize + blockSize - 1) / blockSize * blockSize);
+    return file.WriteBlocks(buffer + from, static_cast<std::uint32_t>(to - from), firstBlock + from / blockSize, TRUE);
+}
+
+// Has the office open the file; one that opens is closed unsaved, one that is
+// refused is deleted. Either way the office started for the test is ended.
+BOOL TestOpen(const std::string& path) {
+    const bool opened = !g_pptAutomation.OpenPresentation(path, FALSE, 0).empty();
+    g_pptAutomation.ClosePowerPoint(FALSE, std::string(), 0);
+    if (opened)
+        return TRUE;
+    DeleteFileW(path);
+    return FALSE;
+}
+
+}  // namespace
+
+int PatchCurrentUserAtoms(const std::string& path, std::uint32_t offsetToCurrentEdit, std::uint32_t chunkBlocks) {
+    CRawFile file;
+    if (!file.Open(path, FileAccess::ReadWrite))
+        return -1;
+    // Each piece is read with the bytes a template starting in it may reach
+    // into the next; templates are looked for only where they fit the file.
+    const std::uint64_t size = file.m_nFileSize;
+    const std::uint64_t blockSize = file.m_nBlockSize;
+    const std::uint64_t piece = std::max<std::uint32_t>(chunkBlocks, 1) * blockSize;
+    std::vector<std::uint8_t> buffer(piece + kCurrentUserStreamSize - 1);
+    int patched = 0;
+    for (std::uint64_t position = 0; position < size; position += piece) {
+        if (RepairCancelled())
+            return -1;
+        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(size - position, buffer.size()));
+        std::fill(buffer.begin(), buffer.end(), 0);
+        if (!file.ReadBlocks(buffer.data(), static_cast<std::uint32_t>(length), position / blockSize, TRUE))
+            return -1;
+        const CByteView view(buffer.data(), length);
+        for (std::size_t offset : FindTemplates(view, static_cast<std::size_t>(piece))) {
+            if (!PatchField(file, buffer.data(), length, position / blockSize, offset + kCurrentEditFieldOffset,
+                            offsetToCurrentEdit))
+                return -1;
+            ++patched;
+        }
+    }
+    return patched;
+}
+
+BOOL WritePresentationFile(std::uint32_t sectorSize, const std::uint8_t* stream, const std::string& path,
+                           std::uint32_t streamLength) {
+    if (!WriteCompoundFile(sectorSize, stream, path, streamLength))
+        return FALSE;
+    if (RepairCancelled())
+        return FALSE;
+    // The stream lengths are 32-bit, so the user edit's offset in the stream is too.
+    if (PatchCurrentUserAtoms(path, static_cast<std::uint32_t>(g_posUserEdit)) <= 0)
+        return FALSE;
+    Sleep(kSettlePause);
+    return TestOpen(path);
+}
