@@ -11,6 +11,7 @@ By default every file of the corpus is repaired, and for each damage kind a
 few files (chosen by the kind and seed) are damaged with a few seeds. The
 environment widens or narrows that:
   DECKMEND_SWEEP=wide          every file with every damage kind that applies
+  DECKMEND_SWEEP_FILES=N       only N corpus files as they are (a fixed choice)
   DECKMEND_SWEEP_SEEDS=N       seeds per damage kind (default 2; wide 3)
   DECKMEND_SWEEP_PER_KIND=N    files per damage kind and seed (default 3)
   DECKMEND_SWEEP_JOBS=N        repairs at once (default 2)
@@ -127,7 +128,10 @@ def damaged_cases(files, corpus, damage_tool, folder):
 
 def build_cases(corpus, damage_tool, folder):
     files = corpus_files(corpus)
-    return [Case(os.path.relpath(f, corpus), f) for f in files] + damaged_cases(files, corpus, damage_tool, folder)
+    whole = files
+    if os.environ.get("DECKMEND_SWEEP_FILES", "").isdigit():
+        whole = sorted(pick(files, int(os.environ["DECKMEND_SWEEP_FILES"]), "files"))
+    return [Case(os.path.relpath(f, corpus), f) for f in whole] + damaged_cases(files, corpus, damage_tool, folder)
 
 
 def job_messages(lang_folder):
