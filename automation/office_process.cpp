@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <mutex>
 #include <random>
 #include <set>
+#include <string_view>
 #include <vector>
 
 extern char** environ;
@@ -169,8 +171,21 @@ pid_t SpawnOffice(const std::string& profile, const std::string& pipeName) {
     sigaddset(&defaults, SIGPIPE);  // the office gets the default handling back
     posix_spawnattr_setsigdefault(&attributes, &defaults);
 
+    // The office's own temporary files go below its profile, which is removed
+    // with it, even when the office had to be killed.
+    const std::string officeTemp = profile + "/tmp";
+    ::mkdir(officeTemp.c_str(), 0700);
+    std::vector<std::string> environment{"TMPDIR=" + officeTemp};
+    for (char** entry = environ; *entry; ++entry)
+        if (std::string_view(*entry).substr(0, 7) != "TMPDIR=")
+            environment.emplace_back(*entry);
+    std::vector<char*> envp;
+    for (auto& e : environment)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, kOfficeProgram, &actions, &attributes, argv.data(), environ);
+    int rc = posix_spawn(&pid, kOfficeProgram, &actions, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : 0;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "automation/impress_server.h"
 #include "cli/console_page.h"
 #include "platform/file_ops.h"
 #include "platform/folders.h"
@@ -175,6 +176,7 @@ int main(int argc, char** argv) {
         return exitStatus;
 
     InitSettings();
+    RegisterImpressServer();
     CRunFolder folder;
     if (!folder.Create()) {
         std::fputs("deckmend-repair: cannot create a temporary folder\n", stderr);
@@ -185,6 +187,7 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnInterrupt);
 
     std::vector<std::string> messages;
+    ResetRepairCounts();
     bool repaired = RunRepairJob(messages);
     for (const auto& text : messages)
         std::fprintf(stderr, "deckmend-repair: %s\n", text.c_str());

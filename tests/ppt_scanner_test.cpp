@@ -267,11 +267,12 @@ TEST(DocumentTrim, LengthsAndBuffers) {
         std::uint32_t editLength;
         std::uint64_t length, buffer, copiedFrom;
     } cases[] = {
-        {"the user edit's end plus one sector", 100000, true, 0, 99000, 99512, 99840, 0},
+        {"ends with the user edit's record", 100000, true, 0, 99000, 99008, 99328, 0},
         {"no paired user edit: the whole image", 100000, true, 0, 0, 100000, 100352, 0},
         {"an edit length equal to the image: the whole image", 100000, true, 0, 100000, 100000, 100352, 0},
-        {"a later container: never past the image", 100000, true, 90000, 9000, 9512, 9728, 90000},
-        {"a container near the end: the image's rest", 100000, true, 99800, 100, 200, 512, 99800},
+        {"a later container", 100000, true, 90000, 9000, 9008, 9216, 90000},
+        {"a container near the end", 100000, true, 99800, 100, 108, 512, 99800},
+        {"a user edit cut by the image's end: the image's rest", 100000, true, 99800, 196, 200, 512, 99800},
         {"no container: the whole image", 100000, false, 0, 0, 100000, 100352, 0},
         {"a key beyond the image: the whole image", 100000, true, 200000, 10, 100000, 100352, 0},
     };

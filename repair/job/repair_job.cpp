@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "automation/powerpoint_automation.h"
+#include "platform/com_runtime.h"
 #include "platform/file_ops.h"
 #include "platform/message_box.h"
 #include "repair/io/mapped_file.h"
@@ -14,9 +16,12 @@
 #include "repair/job/messages.h"
 #include "repair/job/working_files.h"
 #include "repair/pictures/picture_carver.h"
+#include "repair/ppt/compound_probe.h"
 #include "repair/ppt/document_edit_table.h"
 #include "repair/ppt/document_image.h"
 #include "repair/ppt/document_trim.h"
+#include "repair/ppt/fragment_rebuild.h"
+#include "repair/ppt/presentation_writer.h"
 #include "repair/ppt/record_scanner.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/stream_locator.h"
@@ -54,6 +59,8 @@ public:
 
 private:
     void RunBinary(std::uint8_t sectorShift);
+    void BuildWorkingCopy();
+    void EndBinary();
     void SendCheckpoint(double fraction);
     void RunPackage();
     void StopAnimation();
@@ -131,6 +138,11 @@ void CRepairJob::Run() {
             RunPackage();
             return;
         }
+        // A compound file whose header is lost still holds its document stream.
+        if (HoldsDocumentStream(g_srcFile)) {
+            RunBinary(block0[ppt::kSectorShiftOffset]);
+            return;
+        }
         CloseSource();
         AbortRepair(m_texts.cannotRepair);
         return;
@@ -174,16 +186,49 @@ void CRepairJob::RunBinary(std::uint8_t sectorShift) {
             AbortRepair(m_texts.cancelled);
             return;
         }
-        // The compound-file writer goes here: it writes m_cut and the carved
-        // "Pictures" stream (g_pictureCarver) with a new "Current User" stream
-        // as the working copy, with the rebuild from fragments as the fallback.
-        // Until they exist, a compound file cannot be repaired.
-        CloseSource();
-        AbortRepair(m_texts.cannotRepair);
+        BuildWorkingCopy();
+        EndBinary();
     } catch (const std::bad_alloc&) {
         CloseSource();
         AbortRepair(m_texts.noMemory);
     }
+}
+
+// The working copy: the cut written as a new compound file when a user edit
+// was found and the office server opens the result; otherwise a presentation
+// built anew through the office session from what the damaged bytes hold.
+void CRepairJob::BuildWorkingCopy() {
+    const bool writable = g_posUserEdit != 0 && m_cut.length <= UINT32_MAX;
+    if (writable && WritePresentationFile(m_image.scanUnit, m_cut.stream.data(), g_strWorkingPath,
+                                          static_cast<std::uint32_t>(m_cut.length)))
+        return;
+    if (RepairCancelled())
+        return;
+    SendCheckpoint(0.66);
+    m_cut = {};
+    g_pptAutomation.NewPresentation(FALSE, 0);
+    g_pptAutomation.SavePresentation(g_strWorkingPath, 1);
+    RebuildFromFragments(m_image.scanUnit, g_strWorkingPath);
+}
+
+void CRepairJob::EndBinary() {
+    if (RepairCancelled()) {
+        AbortRepair(m_texts.cancelled);
+        return;
+    }
+    SendCheckpoint(0.95);
+    m_cut = {};
+    CloseSource();
+    g_pictureCarver.Reset();
+    // A working copy built from nothing is no repair, and neither is one that the
+    // office session could not save.
+    const bool nothingSalvaged =
+        g_nDocumentCount == 0 && g_nMasterCount == 0 && g_nSlideContainers == 0 && g_nNotesContainers == 0;
+    if (nothingSalvaged || !FileExists(g_strWorkingPath)) {
+        AbortRepair(m_texts.cannotRepair);
+        return;
+    }
+    FinishRepair();
 }
 
 // Progress at a checkpoint: the fraction `fraction` of the source size.
@@ -234,6 +279,9 @@ void CRepairJob::FinishRepair() {
 }
 
 void CRepairJob::AbortRepair(const std::string& text) {
+    // Whatever the office session holds is let go, so that no office process
+    // outlives the repair.
+    g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
     // A cancel shows the cancel text, whichever step it interrupted.
     const std::string& shown = RepairCancelled() ? m_texts.cancelled : text;
     SendProgress(100, 100);
@@ -247,6 +295,13 @@ void CRepairJob::AbortRepair(const std::string& text) {
 
 }  // namespace
 
+void ResetRepairCounts() {
+    g_nDocumentCount = 0;
+    g_nMasterCount = 0;
+    ResetFragmentCounts();
+    g_pictureCarver.m_nCount = 0;
+}
+
 UINT RepairThreadProc(void* page) {
     CRepairJob job(static_cast<CWnd*>(page));
     try {
@@ -254,5 +309,7 @@ UINT RepairThreadProc(void* page) {
     } catch (const std::bad_alloc&) {
         // Out of memory before any chain took over: nothing more can be shown safely.
     }
+    // Balances the office session's initialisation on this thread.
+    CoUninitialize();
     return 0;
 }

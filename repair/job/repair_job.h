@@ -7,3 +7,8 @@
 // The thread function; `page` is the repair page (a CWnd*) that every report goes
 // to. Always returns 0: the outcome reaches the page through its messages.
 UINT RepairThreadProc(void* page);
+
+// Zeroes the counts that tell whether a repair salvaged anything (documents,
+// masters, slide and notes containers, pictures). The repair page calls it
+// before each repair.
+void ResetRepairCounts();

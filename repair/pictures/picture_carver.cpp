@@ -1,10 +1,20 @@
 #include "repair/pictures/picture_carver.h"
 
 #include <array>
+#include <vector>
+
+#include "automation/powerpoint_automation.h"
+#include "platform/file_handle.h"
+#include "platform/com_windows.h"
+#include "platform/file_ops.h"
+#include "platform/win_types.h"
 
 #include "repair/io/raw_file.h"
+#include "repair/job/job_state.h"
+#include "repair/job/working_files.h"
 #include "repair/io/read_value.h"
 #include "repair/ppt/record_signatures.h"
+#include "repair/ppt/slide_builder.h"
 #include "repair/ppt/source_bytes.h"
 
 CPictureCarver g_pictureCarver;
@@ -51,6 +61,33 @@ bool PlausibleRecLen(std::uint32_t recLen, const BlipKind& kind, std::uint64_t f
            recLen <= UINT32_MAX - kHeaderSize;
 }
 
+// Pictures go on slides of the blank layout, one per slide (points).
+constexpr std::uint32_t kBlankLayoutCode = 2;
+constexpr float kPictureLeft = 50.0f, kPictureTop = 50.0f, kPictureWidth = 70.0f, kPictureHeight = 70.0f;
+constexpr int kSaveAs = 1;
+
+// "PICT" + number + "." + type in the temporary folder, e.g. PICT2.PNG.
+std::string PictureFileName(unsigned number, const std::string& type) {
+    return TempFilePath("PICT" + std::to_string(number) + "." + type);
+}
+
+bool WritePictureFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    CFileHandle file;
+    return file.Open(path, FileAccess::CreateAlways) && file.Write(data, size);
+}
+
+// Places the picture in `path` on the last slide, or on a new one when
+// `needSlide`; true when it was placed.
+bool PlacePicture(const std::string& path, bool needSlide) {
+    CSlideBuilder& builder = SlideBuilder();
+    const LONG layout = builder.MapSlideLayout(kBlankLayoutCode);
+    LONG count = 0;
+    builder.GetSlideCount(count);
+    if (needSlide)
+        builder.AddSlide(count + 1, layout);
+    return builder.AddPicture(path, kPictureLeft, kPictureTop, kPictureWidth, kPictureHeight) == S_OK;
+}
+
 }  // namespace
 
 int CPictureCarver::MatchPicture(const std::uint8_t* buffer, std::uint64_t offset, std::uint64_t fileOffset) {
@@ -91,6 +128,33 @@ int CPictureCarver::BuildPicturesStream(std::uint8_t* buffer, std::uint32_t /*se
             return 0;
         written += entry.m_nRecordSize;
     }
+    return 1;
+}
+
+int CPictureCarver::InsertPictures(std::uint32_t /*sectorSize*/, CRawFile& file) {
+    if (m_pictures.empty())
+        return 0;
+    Sleep(50);
+    g_pptAutomation.OpenPresentation(g_strWorkingPath);
+    bool needSlide = true;
+    unsigned number = 1;
+    std::vector<std::uint8_t> data;
+    for (const CPictureEntry& entry : m_pictures) {
+        if (RepairCancelled())
+            break;
+        // Picture data is read at its own byte offset, whatever the sector size.
+        data.assign(entry.m_nDataSize, 0);
+        if (!ReadSourceBytes(file, data.data(), entry.m_nDataOffset, entry.m_nDataSize))
+            return 0;
+        const std::string path = PictureFileName(number++, entry.m_strType);
+        // A picture that cannot be written out is left behind; the next one may still go.
+        if (WritePictureFile(path, data.data(), data.size()))
+            needSlide = PlacePicture(path, needSlide);
+        DeleteFileW(path);
+    }
+    if (needSlide)
+        SlideBuilder().DeleteSlideIfEmpty();
+    g_pptAutomation.ClosePowerPoint(TRUE, g_strWorkingPath, kSaveAs);
     return 1;
 }
 

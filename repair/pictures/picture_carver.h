@@ -8,6 +8,8 @@
 
 #include "platform/win_types.h"
 
+class CRawFile;
+
 struct CPictureEntry {
     std::uint64_t m_nOffset = 0;      // file offset of the BLIP record header
     std::uint32_t m_nRecordSize = 0;  // recLen + 8: the whole record
@@ -30,6 +32,12 @@ public:
     // file under repair into `buffer` (GetPicturesStreamSize() bytes plus three
     // sectors of slack). 0 when the list is empty or a read fails.
     int BuildPicturesStream(std::uint8_t* buffer, std::uint32_t sectorSize);
+    // Places every listed picture on a slide of the working presentation
+    // (g_strWorkingPath), through a temporary picture file each, reading the
+    // data from `file`, the file under repair. The presentation is saved and
+    // closed. A picture whose temporary file cannot be written is skipped.
+    // 0 when the list is empty or a picture cannot be read.
+    int InsertPictures(std::uint32_t sectorSize, CRawFile& file);
     // Empties the list; the count stays.
     void Reset();
 

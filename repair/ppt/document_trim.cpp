@@ -5,6 +5,7 @@
 
 #include "repair/ppt/document_edit_table.h"
 #include "repair/ppt/record_scanner.h"
+#include "repair/ppt/record_signatures.h"
 
 std::uint64_t g_posChosenDocument = 0;
 
@@ -12,7 +13,8 @@ namespace {
 
 struct CutBounds {
     std::uint64_t start = 0;
-    std::uint64_t base = 0;  // length from start to the end of the user edit
+    std::uint64_t base = 0;  // length from start to the end of the user edit's body
+    bool editFound = false;
 };
 
 CutBounds ChooseBounds(std::uint64_t imageLength, std::uint64_t sectorSize) {
@@ -32,8 +34,10 @@ CutBounds ChooseBounds(std::uint64_t imageLength, std::uint64_t sectorSize) {
     const std::uint64_t edit = GetEditLength(bounds.start);
     if (edit == 0 || edit >= imageLength)
         bounds.base = (imageLength / sectorSize + 1) * sectorSize;
-    else
+    else {
         bounds.base = edit;
+        bounds.editFound = true;
+    }
     return bounds;
 }
 
@@ -46,8 +50,11 @@ CDocumentCut TrimDocumentStream(std::vector<std::uint8_t>&& image, std::uint64_t
     const CutBounds bounds = ChooseBounds(imageLength, sectorSize);
 
     CDocumentCut cut;
-    // One sector past the user edit, but never past the image.
-    cut.length = std::min(bounds.base + sectorSize, imageLength - bounds.start);
+    // The cut ends with the user edit's record: bytes after it belong to other
+    // data, and a reader that finds them at the stream's end may refuse the file.
+    // Without a user edit the rest of the image is taken.
+    const std::uint64_t wanted = bounds.editFound ? bounds.base + ppt::kRecordHeaderSize : bounds.base + sectorSize;
+    cut.length = std::min(wanted, imageLength - bounds.start);
     cut.stream.assign(static_cast<std::size_t>((cut.length / sectorSize + 1) * sectorSize), 0);
     if (cut.length)
         std::memcpy(cut.stream.data(), released.data() + bounds.start, static_cast<std::size_t>(cut.length));

@@ -14,6 +14,26 @@ inline constexpr std::uint32_t kPropertySetHeader = 0xFEFF0000;     // FE FF 00 
 inline constexpr std::uint32_t kDesignNameString = 0x2000BA0F;      // 20 00 BA 0F: CString, instance 2
 inline constexpr std::uint32_t kCryptSession10Container = 0x0F00142F;  // 0F 00 14 2F
 
+// Slide fragments that the rebuild through automation looks for.
+inline constexpr std::uint32_t kSlideListWithText = 0x0F00F00F;  // 0F 00 F0 0F
+inline constexpr std::uint32_t kSlideContainer = 0x0F00EE03;     // 0F 00 EE 03
+inline constexpr std::uint32_t kNotesContainer = 0x0F00F003;     // 0F 00 F0 03
+inline constexpr std::uint32_t kSlideAtom = 0x0200EF03;          // 02 00 EF 03 (recVer 2)
+inline constexpr std::uint32_t kSlidePersistAtom = 0x0000F303;   // 00 00 F3 03
+inline constexpr std::uint32_t kTextBytesAtom = 0x0000A80F;      // 00 00 A8 0F
+inline constexpr std::uint32_t kTextCharsAtom = 0x0000A00F;      // 00 00 A0 0F
+// The layout geometry of a SlideAtom, 8 bytes after its header start.
+inline constexpr std::uint32_t kSlideAtomGeometryOffset = 8;
+// An OfficeArt pibName property (0xC105, complex) after two zero bytes, read
+// little-endian 4 bytes after the examined offset; its byte count follows, and
+// the name's UTF-16 text starts 18 bytes after the offset.
+inline constexpr std::uint32_t kPictureNameMarker = 0xC1050000;
+inline constexpr std::uint32_t kPictureNameMarkerOffset = 4;
+inline constexpr std::uint32_t kPictureNameLengthOffset = 8;
+inline constexpr std::uint32_t kPictureNameTextOffset = 18;
+inline constexpr std::uint32_t kLongestPictureName = 500;  // bytes
+inline constexpr std::size_t kShortestPictureName = 4;     // characters
+
 // BLIP records that the picture carver recognises have these recTypes.
 inline constexpr std::uint16_t kFirstBlipType = 0xF01A;
 inline constexpr std::uint16_t kLastBlipType = 0xF020;

@@ -1,0 +1,9 @@
+#pragma once
+// A binary presentation whose compound-file header is lost: the first bytes no
+// longer say what the file is, but its document stream is still in it.
+#include "repair/io/raw_file.h"
+
+// True when `file` holds a DocumentContainer header at the start of a 64-byte
+// unit, where the "PowerPoint Document" stream of a compound file begins
+// (a sector, or a mini sector of a small stream).
+bool HoldsDocumentStream(CRawFile& file);

@@ -1,0 +1,274 @@
+#include "repair/ppt/fragment_rebuild.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <vector>
+
+#include "automation/powerpoint_automation.h"
+#include "platform/text_encoding.h"
+#include "repair/io/mapped_file.h"
+#include "repair/io/raw_file.h"
+#include "repair/io/read_value.h"
+#include "repair/job/job_state.h"
+#include "repair/pictures/picture_carver.h"
+#include "repair/ppt/record_scanner.h"
+#include "repair/ppt/record_signatures.h"
+#include "repair/ppt/slide_builder.h"
+#include "repair/ppt/source_bytes.h"
+
+std::uint32_t g_nSlideContainers = 0;
+std::uint64_t g_nNotesContainers = 0;
+
+void ResetFragmentCounts() {
+    g_nSlideContainers = 0;
+    g_nNotesContainers = 0;
+}
+
+namespace {
+
+using namespace ppt;
+
+constexpr std::uint64_t kGroupUnits = 129;
+constexpr int kSaveAs = 1;
+
+// Where texts and pictures go on a slide (points).
+constexpr float kTextLeft = 95.0f;
+constexpr float kFirstTop = 95.0f;
+constexpr float kTopStep = 10.0f;
+constexpr float kTitleWidth = 150.0f, kTitleHeight = 200.0f;
+constexpr float kBoxWidth = 250.0f, kBoxHeight = 300.0f;
+constexpr float kNamedPictureLeft = 200.0f, kNamedPictureTop = 200.0f;
+constexpr float kNamedPictureWidth = 70.0f, kNamedPictureHeight = 70.0f;
+
+// Read past the walked bytes, so that a header, a text or a picture name that
+// starts inside them is read whole where the file holds it.
+constexpr std::size_t kWalkSlack = kPictureNameTextOffset + kLongestPictureName + kRecordHeaderSize;
+
+std::uint32_t Signature(CByteView bytes, std::size_t at) {
+    const std::optional<std::uint32_t> value = bytes.Le32(at);
+    return value ? __builtin_bswap32(*value) : 0;
+}
+
+// The walk of one container: the slides it opens and what it writes on them.
+class CContainerWalk {
+public:
+    CContainerWalk(CByteView bytes, std::size_t end, std::uint32_t layoutCode)
+        : m_bytes(bytes), m_end(end), m_layoutCode(layoutCode), m_builder(SlideBuilder()) {}
+
+    void Run() {
+        for (std::size_t i = 0; i < m_end; ++i) {
+            switch (Signature(m_bytes, i)) {
+            case kSlideAtom:
+                OpenSlide(Signature(m_bytes, i + kSlideAtomGeometryOffset));
+                m_textIndex = 0;
+                break;
+            case kSlidePersistAtom:
+                OpenSlide(m_layoutCode);
+                m_textIndex = 0;
+                break;
+            case kTextBytesAtom:
+                PlaceText(i, false);
+                break;
+            case kTextCharsAtom:
+                PlaceText(i, true);
+                break;
+            default:
+                break;
+            }
+            TestPictureName(i);
+        }
+        CloseSlide();
+    }
+
+private:
+    void CloseSlide() {
+        if (!m_pictureOk && !m_textPlaced) {
+            m_builder.DeleteEmptyShapes();
+            m_builder.DeleteSlideIfEmpty();
+        }
+    }
+
+    void OpenSlide(std::uint32_t code) {
+        CloseSlide();
+        const LONG layout = m_builder.MapSlideLayout(code);
+        LONG count = 0;
+        m_builder.GetSlideCount(count);
+        m_builder.AddSlide(count + 1, layout);
+        m_top = kFirstTop;
+        m_slideOpen = true;
+    }
+
+    // The text's byte count is cut at the container's end and at what was read.
+    std::string ReadText(std::size_t i, bool wide) const {
+        std::size_t count = m_bytes.Le32(i + kRecLenOffset).value_or(0);
+        count = std::min(count, m_end - i);
+        const std::size_t start = std::min(i + kRecordHeaderSize, m_bytes.size());
+        count = std::min(count, m_bytes.size() - start);
+        const std::uint8_t* text = m_bytes.data() + start;
+        return wide ? Utf16LeToUtf8(text, count) : AnsiToUtf8(text, count);
+    }
+
+    void PlaceText(std::size_t i, bool wide) {
+        if (!m_slideOpen)
+            OpenSlide(0);
+        const std::string text = ReadText(i, wide);
+        const std::uint32_t count = std::min<std::uint64_t>(m_bytes.Le32(i + kRecLenOffset).value_or(0), m_end - i);
+        // Each later text moves down by ten points per binary digit of half its length.
+        m_top += m_textIndex < 1 ? kTopStep : kTopStep * static_cast<float>(std::max(1, static_cast<int>(std::bit_width(count / 2))));
+        HRESULT hr = m_builder.SetSlideTitle(text, kTextLeft, m_top, kTitleWidth, kTitleHeight);
+        if (hr != S_OK)
+            hr = m_builder.AddTextBox(text, kTextLeft, m_top, kBoxWidth, kBoxHeight);
+        if (hr == S_OK) {
+            m_builder.SetFont();
+            ++m_textIndex;
+        }
+        m_textPlaced = true;
+    }
+
+    void TestPictureName(std::size_t i) {
+        if (m_bytes.Le32(i + kPictureNameMarkerOffset) != kPictureNameMarker)
+            return;
+        const std::optional<std::uint32_t> length = m_bytes.Le32(i + kPictureNameLengthOffset);
+        if (!length || *length > kLongestPictureName)
+            return;
+        const std::optional<CByteView> name = m_bytes.Sub(i + kPictureNameTextOffset, *length);
+        std::string& pictureName = g_pptAutomation.m_strPictureName;
+        if (name) {
+            const std::string text = Utf16LeToUtf8(name->data(), name->size());
+            if (CharacterCount(text) >= kShortestPictureName)
+                pictureName = text;
+        }
+        if (!m_slideOpen)
+            OpenSlide(0);
+        if (!pictureName.empty() &&
+            m_builder.AddPicture(pictureName, kNamedPictureLeft, kNamedPictureTop, kNamedPictureWidth,
+                                 kNamedPictureHeight) != S_OK)
+            m_pictureOk = false;
+        pictureName.clear();
+    }
+
+    static std::size_t CharacterCount(const std::string& utf8) {
+        return static_cast<std::size_t>(
+            std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    }
+
+    CByteView m_bytes;
+    std::size_t m_end;
+    std::uint32_t m_layoutCode;
+    CSlideBuilder& m_builder;
+    bool m_slideOpen = false;
+    bool m_textPlaced = false;
+    bool m_pictureOk = true;
+    float m_top = kFirstTop;
+    std::uint16_t m_textIndex = 0;
+};
+
+BOOL SaveAndClose(const std::string& path) {
+    g_pptAutomation.ClosePowerPoint(TRUE, path, kSaveAs);
+    return FALSE;
+}
+
+// The first slide of the new presentation, with the design and the document
+// properties that the document scan recovered.
+void StartPresentation() {
+    g_pptAutomation.m_strDesignName = Utf16ToUtf8(g_recoveredProperties.m_strDesignName);
+    for (std::size_t k = 0; k < g_recoveredProperties.m_pDocProperties.size(); ++k) {
+        const std::string& ansi = g_recoveredProperties.m_pDocProperties[k];
+        g_pptAutomation.m_pDocProperties[k] =
+            AnsiToUtf8(reinterpret_cast<const std::uint8_t*>(ansi.data()), ansi.size());
+    }
+    CSlideBuilder& builder = SlideBuilder();
+    builder.AddSlide(1, builder.MapSlideLayout(0));
+    g_pptAutomation.ApplyDesign();
+    if (g_bSummaryFound == 1)
+        g_pptAutomation.SetDocumentProperties();
+}
+
+// Handles the container header at file offset `a`, if there is one; false when
+// its walk could not read the container.
+bool HandleContainer(CByteView group, std::size_t at, std::uint64_t a) {
+    const std::uint32_t signature = Signature(group, at);
+    const std::uint32_t recLen = group.Le32(at + kRecLenOffset).value_or(0);
+    switch (signature) {
+    case kDocumentContainer:
+        ++g_nDocumentCount;
+        g_posDocument = a;
+        return true;
+    case kSlideListWithText:
+        if (!WalkContainer(0, a, recLen))
+            return false;
+        ++g_nSlideContainers;
+        return true;
+    case kSlideContainer:
+        if (!WalkContainer(kSlideLayoutCode, a, recLen))
+            return false;
+        ++g_nSlideContainers;
+        return true;
+    case kNotesContainer:
+        if (!WalkContainer(kSlideLayoutCode, a, recLen))
+            return false;
+        ++g_nNotesContainers;
+        return true;
+    default:
+        return true;
+    }
+}
+
+}  // namespace
+
+BOOL WalkContainer(std::uint32_t layoutCode, std::uint64_t fileOffset, std::uint32_t recLen) {
+    if (fileOffset >= g_srcFile.m_nFileSize)
+        return TRUE;
+    // A container cannot reach past the end of the file, whatever its recLen says.
+    const std::size_t end = static_cast<std::size_t>(std::min<std::uint64_t>(recLen, g_srcFile.m_nFileSize - fileOffset));
+    std::vector<std::uint8_t> bytes(end + kWalkSlack, 0);
+    if (!ReadSourceBytes(g_srcFile, bytes.data(), fileOffset, static_cast<std::uint32_t>(bytes.size())))
+        return FALSE;
+    CContainerWalk(CByteView(bytes.data(), bytes.size()), end, layoutCode).Run();
+    return TRUE;
+}
+
+BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path) {
+    if (!g_srcFile.IsOpen())
+        return SaveAndClose(path);
+    StartPresentation();
+
+    const std::uint64_t fileSize = g_srcFile.m_nFileSize;
+    const std::uint64_t unit = std::max<std::uint32_t>(sectorSize, kRecordHeaderSize);
+    const std::uint64_t groupBytes = kGroupUnits * unit;
+    // Each read takes one unit more than the group, so that a header near the
+    // group's end is read whole.
+    std::vector<std::uint8_t> group(static_cast<std::size_t>(groupBytes + unit), 0);
+    for (std::uint64_t start = 0; start < fileSize; start += groupBytes) {
+        if (RepairCancelled() ||
+            !ReadSourceBytes(g_srcFile, group.data(), start, static_cast<std::uint32_t>(group.size()))) {
+            g_pictureCarver.Reset();
+            return SaveAndClose(path);
+        }
+        const CByteView view(group.data(), group.size());
+        const std::size_t examined = static_cast<std::size_t>(std::min(groupBytes, fileSize - start));
+        for (std::size_t at = 0; at < examined; ++at) {
+            // Every container of interest starts 0F 00.
+            const void* next = std::memchr(group.data() + at, 0x0F, examined - at);
+            if (!next)
+                break;
+            at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - group.data());
+            if (!HandleContainer(view, at, start + at))
+                return SaveAndClose(path);
+        }
+    }
+
+    LONG slides = 0;
+    SlideBuilder().GetSlideCount(slides);
+    g_pptAutomation.ClosePowerPoint(TRUE, path, kSaveAs);
+    if (slides != 0 || g_pictureCarver.m_nCount != 0) {
+        CRawFile source;
+        if (source.Open(g_mappedSource.Path())) {
+            g_pictureCarver.InsertPictures(sectorSize, source);
+            source.Close();
+        }
+    }
+    g_pictureCarver.Reset();
+    return TRUE;
+}

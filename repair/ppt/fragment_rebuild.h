@@ -1,0 +1,31 @@
+#pragma once
+// The rebuild from fragments: when no compound file can be made of the damaged
+// presentation, the office session builds a new one. The file under repair is
+// scanned for slide lists, slides and notes; each one adds slides and the texts
+// found in it, in file order, and the carved pictures follow on slides of
+// their own.
+#include <cstdint>
+#include <string>
+
+#include "platform/win_types.h"
+
+extern std::uint32_t g_nSlideContainers;  // slide lists and slides handled
+extern std::uint64_t g_nNotesContainers;  // notes handled
+
+// Layout codes handed to the session's MapSlideLayout for the slides a
+// container opens: 0 for a slide list, this for a slide or notes container.
+inline constexpr std::uint32_t kSlideLayoutCode = 0x10000000;
+
+// Scans `g_srcFile` in groups of 129 units of `sectorSize` and builds the
+// working presentation at `path`, which the session has open. TRUE when the
+// scan ran to the end; FALSE on a cancel, a failed read, or no open source.
+// The presentation is saved and closed either way.
+BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path);
+
+// Walks the container whose header is at `fileOffset` of `g_srcFile`, with
+// `recLen` bytes of body after the header start as its header says (bounded
+// by the file). FALSE only when its read fails.
+BOOL WalkContainer(std::uint32_t layoutCode, std::uint64_t fileOffset, std::uint32_t recLen);
+
+// Zeroes the two counts above; the repair page does it before each repair.
+void ResetFragmentCounts();
