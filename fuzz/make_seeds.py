@@ -52,6 +52,32 @@ BLIPS = [(0x3D40, 0xF01A, 58), (0x2170, 0xF01B, 74), (0x5420, 0xF01C, 58), (0x46
          (0x6E00, 0xF01E, 25), (0x7A90, 0xF01F, 41), (0x6E40, 0xF020, 25)]
 
 
+def text_bytes(text):
+    return record(0x0000, 0x0FA8, text.encode("latin-1"))
+
+
+def text_chars(text):
+    return record(0x0000, 0x0FA0, text.encode("utf-16-le", "surrogatepass"))
+
+
+def picture_name(name):
+    """An OfficeArt pibName property with its UTF-16 name."""
+    encoded = name.encode("utf-16-le")
+    return b"\x00" * 4 + bytes([0, 0, 0x05, 0xC1]) + struct.pack("<I", len(encoded)) + b"\x00" * 6 + encoded
+
+
+def slide():
+    atom = record(0x0002, 0x03EF, struct.pack("<I", 1) + b"\x00" * 20)
+    body = atom + text_bytes("Title \xe9t\xe9") + text_chars("Body \u00fc\u4e2d\ud83d\ude00") + picture_name("image1.png")
+    return record(0x000F, 0x03EE, body)
+
+
+def slide_list():
+    persist = record(0x0000, 0x03F3, b"\x00" * 20)
+    body = persist + text_chars("First") + persist + text_bytes("Second") + text_chars("\ud800 lone")
+    return record(0x000F, 0x0FF0, body)
+
+
 def pictures():
     out = b""
     for first, rec_type, data_offset in BLIPS:
@@ -139,6 +165,11 @@ def seeds():
         "current_user_patch": {
             "template.bin": b"\x00" * 500 + CURRENT_USER_TEMPLATE + b"\x00" * 100,
             "across-blocks.bin": b"\x07" * 480 + CURRENT_USER_TEMPLATE * 2 + b"\x07" * 40,
+        },
+        "walk_container": {
+            "slide.bin": slide(),
+            "slide-list.bin": slide_list(),
+            "notes.bin": record(0x000F, 0x03F0, slide()[8:]),
         },
         "package_rebuild": {
             "stored.zip": package(zipfile.ZIP_STORED),
