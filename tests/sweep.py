@@ -7,11 +7,13 @@ destination) or 1 (one of the job's messages on stderr), leave the source's
 bytes as they were, leave nothing in the run's temporary folder, and show no
 sanitizer report.
 
-By default every file of the corpus is repaired, and for each damage kind a
-few files (chosen by the kind and seed) are damaged with a few seeds. The
-environment widens or narrows that:
-  DECKMEND_SWEEP=wide          every file with every damage kind that applies
-  DECKMEND_SWEEP_FILES=N       only N corpus files as they are (a fixed choice)
+By default every package of the corpus is repaired as it is, and a fixed
+choice of its compound files (their repairs start the office, so they take
+seconds each); for each damage kind a few files (chosen by the kind and seed)
+are damaged with a few seeds. The environment widens or narrows that:
+  DECKMEND_SWEEP=wide          every file as it is and with every damage kind
+                               that applies
+  DECKMEND_SWEEP_COMPOUND=N    compound files as they are (default 40)
   DECKMEND_SWEEP_SEEDS=N       seeds per damage kind (default 2; wide 3)
   DECKMEND_SWEEP_PER_KIND=N    files per damage kind and seed (default 3)
   DECKMEND_SWEEP_JOBS=N        repairs at once (default 2)
@@ -126,12 +128,18 @@ def damaged_cases(files, corpus, damage_tool, folder):
     return cases
 
 
+def undamaged_files(files):
+    """Every package; all compound files in a wide sweep, else a fixed choice."""
+    compound = [f for f in files if container_of(f) == "cfb"]
+    if os.environ.get("DECKMEND_SWEEP") != "wide":
+        compound = pick(compound, env_int("DECKMEND_SWEEP_COMPOUND", 40), "as-is")
+    return sorted(set(f for f in files if container_of(f) != "cfb") | set(compound))
+
+
 def build_cases(corpus, damage_tool, folder):
     files = corpus_files(corpus)
-    whole = files
-    if os.environ.get("DECKMEND_SWEEP_FILES", "").isdigit():
-        whole = sorted(pick(files, int(os.environ["DECKMEND_SWEEP_FILES"]), "files"))
-    return [Case(os.path.relpath(f, corpus), f) for f in whole] + damaged_cases(files, corpus, damage_tool, folder)
+    cases = [Case(os.path.relpath(f, corpus), f) for f in undamaged_files(files)]
+    return cases + damaged_cases(files, corpus, damage_tool, folder)
 
 
 def job_messages(lang_folder):
