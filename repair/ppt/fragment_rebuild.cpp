@@ -44,6 +44,10 @@ constexpr float kNamedPictureWidth = 70.0f, kNamedPictureHeight = 70.0f;
 // Read past the walked bytes, so that a header, a text or a picture name that
 // starts inside them is read whole where the file holds it.
 constexpr std::size_t kWalkSlack = kPictureNameTextOffset + kLongestPictureName + kRecordHeaderSize;
+// A walk polls the run flag this often (bytes): containers whose recLen runs on
+// to the end of the file are walked whole, each of them, so a file of many
+// such headers takes long enough to be cancelled.
+constexpr std::size_t kCancelPollBytes = 1u << 16;
 
 std::uint32_t Signature(CByteView bytes, std::size_t at) {
     const std::optional<std::uint32_t> value = bytes.Le32(at);
@@ -58,6 +62,8 @@ public:
 
     void Run() {
         for (std::size_t i = 0; i < m_end; ++i) {
+            if (i % kCancelPollBytes == 0 && RepairCancelled())
+                break;
             switch (Signature(m_bytes, i)) {
             case kSlideAtom:
                 OpenSlide(Signature(m_bytes, i + kSlideAtomGeometryOffset));
@@ -218,7 +224,8 @@ bool HandleContainer(CByteView group, std::size_t at, std::uint64_t a) {
 }  // namespace
 
 BOOL WalkContainer(std::uint32_t layoutCode, std::uint64_t fileOffset, std::uint32_t recLen) {
-    if (fileOffset >= g_srcFile.m_nFileSize)
+    // After a cancel no container is read; the file scan stops at its next group.
+    if (fileOffset >= g_srcFile.m_nFileSize || RepairCancelled())
         return TRUE;
     // A container cannot reach past the end of the file, whatever its recLen says.
     const std::size_t end = static_cast<std::size_t>(std::min<std::uint64_t>(recLen, g_srcFile.m_nFileSize - fileOffset));
