@@ -174,12 +174,14 @@ bool IsCompoundFile(const std::string& path) {
 
 // PowerPoint opens a presentation only when it is one: a missing, empty or
 // other kind of file, or a binary one whose edit chain is broken, is refused
-// before the office sees it.
-void CheckOpenable(const std::string& path) {
+// before the office sees it. A read-only open shows what the office itself
+// reads of a file, broken chain or not: such a presentation is only measured
+// or saved under a new name.
+void CheckOpenable(const std::string& path, bool readOnly) {
     std::error_code error;
     if (!fs::is_regular_file(path, error) || fs::file_size(path, error) == 0 || error)
         Fail();
-    if (IsCompoundFile(path) && !CheckPresentationFileEditChain(path))
+    if (!readOnly && IsCompoundFile(path) && !CheckPresentationFileEditChain(path))
         Fail();
 }
 
@@ -678,7 +680,7 @@ protected:
         std::string path;
         if (index == kOpen) {
             path = arguments.String(0);
-            CheckOpenable(path);
+            CheckOpenable(path, arguments.Has(1) && arguments.Bool(1));
         }
         document->connection = CServer::Instance().Connection();
         if (!document->connection)

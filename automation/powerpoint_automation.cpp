@@ -1,6 +1,7 @@
 #include "automation/powerpoint_automation.h"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "automation/auto_wrap.h"
@@ -61,6 +62,8 @@ HRESULT CallForObject(WORD kind, IDispatch** out, IDispatch* object, LPCOLESTR m
 HRESULT GetProperty(IDispatch** out, IDispatch* object, LPCOLESTR member) {
     return CallForObject(DISPATCH_PROPERTYGET, out, object, member, 0);
 }
+
+constexpr LONG kMsoTrue = -1;
 
 // Keeps a newly fetched object in a field, releasing the one it replaces.
 void Keep(IDispatch*& field, IDispatch* value) {
@@ -168,6 +171,14 @@ void CPowerPointAutomation::DetectVersion(BOOL bVisible, bool keepVersionFor97) 
 }
 
 std::string CPowerPointAutomation::OpenPresentation(const std::string& path, BOOL bVisible, int nAlertMode) {
+    return Open(path, bVisible, nAlertMode, false);
+}
+
+std::string CPowerPointAutomation::OpenPresentationReadOnly(const std::string& path) {
+    return Open(path, FALSE, 0, true);
+}
+
+std::string CPowerPointAutomation::Open(const std::string& path, BOOL bVisible, int nAlertMode, bool readOnly) {
     if (path.empty())
         return {};  // the open dialog, cancelled
     CoInitialize(nullptr);
@@ -187,7 +198,11 @@ std::string CPowerPointAutomation::OpenPresentation(const std::string& path, BOO
     Sleep(50);
 
     IDispatch* presentation = nullptr;
-    m_hr = CallForObject(DISPATCH_METHOD, &presentation, m_pPresentations, "Open", 1, CComVariant::Bstr(path));
+    if (readOnly)
+        m_hr = CallForObject(DISPATCH_METHOD, &presentation, m_pPresentations, "Open", 2,
+                             CComVariant::I4(kMsoTrue), CComVariant::Bstr(path));
+    else
+        m_hr = CallForObject(DISPATCH_METHOD, &presentation, m_pPresentations, "Open", 1, CComVariant::Bstr(path));
     Keep(m_pPresentation, presentation);
     if (FAILED(m_hr))
         return {};
@@ -266,6 +281,65 @@ HRESULT CPowerPointAutomation::GetSlideCount(LONG& count) {
         count = result.vt == VT_I4 ? result.lVal : 0;
     VariantClear(&result);
     return m_hr;
+}
+
+HRESULT CPowerPointAutomation::ClosePresentation() {
+    if (!m_pPresentation)
+        return m_hr = E_FAIL;
+    m_hr = AutoWrap(DISPATCH_METHOD, nullptr, m_pPresentation, "Close", 0);
+    ReleaseField(m_pTextRange);
+    ReleaseField(m_pSelection);
+    ReleaseField(m_pSlide);
+    ReleaseField(m_pSlides);
+    ReleaseField(m_pPresentation);
+    return m_hr;
+}
+
+HRESULT CPowerPointAutomation::GetTextLength(LONG& count) {
+    count = 0;
+    LONG slideCount = 0;
+    if (FAILED(GetSlideCount(slideCount)))
+        return m_hr;
+    for (LONG i = 1; i <= slideCount; ++i) {
+        CDispatchRef slide, shapes;
+        m_hr = CallForObject(DISPATCH_METHOD, slide.out(), m_pSlides, "Item", 1, CComVariant::I4(i));
+        if (FAILED(m_hr))
+            return m_hr;
+        m_hr = GetProperty(shapes.out(), slide.get(), "Shapes");
+        if (FAILED(m_hr))
+            return m_hr;
+        VARIANT result;
+        m_hr = AutoWrap(DISPATCH_PROPERTYGET, &result, shapes.get(), "Count", 0);
+        const LONG shapeCount = SUCCEEDED(m_hr) && result.vt == VT_I4 ? result.lVal : 0;
+        VariantClear(&result);
+        for (LONG k = 1; k <= shapeCount; ++k)
+            count += ShapeTextLength(shapes.get(), k);
+    }
+    return m_hr = S_OK;
+}
+
+// Characters of the text in shape `index` of `shapes`; 0 for a shape without
+// text or one that cannot be read.
+LONG CPowerPointAutomation::ShapeTextLength(IDispatch* shapes, LONG index) {
+    CDispatchRef shape, frame, range;
+    if (FAILED(CallForObject(DISPATCH_METHOD, shape.out(), shapes, "Item", 1, CComVariant::I4(index))))
+        return 0;
+    VARIANT result;
+    HRESULT hr = AutoWrap(DISPATCH_PROPERTYGET, &result, shape.get(), "HasTextFrame", 0);
+    const bool hasFrame = SUCCEEDED(hr) && ((result.vt == VT_BOOL && result.boolVal) || (result.vt == VT_I4 && result.lVal));
+    VariantClear(&result);
+    if (!hasFrame || FAILED(GetProperty(frame.out(), shape.get(), "TextFrame")) ||
+        FAILED(GetProperty(range.out(), frame.get(), "TextRange")))
+        return 0;
+    hr = AutoWrap(DISPATCH_PROPERTYGET, &result, range.get(), "Text", 0);
+    LONG characters = 0;
+    if (SUCCEEDED(hr) && result.vt == VT_BSTR && result.bstrVal) {
+        const std::string_view text(result.bstrVal, SysStringLen(result.bstrVal));
+        for (unsigned char c : text)
+            characters += (c & 0xC0) != 0x80;  // UTF-8 lead bytes: one per character
+    }
+    VariantClear(&result);
+    return characters;
 }
 
 HRESULT CPowerPointAutomation::ClosePowerPoint(BOOL bSave, const std::string& path, int nMode) {

@@ -23,6 +23,11 @@ public:
     // An empty path would ask the user for a file; there is no file dialog in
     // this build, so it gives the empty string of a cancelled dialog.
     std::string OpenPresentation(const std::string& path, BOOL bVisible = FALSE, int nAlertMode = 0);
+    // Opens `path` read-only, as the office itself reads it: the presentation
+    // can be measured or saved under another name, never over its file.
+    std::string OpenPresentationReadOnly(const std::string& path);
+    // Closes the open presentation without saving; PowerPoint keeps running.
+    HRESULT ClosePresentation();
     // 0 with a new empty presentation; 1 when PowerPoint cannot be started.
     HRESULT NewPresentation(BOOL bVisible, int nAlertMode);
     HRESULT AddPresentation();
@@ -30,6 +35,8 @@ public:
     // nMode 1: SaveAs under `path`; otherwise Save in place.
     HRESULT SavePresentation(const std::string& path, int nMode);
     HRESULT GetSlideCount(LONG& count);
+    // Characters of text in the shapes of all slides of the open presentation.
+    HRESULT GetTextLength(LONG& count);
     HRESULT ClosePowerPoint(BOOL bSave, const std::string& path, int nMode);
     // Forgets every interface without releasing it; back to the constructed state.
     void Reset();
@@ -70,6 +77,8 @@ public:
     LONG m_nLayout = 0;
 
 private:
+    std::string Open(const std::string& path, BOOL bVisible, int nAlertMode, bool readOnly);
+    LONG ShapeTextLength(IDispatch* shapes, LONG index);
     // The class registered for PowerPoint's ProgID; false when not installed.
     bool FindServerClass(CLSID& clsid);
     // A new Application object in m_pApplication; false when it cannot be created.

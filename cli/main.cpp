@@ -18,6 +18,7 @@
 #include "repair/io/mapped_file.h"
 #include "repair/job/job_state.h"
 #include "repair/job/repair_job.h"
+#include "repair/job/source_comparison.h"
 #include "repair/job/working_files.h"
 #include "ui/settings/settings.h"
 
@@ -191,6 +192,8 @@ int main(int argc, char** argv) {
     bool repaired = RunRepairJob(messages);
     for (const auto& text : messages)
         std::fprintf(stderr, "deckmend-repair: %s\n", text.c_str());
+    if (!g_strResultReport.empty())
+        std::printf("%s\n", g_strResultReport.c_str());
     if (!repaired)
         return kExitFailed;
 

@@ -11,8 +11,6 @@
 #include <set>
 #include <sstream>
 
-#include "automation/powerpoint_automation.h"
-#include "platform/com_runtime.h"
 #include "repair/io/raw_file.h"
 #include "repair/job/job_state.h"
 #include "repair/pictures/picture_carver.h"
@@ -84,25 +82,20 @@ std::uint32_t SectorSizeOf(const std::string& path) {
     return shift == 9 || shift == 12 ? 1u << shift : 512u;
 }
 
-// The scans and the trim on real files, without an office server: the job then
-// ends after the trim, since neither the written file nor a rebuilt one can be
-// opened. The office's part is tested end to end elsewhere.
+// The scans and the trim on real files. The job runs without an office server
+// here, so it ends after the trim: neither the written file nor a rebuilt one
+// can be opened.
 class BinaryCorpusTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (BinaryCorpus().empty())
             GTEST_SKIP() << "the shared corpus is not there";
         g_bRun = 1;
-        m_office = CoRevokeServer(kPowerPointProgId);
     }
     void TearDown() override {
-        CoRestoreServer(kPowerPointProgId, m_office);
         g_pictureCarver.Reset();
         g_pictureCarver.m_nCount = 0;
     }
-
-private:
-    std::optional<CoServerRegistration> m_office;
 };
 
 // Files whose image is not the stream, and why the scan design accepts it: a run

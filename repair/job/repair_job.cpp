@@ -14,6 +14,7 @@
 #include "repair/io/read_value.h"
 #include "repair/job/job_state.h"
 #include "repair/job/messages.h"
+#include "repair/job/source_comparison.h"
 #include "repair/job/working_files.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/compound_probe.h"
@@ -61,6 +62,7 @@ private:
     void RunBinary(std::uint8_t sectorShift);
     void BuildWorkingCopy();
     void EndBinary();
+    void EndWithTheBetterResult(bool repaired, const std::string& working);
     void SendCheckpoint(double fraction);
     void RunPackage();
     void StopAnimation();
@@ -80,6 +82,7 @@ private:
 // the document-edit table (whose stale entries would otherwise be chosen), the
 // picture list and the recovered texts.
 void ResetScanState() {
+    g_strResultReport.clear();
     g_posDocument = kNoDocument;
     g_posUserEdit = 0;
     g_bSummaryFound = 0;
@@ -224,7 +227,17 @@ void CRepairJob::EndBinary() {
     // office session could not save.
     const bool nothingSalvaged =
         g_nDocumentCount == 0 && g_nMasterCount == 0 && g_nSlideContainers == 0 && g_nNotesContainers == 0;
-    if (nothingSalvaged || !FileExists(g_strWorkingPath)) {
+    EndWithTheBetterResult(!nothingSalvaged && FileExists(g_strWorkingPath), g_strWorkingPath);
+}
+
+// The user never gets less than the damaged file shows in the office: a
+// repaired working copy is compared with it, and a failed repair hands over
+// the damaged file saved anew when the office still opens it.
+void CRepairJob::EndWithTheBetterResult(bool repaired, const std::string& working) {
+    const std::string& source = g_mappedSource.Path();
+    if (repaired)
+        KeepTheBetterResult(source, working);
+    else if (!SaveSourceIfItOpens(source, working)) {
         AbortRepair(m_texts.cannotRepair);
         return;
     }
@@ -251,10 +264,12 @@ void CRepairJob::RunPackage() {
         return;
     }
     g_mappedSource.Unmap();
-    if (repaired)
-        FinishRepair();
-    else
-        AbortRepair(m_texts.cannotRepair);
+    CloseSource();
+    if (RepairCancelled()) {
+        AbortRepair(m_texts.cancelled);
+        return;
+    }
+    EndWithTheBetterResult(repaired, TempFilePath(kPackageResultName));
 }
 
 void CRepairJob::StopAnimation() {

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include "automation/powerpoint_automation.h"
+#include "platform/com_runtime.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
@@ -55,6 +57,9 @@ JobRecord RunJob(const std::string& source, const std::string& tempFolder, bool 
         record.boxCaption = box.caption;
         return IDOK;
     });
+    // Jobs run here without an office server, so that they end where the
+    // office would take over; the office's part is tested through deckmend-repair.
+    const auto office = CoRevokeServer(kPowerPointProgId);
     CQueuePump pump;
     RegisterMessagePump(&pump);
     {
@@ -68,6 +73,7 @@ JobRecord RunJob(const std::string& source, const std::string& tempFolder, bool 
         delete thread;
     }
     RegisterMessagePump(nullptr);
+    CoRestoreServer(kPowerPointProgId, office);
     SetMessageBoxHandler({});
     SetTempFolder({});
     g_bRun = 1;

@@ -1,0 +1,94 @@
+#include "repair/job/source_comparison.h"
+
+#include "automation/powerpoint_automation.h"
+#include "platform/file_ops.h"
+#include "repair/job/job_state.h"
+
+std::string g_strResultReport;
+
+namespace {
+
+constexpr int kSaveAs = 1;
+
+// 4180 as "4,180".
+std::string Grouped(LONG value) {
+    std::string digits = std::to_string(value < 0 ? 0 : value);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ",");
+    return digits;
+}
+
+std::string Shows(const CPresentationMeasure& measure) {
+    return Grouped(measure.slides) + (measure.slides == 1 ? " slide, " : " slides, ") + Grouped(measure.characters) +
+           " characters";
+}
+
+// Opens `path`, counts, and closes the presentation; the office keeps running
+// for the next one.
+CPresentationMeasure Measure(const std::string& path, bool readOnly) {
+    CPresentationMeasure measure;
+    const std::string opened = readOnly ? g_pptAutomation.OpenPresentationReadOnly(path)
+                                        : g_pptAutomation.OpenPresentation(path, FALSE, 0);
+    if (opened.empty())
+        return measure;
+    measure.opened = SUCCEEDED(g_pptAutomation.GetSlideCount(measure.slides));
+    if (measure.opened)
+        g_pptAutomation.GetTextLength(measure.characters);
+    g_pptAutomation.ClosePresentation();
+    return measure;
+}
+
+// The source as the office reads it, saved under `working`; the source file
+// itself is only read.
+bool SaveSourceAs(const std::string& source, const std::string& working) {
+    if (g_pptAutomation.OpenPresentationReadOnly(source).empty())
+        return false;
+    const bool saved = SUCCEEDED(g_pptAutomation.SavePresentation(working, kSaveAs)) && FileExists(working);
+    g_pptAutomation.ClosePresentation();
+    return saved;
+}
+
+void EndOffice() { g_pptAutomation.ClosePowerPoint(FALSE, {}, 0); }
+
+}  // namespace
+
+KeptResult ChooseResult(const CPresentationMeasure& source, const CPresentationMeasure& repaired) {
+    if (!source.opened)
+        return KeptResult::Repaired;
+    const LONG slides = repaired.opened ? repaired.slides : 0;
+    const LONG characters = repaired.opened ? repaired.characters : 0;
+    // More slides but less text is still less than the user had.
+    if (source.slides > slides || source.characters > characters)
+        return KeptResult::Source;
+    return KeptResult::Repaired;
+}
+
+std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, const CPresentationMeasure& repaired) {
+    const std::string sourceShows = source.opened ? "opens with " + Shows(source) : "does not open";
+    if (kept == KeptResult::Source)
+        return "kept the damaged file as the office reads it, saved anew: " + Shows(source) +
+               (repaired.opened ? "; the rebuilt file held " + Shows(repaired) : "; nothing could be rebuilt");
+    return "kept the rebuilt file: " + Shows(repaired) + "; the damaged file " + sourceShows;
+}
+
+void KeepTheBetterResult(const std::string& source, const std::string& working) {
+    g_strResultReport.clear();
+    const CPresentationMeasure repaired = Measure(working, false);
+    const CPresentationMeasure original = RepairCancelled() ? CPresentationMeasure{} : Measure(source, true);
+    KeptResult kept = ChooseResult(original, repaired);
+    // The working copy stands unless the source could be saved in its place.
+    if (kept == KeptResult::Source && (RepairCancelled() || !SaveSourceAs(source, working)))
+        kept = KeptResult::Repaired;
+    EndOffice();
+    g_strResultReport = DescribeResult(kept, original, repaired);
+}
+
+bool SaveSourceIfItOpens(const std::string& source, const std::string& working) {
+    g_strResultReport.clear();
+    const CPresentationMeasure original = Measure(source, true);
+    const bool saved = original.opened && original.slides > 0 && !RepairCancelled() && SaveSourceAs(source, working);
+    EndOffice();
+    if (saved)
+        g_strResultReport = DescribeResult(KeptResult::Source, original, {});
+    return saved;
+}

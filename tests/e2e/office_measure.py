@@ -1,0 +1,98 @@
+"""What LibreOffice shows of a presentation, and the corpus's ground truth:
+helpers shared by the end-to-end tests."""
+import json
+import os
+import re
+import subprocess
+import sys
+import zipfile
+import xml.etree.ElementTree as ET
+
+TEXT_NS = "urn:oasis:names:tc:opendocument:xmlns:text:1.0"
+DRAW_NS = "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
+PRES_NS = "urn:oasis:names:tc:opendocument:xmlns:presentation:1.0"
+
+
+def normalise(text):
+    return re.sub(r"\s+", " ", text).strip()
+
+
+def truth_texts(corpus, name):
+    with open(os.path.join(corpus, "truth", name + ".json")) as f:
+        truth = json.load(f)
+    texts = [normalise(t) for s in (truth.get("slides") or []) for t in s.get("texts", [])]
+    return truth, [t for t in texts if t]
+
+
+def sound_files(corpus):
+    names = []
+    for path in sorted(os.listdir(os.path.join(corpus, "ppt"))):
+        truth, texts = truth_texts(corpus, path)
+        analysis = truth.get("ppt_analysis") or {}
+        if truth.get("opens") and truth.get("container") == "cfb" and not analysis.get("ppt_encrypted") and texts:
+            names.append(path)
+    return names
+
+
+def odp_texts(odp):
+    """The texts of every page of an ODF presentation, notes left out."""
+    with zipfile.ZipFile(odp) as z:
+        root = ET.fromstring(z.read("content.xml"))
+    texts = []
+    pages = root.iter("{%s}page" % DRAW_NS)
+    for page in pages:
+        for notes in page.findall("{%s}notes" % PRES_NS):
+            page.remove(notes)
+        for para in page.iter():
+            if para.tag in ("{%s}p" % TEXT_NS, "{%s}h" % TEXT_NS):
+                texts.append("".join(para.itertext()))
+    return texts
+
+
+def page_count(odp):
+    with zipfile.ZipFile(odp) as z:
+        root = ET.fromstring(z.read("content.xml"))
+    return sum(1 for _ in root.iter("{%s}page" % DRAW_NS))
+
+
+def recovered_share(truth, found):
+    """Share of the original's text characters found in the repaired file."""
+    whole = normalise(" ".join(found))
+    total = sum(len(t) for t in truth)
+    kept = sum(len(t) for t in truth if t in whole)
+    return kept / total if total else 1.0
+
+
+def convert_to_odp(files, outdir, profile):
+    """Converts the files with one LibreOffice run; returns {file: odp path}."""
+    if not files:
+        return {}
+    command = ["soffice", "-env:UserInstallation=file://" + profile, "--headless", "--norestore",
+               "--convert-to", "odp", "--outdir", outdir] + files
+    try:
+        subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900)
+    except subprocess.TimeoutExpired:
+        pass
+    result = {}
+    for f in files:
+        odp = os.path.join(outdir, os.path.splitext(os.path.basename(f))[0] + ".odp")
+        if os.path.exists(odp):
+            result[f] = odp
+    return result
+
+
+def repair(build, source, dest):
+    try:
+        run = subprocess.run([os.path.join(build, "deckmend-repair"), source, dest], capture_output=True,
+                             text=True, timeout=300)
+        return run.returncode, (run.stderr + run.stdout).strip()
+    except subprocess.TimeoutExpired:
+        return -1, "timed out"
+
+
+def damage(tool, kind, seed, source, dest):
+    subprocess.run([sys.executable, tool, kind, str(seed), source, dest], check=True, stdout=subprocess.DEVNULL)
+
+
+def text_length(odp):
+    return sum(len(t) for t in odp_texts(odp))
