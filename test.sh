@@ -5,9 +5,12 @@
 #                          and UndefinedBehaviorSanitizer, with the libFuzzer
 #                          targets (each also fuzzed for a bounded number of runs).
 #                          Leaks inside the office's UNO libraries are suppressed;
-#                          the office itself is not instrumented. Set
-#                          DECKMEND_SKIP_REAL_OFFICE=1 to leave out the tests that
-#                          start it (label real-office).
+#                          the office itself is not instrumented. The text-measuring
+#                          end-to-end tests (label end-to-end) run in the normal
+#                          build only; the sweep takes binary repairs through the
+#                          sanitized program here. Set DECKMEND_SKIP_REAL_OFFICE=1
+#                          to leave out the tests that start the office's server
+#                          directly (label real-office).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
@@ -19,8 +22,8 @@ if [ "${1:-}" = "--sanitize" ]; then
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
   export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/automation/tests/lsan.supp}
   scripts/build.sh -DDECKMEND_SANITIZE=ON -DDECKMEND_FUZZ=ON
-  exclude=()
-  [ "${DECKMEND_SKIP_REAL_OFFICE:-0}" = 1 ] && exclude=(-LE real-office)
+  exclude=(-LE end-to-end)
+  [ "${DECKMEND_SKIP_REAL_OFFICE:-0}" = 1 ] && exclude=(-LE 'end-to-end|real-office')
   cd "$BUILD_DIR"
   ctest --output-on-failure -j "$(nproc)" --timeout 900 "${exclude[@]}"
   exit

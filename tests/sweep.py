@@ -4,8 +4,8 @@ through deckmend-repair, each with a time bound.
 
 Every run must end by itself with exit status 0 (a repaired file at the
 destination) or 1 (one of the job's messages on stderr), leave the source's
-bytes as they were, leave nothing in the run's temporary folder, and show no
-sanitizer report.
+bytes as they were, leave nothing in the run's temporary folder or beside the
+source (such as an office lock file), and show no sanitizer report.
 
 By default every package of the corpus is repaired as it is, and a fixed
 choice of its compound files (their repairs start the office, so they take
@@ -226,6 +226,9 @@ def run_case(case, args, messages):
         left = sorted(os.listdir(temp))
         if left:
             outcome.faults.insert(0, "left in the temporary folder: " + ", ".join(left))
+        beside = sorted(set(os.listdir(os.path.dirname(source))) - {os.path.basename(source)})
+        if beside:
+            outcome.faults.insert(0, "left beside the source: " + ", ".join(beside))
     return outcome
 
 
