@@ -52,7 +52,7 @@ constexpr std::size_t kCancelPollBytes = 1u << 16;
 // damaged file walks a few times its size; one made of container headers whose
 // recLens run to its end would walk its size squared. Containers met after the
 // budget is spent are counted but not walked; the earlier walks went over them.
-constexpr std::uint64_t kWalkBudgetFloor = 64u << 20;
+constexpr std::uint64_t kWalkBudgetFloor = 16u << 20;
 constexpr std::uint64_t kWalkBudgetPerFileByte = 16;
 std::uint64_t g_nWalkBytesLeft = UINT64_MAX;  // unbounded outside a rebuild
 
