@@ -7,15 +7,16 @@ destination) or 1 (one of the job's messages on stderr), leave the source's
 bytes as they were, leave nothing in the run's temporary folder or beside the
 source (such as an office lock file), and show no sanitizer report.
 
-By default every package of the corpus is repaired as it is, and a fixed
-choice of its compound files (their repairs start the office, so they take
-seconds each); for each damage kind a few files (chosen by the kind and seed)
-are damaged with a few seeds. The environment widens or narrows that:
+By default a fixed choice of the corpus files is repaired as they are (every
+repair starts the office, so each takes seconds), and for each damage kind a
+few files (chosen by the kind and seed) are damaged with a few seeds. The
+environment widens or narrows that:
   DECKMEND_SWEEP=wide          every file as it is and with every damage kind
                                that applies
-  DECKMEND_SWEEP_COMPOUND=N    compound files as they are (default 40)
+  DECKMEND_SWEEP_FILES=N       files of each container kind as they are
+                               (compound, package, other; default 30)
   DECKMEND_SWEEP_SEEDS=N       seeds per damage kind (default 2; wide 3)
-  DECKMEND_SWEEP_PER_KIND=N    files per damage kind and seed (default 3)
+  DECKMEND_SWEEP_PER_KIND=N    files per damage kind and seed (default 2)
   DECKMEND_SWEEP_JOBS=N        repairs at once (default 2)
   DECKMEND_SWEEP_TIMEOUT=S     time bound of one repair in seconds (default 120)
 """
@@ -111,7 +112,7 @@ def damaged_cases(files, corpus, damage_tool, folder):
     containers = {f: container_of(f) for f in files}
     wide = os.environ.get("DECKMEND_SWEEP") == "wide"
     seeds = env_int("DECKMEND_SWEEP_SEEDS", 3 if wide else 2)
-    per_kind = env_int("DECKMEND_SWEEP_PER_KIND", 3)
+    per_kind = env_int("DECKMEND_SWEEP_PER_KIND", 2)
     cases = []
     for kind, applies in damage_kinds(damage_tool):
         fitting = [f for f in files if applies == "any" or containers[f] == applies]
@@ -129,11 +130,14 @@ def damaged_cases(files, corpus, damage_tool, folder):
 
 
 def undamaged_files(files):
-    """Every package; all compound files in a wide sweep, else a fixed choice."""
-    compound = [f for f in files if container_of(f) == "cfb"]
-    if os.environ.get("DECKMEND_SWEEP") != "wide":
-        compound = pick(compound, env_int("DECKMEND_SWEEP_COMPOUND", 40), "as-is")
-    return sorted(set(f for f in files if container_of(f) != "cfb") | set(compound))
+    """All files in a wide sweep, else a fixed choice of each container kind."""
+    if os.environ.get("DECKMEND_SWEEP") == "wide":
+        return files
+    count = env_int("DECKMEND_SWEEP_FILES", 30)
+    chosen = []
+    for kind in ("cfb", "zip", "other"):
+        chosen += pick([f for f in files if container_of(f) == kind], count, "as-is")
+    return sorted(chosen)
 
 
 def build_cases(corpus, damage_tool, folder):
