@@ -4,7 +4,7 @@ through deckmend-repair, each with a time bound.
 
 Every run must end by itself with exit status 0 (a repaired file at the
 destination) or 1 (one of the job's messages on stderr), leave the source's
-bytes as they were, leave nothing in the run's temporary folder or beside the
+bytes, times and mode as they were, leave nothing in the run's temporary folder or beside the
 source (such as an office lock file), and show no sanitizer report.
 
 By default a fixed choice of the corpus files is repaired as they are (every
@@ -159,9 +159,18 @@ def job_messages(lang_folder):
     return {t for t in texts if t}
 
 
-def sha256_of(path):
-    with open(path, "rb") as f:
-        return hashlib.sha256(f.read()).hexdigest()
+def state_of(path):
+    """The bytes' digest and the times and mode; read without touching the
+    access time (the sweep owns its copies)."""
+    fd = os.open(path, os.O_RDONLY | getattr(os, "O_NOATIME", 0))
+    try:
+        digest = hashlib.sha256()
+        while chunk := os.read(fd, 1 << 20):
+            digest.update(chunk)
+    finally:
+        os.close(fd)
+    st = os.stat(path)
+    return digest.hexdigest(), st.st_mtime_ns, st.st_atime_ns, st.st_mode
 
 
 def run_bounded(command, env, timeout):
@@ -212,7 +221,7 @@ def run_case(case, args, messages):
     outcome = Outcome(case)
     with tempfile.TemporaryDirectory(prefix="deckmend-sweep-") as folder:
         source = prepare_source(case, folder)
-        before = sha256_of(source)
+        before = state_of(source)
         temp = os.path.join(folder, "tmp")
         os.makedirs(temp)
         destination = os.path.join(folder, "out", "repaired" + os.path.splitext(source)[1])
@@ -225,8 +234,11 @@ def run_case(case, args, messages):
         outcome.seconds = time.monotonic() - started
         outcome.status = status
         check_run(outcome, status, stderr, timed_out, destination, messages)
-        if sha256_of(source) != before:
+        after = state_of(source)
+        if after[0] != before[0]:
             outcome.faults.insert(0, "the source's bytes changed")
+        elif after != before:
+            outcome.faults.insert(0, "the source's times or mode changed")
         left = sorted(os.listdir(temp))
         if left:
             outcome.faults.insert(0, "left in the temporary folder: " + ", ".join(left))

@@ -1,8 +1,11 @@
 #include "repair/job/source_comparison.h"
 
+#include <filesystem>
+
 #include "automation/powerpoint_automation.h"
 #include "platform/file_ops.h"
 #include "repair/job/job_state.h"
+#include "repair/job/working_files.h"
 
 std::string g_strResultReport;
 
@@ -50,6 +53,28 @@ bool SaveSourceAs(const std::string& source, const std::string& working) {
 
 void EndOffice() { g_pptAutomation.ClosePowerPoint(FALSE, {}, 0); }
 
+// The office reads a byte copy of the damaged file in the temporary folder,
+// never the file itself: opening it there would change its access time and may
+// leave a lock file beside it. The copy keeps the extension, which the office
+// reads the format by; it is deleted with this object.
+class CSourceCopy {
+public:
+    explicit CSourceCopy(const std::string& source)
+        : m_path(TempFilePath(kSourceCopyPrefix + std::filesystem::path(source).extension().string())),
+          m_bCopied(CopyFileW(source, m_path, FALSE) == TRUE) {}
+    ~CSourceCopy() { DeleteFileW(m_path); }
+    CSourceCopy(const CSourceCopy&) = delete;
+    CSourceCopy& operator=(const CSourceCopy&) = delete;
+
+    // What the office shows of the copy; not opened when the copy failed.
+    CPresentationMeasure MeasureInOffice() const { return m_bCopied ? Measure(m_path, true) : CPresentationMeasure{}; }
+    bool SaveAs(const std::string& working) const { return m_bCopied && SaveSourceAs(m_path, working); }
+
+private:
+    std::string m_path;
+    bool m_bCopied;
+};
+
 }  // namespace
 
 KeptResult ChooseResult(const CPresentationMeasure& source, const CPresentationMeasure& repaired) {
@@ -74,10 +99,11 @@ std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, 
 void KeepTheBetterResult(const std::string& source, const std::string& working) {
     g_strResultReport.clear();
     const CPresentationMeasure repaired = Measure(working, false);
-    const CPresentationMeasure original = RepairCancelled() ? CPresentationMeasure{} : Measure(source, true);
+    const CSourceCopy copy(source);
+    const CPresentationMeasure original = RepairCancelled() ? CPresentationMeasure{} : copy.MeasureInOffice();
     KeptResult kept = ChooseResult(original, repaired);
     // The working copy stands unless the source could be saved in its place.
-    if (kept == KeptResult::Source && (RepairCancelled() || !SaveSourceAs(source, working)))
+    if (kept == KeptResult::Source && (RepairCancelled() || !copy.SaveAs(working)))
         kept = KeptResult::Repaired;
     EndOffice();
     g_strResultReport = DescribeResult(kept, original, repaired);
@@ -85,8 +111,9 @@ void KeepTheBetterResult(const std::string& source, const std::string& working) 
 
 bool SaveSourceIfItOpens(const std::string& source, const std::string& working) {
     g_strResultReport.clear();
-    const CPresentationMeasure original = Measure(source, true);
-    const bool saved = original.opened && original.slides > 0 && !RepairCancelled() && SaveSourceAs(source, working);
+    const CSourceCopy copy(source);
+    const CPresentationMeasure original = copy.MeasureInOffice();
+    const bool saved = original.opened && original.slides > 0 && !RepairCancelled() && copy.SaveAs(working);
     EndOffice();
     if (saved)
         g_strResultReport = DescribeResult(KeptResult::Source, original, {});
