@@ -188,7 +188,6 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnInterrupt);
 
     std::vector<std::string> messages;
-    ResetRepairCounts();
     bool repaired = RunRepairJob(messages);
     for (const auto& text : messages)
         std::fprintf(stderr, "deckmend-repair: %s\n", text.c_str());

@@ -30,26 +30,8 @@ ProcessResult Repair(const std::string& source, const std::string& dest, const T
 
 // Processes whose command line mentions `text`, such as an office process
 // whose profile lies in a test's temporary folder.
-int ProcessesMentioning(const std::string& text) {
-    // "[/]tmp/..." matches the text but not the shell that runs pgrep.
-    const std::string pattern = "[" + text.substr(0, 1) + "]" + text.substr(1);
-    std::FILE* pgrep = ::popen(("pgrep -f '" + pattern + "' | wc -l").c_str(), "r");
-    int count = 0;
-    if (pgrep && std::fscanf(pgrep, "%d", &count) != 1)
-        count = 0;
-    if (pgrep)
-        ::pclose(pgrep);
-    return count;
-}
-
-pid_t ProcessOf(const std::string& command) {
-    std::FILE* pgrep = ::popen(("pgrep -f '^" + command + "'").c_str(), "r");
-    int pid = 0;
-    if (pgrep && std::fscanf(pgrep, "%d", &pid) != 1)
-        pid = 0;
-    if (pgrep)
-        ::pclose(pgrep);
-    return pid;
+std::size_t ProcessesMentioning(const std::string& text) {
+    return ProcessesMatching("[" + text.substr(0, 1) + "]" + text.substr(1)).size();
 }
 
 class BinaryRepairCli : public ::testing::Test {
@@ -88,7 +70,7 @@ TEST_F(BinaryRepairCli, NothingSalvagedIsNoRepair) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(Text("IDS_WORD13")), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir / "out.ppt"));
-    EXPECT_EQ(ProcessesMentioning(tmp.path()), 0);
+    EXPECT_EQ(ProcessesMentioning(tmp.path()), 0u);
 }
 
 // A file whose header is lost goes through every step, the rebuild through the
@@ -117,7 +99,7 @@ TEST_F(BinaryRepairCli, CancelAtAnyMomentEndsCleanly) {
             EXPECT_NE(r.err.find(Text("IDS_WORD8")), std::string::npos) << r.err;
             EXPECT_FALSE(fs::exists(dest));
         }
-        EXPECT_EQ(ProcessesMentioning(tmp.path()), 0) << "an office process outlived the run";
+        EXPECT_EQ(ProcessesMentioning(tmp.path()), 0u) << "an office process outlived the run";
         EXPECT_TRUE(fs::is_empty(tmp.path()));
         fs::remove(dest);
     }

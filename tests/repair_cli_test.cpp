@@ -60,17 +60,6 @@ ProcessResult Repair(const std::vector<std::string>& args, const TempDir& tmp) {
 
 bool Empty(const TempDir& dir) { return fs::is_empty(dir.path()); }
 
-// The process whose command line starts with `command`.
-pid_t ProcessOf(const std::string& command) {
-    std::FILE* pgrep = ::popen(("pgrep -f '^" + command + "'").c_str(), "r");
-    int pid = 0;
-    if (pgrep && std::fscanf(pgrep, "%d", &pid) != 1)
-        pid = 0;
-    if (pgrep)
-        ::pclose(pgrep);
-    return pid;
-}
-
 // Waits until no signal is pending for the process any more: it has been taken.
 void WaitUntilDelivered(pid_t pid) {
     for (int i = 0; i < 400; ++i) {

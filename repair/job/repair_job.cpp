@@ -82,6 +82,7 @@ private:
 // the document-edit table (whose stale entries would otherwise be chosen), the
 // picture list and the recovered texts.
 void ResetScanState() {
+    ResetRepairCounts();
     g_strResultReport.clear();
     g_posDocument = kNoDocument;
     g_posUserEdit = 0;

@@ -9,6 +9,6 @@
 UINT RepairThreadProc(void* page);
 
 // Zeroes the counts that tell whether a repair salvaged anything (documents,
-// masters, slide and notes containers, pictures). The repair page calls it
-// before each repair.
+// masters, slide and notes containers, pictures). Every job starts with it, so
+// counts of an earlier repair never make a later one look successful.
 void ResetRepairCounts();

@@ -53,26 +53,24 @@ bool SaveSourceAs(const std::string& source, const std::string& working) {
 
 void EndOffice() { g_pptAutomation.ClosePowerPoint(FALSE, {}, 0); }
 
-// The office reads a byte copy of the damaged file in the temporary folder,
-// never the file itself: opening it there would change its access time and may
-// leave a lock file beside it. The copy keeps the extension, which the office
-// reads the format by; it is deleted with this object.
+// The office reads a private copy of the damaged file, never the file itself:
+// another program could touch it (its access time, a lock file beside it).
 class CSourceCopy {
 public:
     explicit CSourceCopy(const std::string& source)
-        : m_path(TempFilePath(kSourceCopyPrefix + std::filesystem::path(source).extension().string())),
-          m_bCopied(CopyFileW(source, m_path, FALSE) == TRUE) {}
+        : m_path(TempFilePath("__source" + std::filesystem::path(source).extension().string())) {
+        m_copied = CopyFileW(source, m_path, FALSE);
+    }
     ~CSourceCopy() { DeleteFileW(m_path); }
     CSourceCopy(const CSourceCopy&) = delete;
     CSourceCopy& operator=(const CSourceCopy&) = delete;
 
-    // What the office shows of the copy; not opened when the copy failed.
-    CPresentationMeasure MeasureInOffice() const { return m_bCopied ? Measure(m_path, true) : CPresentationMeasure{}; }
-    bool SaveAs(const std::string& working) const { return m_bCopied && SaveSourceAs(m_path, working); }
+    // The copy, or an empty path (which opens nothing) when it could not be made.
+    std::string Path() const { return m_copied ? m_path : std::string(); }
 
 private:
     std::string m_path;
-    bool m_bCopied;
+    bool m_copied = false;
 };
 
 }  // namespace
@@ -98,12 +96,12 @@ std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, 
 
 void KeepTheBetterResult(const std::string& source, const std::string& working) {
     g_strResultReport.clear();
-    const CPresentationMeasure repaired = Measure(working, false);
     const CSourceCopy copy(source);
-    const CPresentationMeasure original = RepairCancelled() ? CPresentationMeasure{} : copy.MeasureInOffice();
+    const CPresentationMeasure repaired = Measure(working, false);
+    const CPresentationMeasure original = RepairCancelled() ? CPresentationMeasure{} : Measure(copy.Path(), true);
     KeptResult kept = ChooseResult(original, repaired);
     // The working copy stands unless the source could be saved in its place.
-    if (kept == KeptResult::Source && (RepairCancelled() || !copy.SaveAs(working)))
+    if (kept == KeptResult::Source && (RepairCancelled() || !SaveSourceAs(copy.Path(), working)))
         kept = KeptResult::Repaired;
     EndOffice();
     g_strResultReport = DescribeResult(kept, original, repaired);
@@ -112,8 +110,9 @@ void KeepTheBetterResult(const std::string& source, const std::string& working) 
 bool SaveSourceIfItOpens(const std::string& source, const std::string& working) {
     g_strResultReport.clear();
     const CSourceCopy copy(source);
-    const CPresentationMeasure original = copy.MeasureInOffice();
-    const bool saved = original.opened && original.slides > 0 && !RepairCancelled() && copy.SaveAs(working);
+    const CPresentationMeasure original = Measure(copy.Path(), true);
+    const bool saved =
+        original.opened && original.slides > 0 && !RepairCancelled() && SaveSourceAs(copy.Path(), working);
     EndOffice();
     if (saved)
         g_strResultReport = DescribeResult(KeptResult::Source, original, {});

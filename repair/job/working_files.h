@@ -8,6 +8,5 @@ inline constexpr const char* kPackageCopyName = "tempDoc.zip";        // byte co
 inline constexpr const char* kPackageResultName = "tempRecDoc.pptx";  // the rebuilt package
 inline constexpr const char* kStaleWorkingName = "__122oweke.pptx";   // left by older versions
 inline constexpr const char* kWorkingPrefix = "__working.";           // + extension: binary working copy
-inline constexpr const char* kSourceCopyPrefix = "__source";          // + extension: what the office measures
 
 inline std::string TempFilePath(const std::string& name) { return GetTempPathW() + name; }

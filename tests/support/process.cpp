@@ -1,5 +1,6 @@
 #include "support/process.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -62,4 +63,20 @@ std::string BuildPath(const std::string& name) { return std::string(DECKMEND_BUI
 
 std::string SharedPath(const std::string& name) {
     return std::string(DECKMEND_SOURCE_DIR) + "/../shared/" + name;
+}
+
+std::vector<pid_t> ProcessesMatching(const std::string& pattern) {
+    std::vector<pid_t> found;
+    std::FILE* pgrep = ::popen(("pgrep -f '" + pattern + "'").c_str(), "r");
+    if (!pgrep)
+        return found;
+    for (int pid = 0; std::fscanf(pgrep, "%d", &pid) == 1;)
+        found.push_back(pid);
+    ::pclose(pgrep);
+    return found;
+}
+
+pid_t ProcessOf(const std::string& command) {
+    const std::vector<pid_t> found = ProcessesMatching("^" + command);
+    return found.empty() ? 0 : found.front();
 }

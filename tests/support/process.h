@@ -1,5 +1,7 @@
 #pragma once
 // Runs a program of the build and captures what it says.
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -16,3 +18,11 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const std::string
 // Paths of the project's own files and of the shared corpus and tools.
 std::string BuildPath(const std::string& name);
 std::string SharedPath(const std::string& name);
+
+// Processes whose command line matches the extended regular expression
+// `pattern` (as pgrep -f takes it). A pattern that the text of its own
+// command line would match, such as plain text, also finds the shell that
+// runs pgrep: anchor it, or write one character as a class ("[/]tmp").
+std::vector<pid_t> ProcessesMatching(const std::string& pattern);
+// The first process whose command line starts with `command`, or 0.
+pid_t ProcessOf(const std::string& command);
