@@ -4,6 +4,9 @@
 
 HRESULT AutoWrapArguments(WORD kind, VARIANT* result, IDispatch* object, LPCOLESTR member, int argumentCount,
                           VARIANT* arguments) {
+    // The result is empty on every failure too: callers clear it whatever happened.
+    if (result)
+        VariantInit(result);
     if (!object)
         return E_FAIL;
 
@@ -21,8 +24,6 @@ HRESULT AutoWrapArguments(WORD kind, VARIANT* result, IDispatch* object, LPCOLES
         params.cNamedArgs = 1;
         params.rgdispidNamedArgs = &namedPut;
     }
-    if (result)
-        VariantInit(result);
     return object->Invoke(dispId, IID_NULL, LOCALE_SYSTEM_DEFAULT, kind, &params, result, nullptr, nullptr);
 }
 

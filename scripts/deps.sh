@@ -9,6 +9,7 @@ PACKAGES=(
   fonts-dejavu fonts-liberation fonts-crosextra-carlito
   python3 zip unzip time bc
   libreoffice-impress-nogui libreoffice-dev
+  clang libclang-rt-dev
 )
 
 missing=()

@@ -44,6 +44,36 @@ constexpr float kNamedPictureWidth = 70.0f, kNamedPictureHeight = 70.0f;
 // Read past the walked bytes, so that a header, a text or a picture name that
 // starts inside them is read whole where the file holds it.
 constexpr std::size_t kWalkSlack = kPictureNameTextOffset + kLongestPictureName + kRecordHeaderSize;
+// A walk polls the run flag this often (bytes): containers whose recLen runs on
+// to the end of the file are walked whole, each of them, so a file of many
+// such headers takes long enough to be cancelled.
+constexpr std::size_t kCancelPollBytes = 1u << 16;
+// The bytes one rebuild walks in all: a floor and so many times the file. A
+// damaged file walks a few times its size; one made of container headers whose
+// recLens run to its end would walk its size squared. Containers met after the
+// budget is spent are counted but not walked; the earlier walks went over them.
+constexpr std::uint64_t kWalkBudgetFloor = 16u << 20;
+constexpr std::uint64_t kWalkBudgetPerFileByte = 16;
+std::uint64_t g_nWalkBytesLeft = UINT64_MAX;  // unbounded outside a rebuild
+
+// Sets the walk budget of one rebuild for as long as it lives.
+class CWalkBudget {
+public:
+    explicit CWalkBudget(std::uint64_t fileSize) {
+        g_nWalkBytesLeft = kWalkBudgetFloor + std::min(fileSize, UINT64_MAX / 32) * kWalkBudgetPerFileByte;
+    }
+    ~CWalkBudget() { g_nWalkBytesLeft = UINT64_MAX; }
+    CWalkBudget(const CWalkBudget&) = delete;
+    CWalkBudget& operator=(const CWalkBudget&) = delete;
+};
+
+// Takes `bytes` from the budget; false when it does not hold them.
+bool SpendWalkBudget(std::uint64_t bytes) {
+    if (bytes > g_nWalkBytesLeft)
+        return false;
+    g_nWalkBytesLeft -= bytes;
+    return true;
+}
 
 std::uint32_t Signature(CByteView bytes, std::size_t at) {
     const std::optional<std::uint32_t> value = bytes.Le32(at);
@@ -58,6 +88,8 @@ public:
 
     void Run() {
         for (std::size_t i = 0; i < m_end; ++i) {
+            if (i % kCancelPollBytes == 0 && RepairCancelled())
+                break;
             switch (Signature(m_bytes, i)) {
             case kSlideAtom:
                 OpenSlide(Signature(m_bytes, i + kSlideAtomGeometryOffset));
@@ -218,10 +250,13 @@ bool HandleContainer(CByteView group, std::size_t at, std::uint64_t a) {
 }  // namespace
 
 BOOL WalkContainer(std::uint32_t layoutCode, std::uint64_t fileOffset, std::uint32_t recLen) {
-    if (fileOffset >= g_srcFile.m_nFileSize)
+    // After a cancel no container is read; the file scan stops at its next group.
+    if (fileOffset >= g_srcFile.m_nFileSize || RepairCancelled())
         return TRUE;
     // A container cannot reach past the end of the file, whatever its recLen says.
     const std::size_t end = static_cast<std::size_t>(std::min<std::uint64_t>(recLen, g_srcFile.m_nFileSize - fileOffset));
+    if (!SpendWalkBudget(end))
+        return TRUE;
     std::vector<std::uint8_t> bytes(end + kWalkSlack, 0);
     if (!ReadSourceBytes(g_srcFile, bytes.data(), fileOffset, static_cast<std::uint32_t>(bytes.size())))
         return FALSE;
@@ -235,6 +270,7 @@ BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path) {
     StartPresentation();
 
     const std::uint64_t fileSize = g_srcFile.m_nFileSize;
+    const CWalkBudget budget(fileSize);
     const std::uint64_t unit = std::max<std::uint32_t>(sectorSize, kRecordHeaderSize);
     const std::uint64_t groupBytes = kGroupUnits * unit;
     // Each read takes one unit more than the group, so that a header near the

@@ -156,6 +156,7 @@ constexpr std::uint32_t kStringCountBase = 52;
 constexpr std::uint32_t kStringTextBase = 56;
 constexpr std::uint32_t kLongestProperty = 100;
 constexpr std::uint32_t kTitleId = 2, kSubjectId = 3, kAuthorId = 4;
+static_assert(kSubjectId == kTitleId + 1 && kAuthorId == kSubjectId + 1, "properties are indexed by id - kTitleId");
 
 class CDocumentScan {
 public:

@@ -1,0 +1,49 @@
+// The binary repair's chain over a fuzzed compound file, as the repair job runs
+// it before the compound-file writer: both source scans, the document image,
+// the first document scan, the trim, and the second scan of the cut.
+#include <cstdint>
+#include <cstdlib>
+
+#include "fuzz/fuzz_support.h"
+#include "repair/io/raw_file.h"
+#include "repair/ppt/document_image.h"
+#include "repair/ppt/document_trim.h"
+#include "repair/ppt/record_scanner.h"
+#include "repair/ppt/record_signatures.h"
+#include "repair/ppt/stream_locator.h"
+
+namespace {
+
+constexpr std::uint32_t kScanBlock = 512;
+
+std::uint32_t SectorSizeOf(const std::uint8_t* data, std::size_t size) {
+    const std::uint8_t shift = size > ppt::kSectorShiftOffset ? data[ppt::kSectorShiftOffset] : 0;
+    return shift == 12 ? 4096 : 512;
+}
+
+void RunChain(std::uint64_t size, std::uint32_t sectorSize) {
+    if (!ScanSourceFile(size, kScanBlock, kScanEncryption) || !ScanSourceFile(size, kScanBlock, kScanPictures))
+        return;
+    CStreamLocator locator;
+    CDocumentImage image;
+    if (!BuildDocumentImage(g_srcFile, sectorSize, locator, image))
+        return;
+    ScanDocumentRecords(image.scanUnit, image.bytes.data(), image.length);
+    CDocumentCut cut = TrimDocumentStream(std::move(image.bytes), image.length, image.scanUnit);
+    if (cut.length > cut.stream.size())
+        std::abort();
+    g_posDocument = kNoDocument;
+    ScanDocumentRecords(image.scanUnit, cut.stream.data(), cut.length);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string& path = ScratchPath(".ppt");
+    if (!WriteScratch(path, data, size) || !OpenAsSource(path))
+        return 0;
+    ResetScanResults();
+    RunChain(size, SectorSizeOf(data, size));
+    CloseSource();
+    return 0;
+}

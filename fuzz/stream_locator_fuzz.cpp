@@ -1,0 +1,33 @@
+// CStreamLocator over a fuzzed compound file: the header check, the FAT walk,
+// the runs, and the document image read from them (or the whole file), with the
+// sector size that the repair job takes from the header.
+#include <cstdint>
+#include <cstdlib>
+
+#include "fuzz/fuzz_support.h"
+#include "repair/io/raw_file.h"
+#include "repair/ppt/document_image.h"
+#include "repair/ppt/record_signatures.h"
+#include "repair/ppt/stream_locator.h"
+
+namespace {
+
+std::uint32_t SectorSizeOf(const std::uint8_t* data, std::size_t size) {
+    const std::uint8_t shift = size > ppt::kSectorShiftOffset ? data[ppt::kSectorShiftOffset] : 0;
+    return shift == 12 ? 4096 : 512;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string& path = ScratchPath(".cfb");
+    if (!WriteScratch(path, data, size) || !OpenAsSource(path))
+        return 0;
+    const std::uint32_t sectorSize = SectorSizeOf(data, size);
+    CStreamLocator locator;
+    CDocumentImage image;
+    if (BuildDocumentImage(g_srcFile, sectorSize, locator, image) && image.length > image.bytes.size())
+        std::abort();
+    CloseSource();
+    return 0;
+}
