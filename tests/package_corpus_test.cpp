@@ -1,6 +1,8 @@
 // Real packages, damaged by the shared damage tool and repaired by deckmend-repair:
 // the result must read cleanly in libzip and hold every entry of the original that
 // the damage left whole, byte for byte: all of them where no data was cut off.
+// The rebuilt package is taken as it is (--no-compare); the comparison with what
+// the office shows of the damaged file has an end-to-end test of its own.
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -66,7 +68,7 @@ TEST_P(PackageCorpus, DamagedCopiesAreRepaired) {
             continue;  // the kind does not apply to this package
         ASSERT_EQ(damage.exitCode, 0) << damage.err;
 
-        auto run = RunProcess({BuildPath("deckmend-repair"), damaged, repaired}, dir.path());
+        auto run = RunProcess({BuildPath("deckmend-repair"), "--no-compare", damaged, repaired}, dir.path());
         ASSERT_EQ(run.exitCode, 0) << run.err;
         ZipContents result = ReadWithLibzip(repaired);
         EXPECT_TRUE(result.ok) << result.error;
@@ -108,7 +110,7 @@ TEST_P(Zip64Variants, ComeBackWithoutZip64) {
     auto damage = RunProcess({"/usr/bin/env", "python3", SharedPath("tools/damage.py"), "cut-central-directory",
                               "1", original, damaged});
     ASSERT_EQ(damage.exitCode, 0) << damage.err;
-    auto run = RunProcess({BuildPath("deckmend-repair"), damaged, repaired}, dir.path());
+    auto run = RunProcess({BuildPath("deckmend-repair"), "--no-compare", damaged, repaired}, dir.path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
 
     ZipContents result = ReadWithLibzip(repaired);

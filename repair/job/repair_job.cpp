@@ -236,9 +236,10 @@ void CRepairJob::EndBinary() {
 // the damaged file saved anew when the office still opens it.
 void CRepairJob::EndWithTheBetterResult(bool repaired, const std::string& working) {
     const std::string& source = g_mappedSource.Path();
-    if (repaired)
-        KeepTheBetterResult(source, working);
-    else if (!SaveSourceIfItOpens(source, working)) {
+    if (repaired) {
+        if (g_bCompareWithSource)
+            KeepTheBetterResult(source, working);
+    } else if (!g_bCompareWithSource || !SaveSourceIfItOpens(source, working)) {
         AbortRepair(m_texts.cannotRepair);
         return;
     }

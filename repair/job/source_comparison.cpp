@@ -8,6 +8,7 @@
 #include "repair/job/working_files.h"
 
 std::string g_strResultReport;
+bool g_bCompareWithSource = true;
 
 namespace {
 

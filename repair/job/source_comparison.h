@@ -27,6 +27,9 @@ std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, 
 // The line of the last repair's choice; empty when no choice was made.
 extern std::string g_strResultReport;
 
+// Whether repairs end with the comparison (true unless a caller turns it off).
+extern bool g_bCompareWithSource;
+
 // At the end of a successful repair: compares `working` with `source` and, when
 // the source shows more, replaces `working` by the source saved anew.
 void KeepTheBetterResult(const std::string& source, const std::string& working);
