@@ -52,7 +52,7 @@ protected:
     }
 };
 
-struct ButtonSpec {
+struct ButtonDef {
     const char* name;
     QRect rect;  // on the sample page
     int normal, hover, pressed;
@@ -65,7 +65,7 @@ int CaptionLength(const char* key) {
     return static_cast<int>(QString::fromStdString(LoadLangString(key)).size());
 }
 
-std::vector<ButtonSpec> PageButtons() {
+std::vector<ButtonDef> PageButtons() {
     const int helpRight = 880;
     const int helpLeft = helpRight - 8 * CaptionLength("IDS_RHELP") - 16;
     const int faqRight = helpLeft - 20;
@@ -83,17 +83,17 @@ std::vector<ButtonSpec> PageButtons() {
     };
 }
 
-CXCmdBtn* MakeButton(const ButtonSpec& spec, QWidget* parent, int id) {
+CXCmdBtn* MakeButton(const ButtonDef& def, QWidget* parent, int id) {
     auto* button = new CXCmdBtn;
-    button->setObjectName(QString::fromLatin1(spec.name));
-    button->m_nNormalImage = spec.normal;
-    button->m_nHoverImage = spec.hover;
-    button->m_nPressedImage = spec.pressed;
-    if (spec.captionKey) button->m_strText = QString::fromStdString(LoadLangString(spec.captionKey));
-    if (spec.subText) button->m_strSubText = QString::fromStdString(g_strTipText);
+    button->setObjectName(QString::fromLatin1(def.name));
+    button->m_nNormalImage = def.normal;
+    button->m_nHoverImage = def.hover;
+    button->m_nPressedImage = def.pressed;
+    if (def.captionKey) button->m_strText = QString::fromStdString(LoadLangString(def.captionKey));
+    if (def.subText) button->m_strSubText = QString::fromStdString(g_strTipText);
     button->m_bNotifyParent = true;
-    const DWORD style = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | (spec.disabled ? WS_DISABLED : 0);
-    button->Create(QString(), style, spec.rect, parent, static_cast<UINT>(id));
+    const DWORD style = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | (def.disabled ? WS_DISABLED : 0);
+    button->Create(QString(), style, def.rect, parent, static_cast<UINT>(id));
     return button;
 }
 
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
 
     SamplePage page;
     int id = 1000;
-    for (const ButtonSpec& spec : PageButtons()) MakeButton(spec, &page, id++);
+    for (const ButtonDef& def : PageButtons()) MakeButton(def, &page, id++);
     page.show();
     int failures = 0;
     failures += !Save(page.grab(), out, QStringLiteral("sample_page"));

@@ -39,7 +39,7 @@ void CopyProgramFiles(const std::string& to) {
 CWizardHarness::CWizardHarness() : m_root(MakeRoot()) {
     m_programFolder = m_root + "/program/";
     m_tempFolder = m_root + "/temp/";
-    m_workFolder = m_root + "/work/";
+    m_workFolder = m_root + "/documents/";
     fs::create_directories(m_tempFolder);
     fs::create_directories(m_workFolder);
     CopyProgramFiles(m_programFolder);

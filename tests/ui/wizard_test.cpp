@@ -549,10 +549,10 @@ private slots:
         auto* button = qobject_cast<CXCmdBtn*>(Child(frame->CurrentPage(), "btnTips"));
         QVERIFY(button && button->isVisible());
         QCOMPARE(button->m_strSubText, tip);
-        const QRect spec = layout::kTipsRect.ToQRect();
-        QCOMPARE(button->geometry().right(), spec.right());
-        QCOMPARE(button->geometry().top(), spec.top());
-        QCOMPARE(button->geometry().left() < spec.left(), widened);
+        const QRect expected = layout::kTipsRect.ToQRect();
+        QCOMPARE(button->geometry().right(), expected.right());
+        QCOMPARE(button->geometry().top(), expected.top());
+        QCOMPARE(button->geometry().left() < expected.left(), widened);
         QVERIFY(button->geometry().left() >= layout::kTipsLeftmost);
     }
 

@@ -181,11 +181,11 @@ BOOL CAboutDlg::CreateButtons() {
 
 BOOL CAboutDlg::CreateLinks() {
     for (std::size_t i = 0; i < std::size(kLinks); ++i) {
-        const AboutLink& spec = kLinks[i];
+        const AboutLink& entry = kLinks[i];
         auto* link = new CHyperLink;
-        link->setObjectName(QString::fromLatin1(spec.name));
-        if (!link->Create(LangText(spec.textKey), WS_CHILD | WS_VISIBLE | SS_NOTIFY, spec.rect, this,
-                          static_cast<UINT>(spec.id))) {
+        link->setObjectName(QString::fromLatin1(entry.name));
+        if (!link->Create(LangText(entry.textKey), WS_CHILD | WS_VISIBLE | SS_NOTIFY, entry.rect, this,
+                          static_cast<UINT>(entry.id))) {
             delete link;
             MessageBoxW(nullptr, "Hyper-link creation fails", "", MB_OK);
             return FALSE;

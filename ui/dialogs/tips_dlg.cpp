@@ -166,12 +166,12 @@ void CTipsDlg::CreateButtons() {
     if (m_pBtnClose) return;
     CXCmdBtn** owners[] = {&m_pBtnClose, &m_pBtnIcon};
     for (std::size_t i = 0; i < std::size(kNoteButtons); ++i) {
-        const NoteButton& spec = kNoteButtons[i];
+        const NoteButton& entry = kNoteButtons[i];
         auto* button = new CXCmdBtn;
-        button->setObjectName(QString::fromLatin1(spec.name));
-        button->m_nNormalImage = button->m_nHoverImage = button->m_nPressedImage = spec.image;
+        button->setObjectName(QString::fromLatin1(entry.name));
+        button->m_nNormalImage = button->m_nHoverImage = button->m_nPressedImage = entry.image;
         button->m_bNotifyParent = true;
-        button->Create(QString(), spec.style | BS_OWNERDRAW, spec.rect, this, static_cast<UINT>(spec.id));
+        button->Create(QString(), entry.style | BS_OWNERDRAW, entry.rect, this, static_cast<UINT>(entry.id));
         *owners[i] = button;
     }
 }
