@@ -8,6 +8,7 @@
 #include "automation/impress_server.h"
 #include "platform/com_runtime.h"
 #include "platform/com_windows.h"
+#include "platform/text_encoding.h"
 
 CPowerPointAutomation g_pptAutomation;
 
@@ -334,9 +335,7 @@ LONG CPowerPointAutomation::ShapeTextLength(IDispatch* shapes, LONG index) {
     hr = AutoWrap(DISPATCH_PROPERTYGET, &result, range.get(), "Text", 0);
     LONG characters = 0;
     if (SUCCEEDED(hr) && result.vt == VT_BSTR && result.bstrVal) {
-        const std::string_view text(result.bstrVal, SysStringLen(result.bstrVal));
-        for (unsigned char c : text)
-            characters += (c & 0xC0) != 0x80;  // UTF-8 lead bytes: one per character
+        characters = static_cast<LONG>(Utf8Length(std::string_view(result.bstrVal, SysStringLen(result.bstrVal))));
     }
     VariantClear(&result);
     return characters;

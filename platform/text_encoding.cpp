@@ -73,3 +73,10 @@ std::string Utf16LeToUtf8(const std::uint8_t* bytes, std::size_t count) {
 std::string Utf16ToUtf8(const std::u16string& text) {
     return FromUtf16([&text](std::size_t i) { return text[i]; }, text.size());
 }
+
+std::size_t Utf8Length(std::string_view utf8) {
+    std::size_t characters = 0;
+    for (unsigned char c : utf8)
+        characters += (c & 0xC0) != 0x80;
+    return characters;
+}

@@ -131,10 +131,13 @@ private:
         m_slideOpen = true;
     }
 
-    // The text's byte count is cut at the container's end and at what was read.
-    std::string ReadText(std::size_t i, bool wide) const {
-        std::size_t count = m_bytes.Le32(i + kRecLenOffset).value_or(0);
-        count = std::min(count, m_end - i);
+    // The text atom's byte count, cut at the container's end.
+    std::size_t TextLength(std::size_t i) const {
+        return std::min<std::size_t>(m_bytes.Le32(i + kRecLenOffset).value_or(0), m_end - i);
+    }
+
+    // `count` bytes of text after the atom header at i, cut at what was read.
+    std::string ReadText(std::size_t i, std::size_t count, bool wide) const {
         const std::size_t start = std::min(i + kRecordHeaderSize, m_bytes.size());
         count = std::min(count, m_bytes.size() - start);
         const std::uint8_t* text = m_bytes.data() + start;
@@ -144,8 +147,8 @@ private:
     void PlaceText(std::size_t i, bool wide) {
         if (!m_slideOpen)
             OpenSlide(0);
-        const std::string text = ReadText(i, wide);
-        const std::uint32_t count = std::min<std::uint64_t>(m_bytes.Le32(i + kRecLenOffset).value_or(0), m_end - i);
+        const std::size_t count = TextLength(i);
+        const std::string text = ReadText(i, count, wide);
         // Each later text moves down by ten points per binary digit of half its length.
         m_top += m_textIndex < 1 ? kTopStep : kTopStep * static_cast<float>(std::max(1, static_cast<int>(std::bit_width(count / 2))));
         HRESULT hr = m_builder.SetSlideTitle(text, kTextLeft, m_top, kTitleWidth, kTitleHeight);
@@ -168,7 +171,7 @@ private:
         std::string& pictureName = g_pptAutomation.m_strPictureName;
         if (name) {
             const std::string text = Utf16LeToUtf8(name->data(), name->size());
-            if (CharacterCount(text) >= kShortestPictureName)
+            if (Utf8Length(text) >= kShortestPictureName)
                 pictureName = text;
         }
         if (!m_slideOpen)
@@ -178,11 +181,6 @@ private:
                                  kNamedPictureHeight) != S_OK)
             m_pictureOk = false;
         pictureName.clear();
-    }
-
-    static std::size_t CharacterCount(const std::string& utf8) {
-        return static_cast<std::size_t>(
-            std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
     }
 
     CByteView m_bytes;
