@@ -8,6 +8,7 @@
 #include "platform/folders.h"
 #include "repair/io/raw_file.h"
 #include "repair/job/job_state.h"
+#include "repair/job/repair_job.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/document_edit_table.h"
 #include "repair/ppt/document_trim.h"
@@ -55,15 +56,4 @@ void CloseSource() {
         g_srcFile.Close();
 }
 
-void ResetScanResults() {
-    g_nDocumentCount = 0;
-    g_nMasterCount = 0;
-    g_posDocument = kNoDocument;
-    g_posUserEdit = 0;
-    g_bSummaryFound = 0;
-    g_posChosenDocument = 0;
-    g_docEditTable.Clear();
-    g_pictureCarver.Reset();
-    g_pictureCarver.m_nCount = 0;
-    g_recoveredProperties.Clear();
-}
+void ResetScanResults() { ResetScanState(); }

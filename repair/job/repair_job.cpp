@@ -78,21 +78,6 @@ private:
     CDocumentCut m_cut;
 };
 
-// Scan results of an earlier repair must not leak into this one: the positions,
-// the document-edit table (whose stale entries would otherwise be chosen), the
-// picture list and the recovered texts.
-void ResetScanState() {
-    ResetRepairCounts();
-    g_strResultReport.clear();
-    g_posDocument = kNoDocument;
-    g_posUserEdit = 0;
-    g_bSummaryFound = 0;
-    g_posChosenDocument = 0;
-    g_docEditTable.Clear();
-    g_pictureCarver.Reset();
-    g_recoveredProperties.Clear();
-}
-
 void DeleteStaleWorkingFiles() {
     for (const char* name : {kPackageResultName, kStaleWorkingName})
         DeleteFileW(TempFilePath(name));
@@ -311,6 +296,21 @@ void CRepairJob::AbortRepair(const std::string& text) {
 }
 
 }  // namespace
+
+// Scan results of an earlier repair must not leak into this one: the positions,
+// the document-edit table (whose stale entries would otherwise be chosen), the
+// picture list and the recovered texts.
+void ResetScanState() {
+    ResetRepairCounts();
+    g_strResultReport.clear();
+    g_posDocument = kNoDocument;
+    g_posUserEdit = 0;
+    g_bSummaryFound = 0;
+    g_posChosenDocument = 0;
+    g_docEditTable.Clear();
+    g_pictureCarver.Reset();
+    g_recoveredProperties.Clear();
+}
 
 void ResetRepairCounts() {
     g_nDocumentCount = 0;

@@ -12,3 +12,8 @@ UINT RepairThreadProc(void* page);
 // masters, slide and notes containers, pictures). Every job starts with it, so
 // counts of an earlier repair never make a later one look successful.
 void ResetRepairCounts();
+
+// Scan results of an earlier repair must not leak into the next one: the
+// counts, the positions, the document-edit table, the picture list, the
+// recovered texts and the last report. Every job starts with it.
+void ResetScanState();
