@@ -3,6 +3,8 @@
 
 #include "app/main_frame.h"
 #include "app/repair_ppt.h"
+#include "platform/file_ops.h"
+#include "platform/folders.h"
 #include "platform/qt/desktop_shell.h"
 #include "platform/qt/qt_dialogs.h"
 #include "ui/controls/picture_resources.h"
@@ -15,6 +17,12 @@ int main(int argc, char** argv) {
     InitControlResources();
     InstallQtDialogs();
     InstallDesktopShell();
+
+    // The wizard's working files live in a folder of its own, gone at exit:
+    // never fixed names in the shared temporary folder.
+    CPrivateFolder workFolder;
+    if (workFolder.Create(GetTempPathW()))
+        SetTempFolder(workFolder.Path() + "/");
 
     CRepairPPT app;
     if (!app.InitInstance())

@@ -298,6 +298,15 @@ HRESULT CPowerPointAutomation::ClosePresentation() {
 
 HRESULT CPowerPointAutomation::GetTextLength(LONG& count) {
     count = 0;
+    return ForEachShapeText([&count](std::string_view text) { count += static_cast<LONG>(Utf8Length(text)); });
+}
+
+HRESULT CPowerPointAutomation::GetTexts(std::vector<std::string>& texts) {
+    texts.clear();
+    return ForEachShapeText([&texts](std::string_view text) { texts.emplace_back(text); });
+}
+
+HRESULT CPowerPointAutomation::ForEachShapeText(const std::function<void(std::string_view)>& take) {
     LONG slideCount = 0;
     if (FAILED(GetSlideCount(slideCount)))
         return m_hr;
@@ -314,31 +323,30 @@ HRESULT CPowerPointAutomation::GetTextLength(LONG& count) {
         const LONG shapeCount = SUCCEEDED(m_hr) && result.vt == VT_I4 ? result.lVal : 0;
         VariantClear(&result);
         for (LONG k = 1; k <= shapeCount; ++k)
-            count += ShapeTextLength(shapes.get(), k);
+            take(ShapeText(shapes.get(), k));
     }
     return m_hr = S_OK;
 }
 
-// Characters of the text in shape `index` of `shapes`; 0 for a shape without
-// text or one that cannot be read.
-LONG CPowerPointAutomation::ShapeTextLength(IDispatch* shapes, LONG index) {
+// The text of shape `index` of `shapes`; empty for a shape without text or one
+// that cannot be read.
+std::string CPowerPointAutomation::ShapeText(IDispatch* shapes, LONG index) {
     CDispatchRef shape, frame, range;
     if (FAILED(CallForObject(DISPATCH_METHOD, shape.out(), shapes, "Item", 1, CComVariant::I4(index))))
-        return 0;
+        return {};
     VARIANT result;
     HRESULT hr = AutoWrap(DISPATCH_PROPERTYGET, &result, shape.get(), "HasTextFrame", 0);
     const bool hasFrame = SUCCEEDED(hr) && ((result.vt == VT_BOOL && result.boolVal) || (result.vt == VT_I4 && result.lVal));
     VariantClear(&result);
     if (!hasFrame || FAILED(GetProperty(frame.out(), shape.get(), "TextFrame")) ||
         FAILED(GetProperty(range.out(), frame.get(), "TextRange")))
-        return 0;
+        return {};
     hr = AutoWrap(DISPATCH_PROPERTYGET, &result, range.get(), "Text", 0);
-    LONG characters = 0;
-    if (SUCCEEDED(hr) && result.vt == VT_BSTR && result.bstrVal) {
-        characters = static_cast<LONG>(Utf8Length(std::string_view(result.bstrVal, SysStringLen(result.bstrVal))));
-    }
+    std::string text;
+    if (SUCCEEDED(hr) && result.vt == VT_BSTR && result.bstrVal)
+        text.assign(result.bstrVal, SysStringLen(result.bstrVal));
     VariantClear(&result);
-    return characters;
+    return text;
 }
 
 HRESULT CPowerPointAutomation::ClosePowerPoint(BOOL bSave, const std::string& path, int nMode) {

@@ -5,7 +5,10 @@
 // member returns its result (0 = success) and keeps it in `m_hr`.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/com_types.h"
 
@@ -37,6 +40,8 @@ public:
     HRESULT GetSlideCount(LONG& count);
     // Characters of text in the shapes of all slides of the open presentation.
     HRESULT GetTextLength(LONG& count);
+    // The text of every shape with text on the slides, one entry a shape, in order.
+    HRESULT GetTexts(std::vector<std::string>& texts);
     HRESULT ClosePowerPoint(BOOL bSave, const std::string& path, int nMode);
     // Forgets every interface without releasing it; back to the constructed state.
     void Reset();
@@ -78,7 +83,8 @@ public:
 
 private:
     std::string Open(const std::string& path, BOOL bVisible, int nAlertMode, bool readOnly);
-    LONG ShapeTextLength(IDispatch* shapes, LONG index);
+    HRESULT ForEachShapeText(const std::function<void(std::string_view)>& take);
+    std::string ShapeText(IDispatch* shapes, LONG index);
     // The class registered for PowerPoint's ProgID; false when not installed.
     bool FindServerClass(CLSID& clsid);
     // A new Application object in m_pApplication; false when it cannot be created.

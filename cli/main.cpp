@@ -1,25 +1,30 @@
-// deckmend-repair SOURCE DEST: the wizard's repair job from the command line.
+// deckmend-repair: the wizard's repair job from the command line, for one file
+// or for many at once.
 // Exit status: 0 repaired, 1 the repair failed or was cancelled, 2 usage error.
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <mutex>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "automation/impress_server.h"
-#include "cli/console_page.h"
+#include "cli/batch.h"
+#include "cli/console_progress.h"
+#include "platform/com_runtime.h"
 #include "platform/file_ops.h"
 #include "platform/folders.h"
-#include "platform/message_box.h"
-#include "repair/io/mapped_file.h"
 #include "repair/job/job_state.h"
 #include "repair/job/repair_job.h"
-#include "repair/job/source_comparison.h"
-#include "repair/job/working_files.h"
+#include "repair/job/report_text.h"
 #include "ui/settings/settings.h"
 
 namespace {
@@ -31,19 +36,30 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 struct Options {
-    std::string source;
-    std::string destination;
+    std::vector<std::string> sources;
+    std::string destination;  // one file
+    std::string outDir;       // many files
+    std::string reportPath;
+    unsigned jobs = 0;
     bool force = false;
     bool compare = true;
+    bool progress = true;
 };
 
 void PrintUsage(std::FILE* to) {
-    std::fputs("usage: deckmend-repair [--force] [--no-compare] SOURCE DEST\n"
-               "Repairs the damaged presentation SOURCE (.ppt, .pps or .pptx) into DEST.\n"
-               "  --force        replace DEST when it exists\n"
-               "  --no-compare   hand over the repair as it is, without comparing it with\n"
-               "                 what the office shows of SOURCE (faster; for batches)\n"
-               "Exit status: 0 repaired, 1 the repair failed or was cancelled, 2 usage error.\n",
+    std::fputs("usage: deckmend-repair [OPTIONS] SOURCE DEST\n"
+               "       deckmend-repair [OPTIONS] --out-dir DIR SOURCE...\n"
+               "Repairs the damaged presentation SOURCE (.ppt, .pps or .pptx) into DEST, or\n"
+               "each SOURCE into DIR under its own name.\n"
+               "  --force          replace DEST (or the files in DIR) when it exists\n"
+               "  --no-compare     hand over the repair as it is, without comparing it with\n"
+               "                   what the office shows of SOURCE (faster)\n"
+               "  --report FILE    write the recovery report as JSON to FILE\n"
+               "  --out-dir DIR    repair every SOURCE into DIR\n"
+               "  --jobs N         with --out-dir: N repairs at a time (default: the cores)\n"
+               "  --no-progress    draw no progress bar\n"
+               "Exit status: 0 repaired (every file, with --out-dir), 1 a repair failed or\n"
+               "was cancelled, 2 usage error.\n",
                to);
 }
 
@@ -54,123 +70,180 @@ bool SameFile(const std::string& a, const std::string& b) {
     return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec) && !ec;
 }
 
+int UsageError(const std::string& text) {
+    std::fprintf(stderr, "deckmend-repair: %s\n", text.c_str());
+    return kExitUsage;
+}
+
+// The value of an option that takes one, or nullptr when it is missing.
+const char* ValueOf(int argc, char** argv, int& i) { return i + 1 < argc ? argv[++i] : nullptr; }
+
 // The options, or an exit status for a usage error (or --help).
 bool ParseOptions(int argc, char** argv, Options& options, int& exitStatus) {
+    exitStatus = kExitUsage;
     std::vector<std::string> paths;
+    bool onlyPaths = false;
     for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--force" || arg == "-f") {
+        const std::string arg = argv[i];
+        const char* value = nullptr;
+        if (onlyPaths || arg.size() < 2 || arg[0] != '-') {
+            paths.push_back(arg);
+        } else if (arg == "--") {
+            onlyPaths = true;
+        } else if (arg == "--force" || arg == "-f") {
             options.force = true;
         } else if (arg == "--no-compare") {
             options.compare = false;
+        } else if (arg == "--no-progress") {
+            options.progress = false;
+        } else if (arg == "--report" || arg == "--out-dir" || arg == "--jobs") {
+            if (!(value = ValueOf(argc, argv, i))) {
+                exitStatus = UsageError(arg + " needs a value");
+                return false;
+            }
+            if (arg == "--report")
+                options.reportPath = value;
+            else if (arg == "--out-dir")
+                options.outDir = value;
+            else if ((options.jobs = static_cast<unsigned>(std::strtoul(value, nullptr, 10))) == 0 ||
+                     options.jobs > 64) {
+                exitStatus = UsageError("--jobs takes a number from 1 to 64");
+                return false;
+            }
         } else if (arg == "--help" || arg == "-h") {
             PrintUsage(stdout);
             exitStatus = kExitRepaired;
             return false;
-        } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
+        } else {
             std::fprintf(stderr, "deckmend-repair: unknown option %s\n", arg.c_str());
             PrintUsage(stderr);
-            exitStatus = kExitUsage;
             return false;
-        } else if (arg != "--") {
-            paths.push_back(arg);
         }
     }
-    exitStatus = kExitUsage;
+    if (!options.outDir.empty()) {
+        options.sources = paths;
+        if (paths.empty()) {
+            PrintUsage(stderr);
+            return false;
+        }
+        std::error_code ec;
+        if (!fs::is_directory(options.outDir, ec)) {
+            exitStatus = UsageError(options.outDir + " is not a folder");
+            return false;
+        }
+        return true;
+    }
     if (paths.size() != 2) {
         PrintUsage(stderr);
         return false;
     }
-    options.source = paths[0];
+    options.sources = {paths[0]};
     options.destination = paths[1];
-    if (SameFile(options.source, options.destination)) {
+    return true;
+}
+
+// The destination is checked before any work: a repair of a minute must not
+// end in a folder that cannot take its result.
+bool CheckDestination(const std::string& source, const std::string& destination, bool force, int& exitStatus) {
+    exitStatus = kExitUsage;
+    if (SameFile(source, destination)) {
         std::fputs("deckmend-repair: DEST must not be SOURCE: the damaged file is never overwritten\n", stderr);
         return false;
     }
-    if (FileExists(options.destination) && !options.force) {
-        std::fprintf(stderr, "deckmend-repair: %s exists; use --force to replace it\n", options.destination.c_str());
+    const std::string problem = DestinationProblem(destination);
+    if (!problem.empty()) {
+        UsageError("cannot write " + destination + ": " + problem);
+        return false;
+    }
+    if (FileExists(destination) && !force) {
+        std::fprintf(stderr, "deckmend-repair: %s exists; use --force to replace it\n", destination.c_str());
         return false;
     }
     return true;
 }
 
-// A temporary folder of this run's own, removed at exit, so that runs can go at once.
-class CRunFolder {
-public:
-    bool Create() {
-        std::string pattern = GetTempPathW() + "deckmend-XXXXXX";
-        if (!::mkdtemp(pattern.data()))
-            return false;
-        m_path = pattern;
-        SetTempFolder(m_path);
-        return true;
-    }
-    ~CRunFolder() {
-        if (!m_path.empty())
-            RemoveTree(m_path);
-    }
-
-private:
-    std::string m_path;
-};
+std::atomic<bool> g_interrupted{false};
 
 void OnInterrupt(int) {
-    g_bRun.store(0);  // the job ends with its cancel message
+    g_interrupted.store(true);
+    g_bRun.store(0);  // the job ends as cancelled
 }
 
-// The job, followed by a wake-up of the main thread's pump, so that the end of the
-// job is seen at once rather than at the next timer tick.
-struct JobStart {
-    CWnd* page;
-    CQueuePump* pump;
+// Runs the job on a worker thread while this thread draws the progress bar.
+RepairResult RunRepair(const RepairRequest& request, const std::string& folder, bool drawBar) {
+    CConsoleProgress bar(drawBar);
+    RepairContext context;
+    context.tempFolder = folder;
+    context.progress = [&bar](std::uint64_t done, std::uint64_t total) { bar.Update(done, total); };
+    RepairResult result;
     std::atomic<bool> over{false};
-};
-
-UINT RunJobAndWake(void* param) {
-    auto* start = static_cast<JobStart*>(param);
-    RepairThreadProc(start->page);
-    start->over = true;
-    start->pump->Wake();
-    return 0;
-}
-
-void SetSourceNames(const std::string& source) {
-    fs::path path(source);
-    std::string ext = path.extension().string();
-    g_strSourceExt = ext.empty() ? ext : ext.substr(1);
-    g_strSourceTitle = path.stem().string();
-    g_mappedSource.SetPath(source);
-}
-
-// Runs the job on its worker thread while this thread takes the page's messages.
-// True when the job ended successfully.
-bool RunRepairJob(std::vector<std::string>& messages) {
-    std::mutex messagesLock;
-    SetMessageBoxHandler([&](const MessageBoxRequest& box) {
-        std::lock_guard lock(messagesLock);
-        messages.push_back(box.text);
-        return IDOK;
+    g_bRun.store(1);
+    std::thread worker([&] {
+        result = RepairPresentation(request, context);
+        // Balances the office session's initialisation on this thread.
+        CoUninitialize();
+        over = true;
     });
-
-    CQueuePump pump;
-    RegisterMessagePump(&pump);
-    CConsoleFrame frame;
-    bool over;
-    {
-        CConsolePage page(frame, ::isatty(STDERR_FILENO));
-        g_bRun.store(1);
-        JobStart start{&page, &pump};
-        g_pRepairThread = AfxBeginThread(RunJobAndWake, &start);
-        pump.RunUntil([&start] { return start.over.load(); }, std::chrono::milliseconds(50),
-                      [&page] { page.OnTimer(); });
-        g_pRepairThread->Join();
-        delete g_pRepairThread;
-        g_pRepairThread = nullptr;
-        over = page.Over();
+    while (!over) {
+        bar.Draw();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    RegisterMessagePump(nullptr);
-    SetMessageBoxHandler({});
-    return over && !frame.BackToStart();
+    worker.join();
+    bar.Finish();
+    return result;
+}
+
+bool WriteReport(const std::string& path, const nlohmann::json& report) {
+    std::ofstream out(path, std::ios::trunc);
+    out << report.dump(2) << '\n';
+    return static_cast<bool>(out.flush());
+}
+
+// One file: repair SOURCE into DEST.
+int RepairOne(const Options& options) {
+    const std::string& source = options.sources[0];
+    int exitStatus = kExitUsage;
+    if (!CheckDestination(source, options.destination, options.force, exitStatus))
+        return exitStatus;
+
+    InitSettings();
+    RegisterImpressServer();
+    CPrivateFolder folder;
+    if (!folder.Create(GetTempPathW())) {
+        std::fputs("deckmend-repair: cannot create a temporary folder\n", stderr);
+        return kExitFailed;
+    }
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+
+    RepairRequest request;
+    request.source = source;
+    request.compareWithSource = options.compare;
+    RepairResult result = RunRepair(request, folder.Path() + "/", options.progress && ::isatty(STDERR_FILENO));
+
+    std::string placed;
+    if (result.Usable()) {
+        const int error = PlaceFile(result.resultPath, options.destination, options.force);
+        if (error == 0) {
+            placed = options.destination;
+        } else {
+            result.report.outcome = RepairOutcome::Failed;
+            result.report.reason = error == EEXIST
+                                       ? options.destination + " appeared during the repair; use --force to replace it"
+                                       : "cannot write " + options.destination + ": " + std::strerror(error);
+        }
+    }
+    if (!result.comparison.empty())
+        std::printf("%s\n", result.comparison.c_str());
+    std::printf("%s\n", ReportSummary(result).c_str());
+    if (!placed.empty())
+        std::printf("Saved: %s\n", placed.c_str());
+    else
+        std::fprintf(stderr, "deckmend-repair: %s\n", result.report.reason.c_str());
+    std::fflush(stdout);
+    if (!options.reportPath.empty() && !WriteReport(options.reportPath, ReportJson(result, source, placed)))
+        std::fprintf(stderr, "deckmend-repair: cannot write the report %s\n", options.reportPath.c_str());
+    return placed.empty() ? kExitFailed : kExitRepaired;
 }
 
 }  // namespace
@@ -180,34 +253,21 @@ int main(int argc, char** argv) {
     int exitStatus = kExitUsage;
     if (!ParseOptions(argc, argv, options, exitStatus))
         return exitStatus;
+    if (options.outDir.empty())
+        return RepairOne(options);
 
-    InitSettings();
-    RegisterImpressServer();
-    CRunFolder folder;
-    if (!folder.Create()) {
-        std::fputs("deckmend-repair: cannot create a temporary folder\n", stderr);
-        return kExitFailed;
-    }
-    SetSourceNames(options.source);
-    g_bCompareWithSource = options.compare;
+    BatchOptions batch;
+    std::error_code ec;
+    batch.self = fs::read_symlink("/proc/self/exe", ec).string();
+    if (batch.self.empty())
+        batch.self = argv[0];
+    batch.sources = options.sources;
+    batch.outDir = options.outDir;
+    batch.reportPath = options.reportPath;
+    batch.jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    batch.force = options.force;
+    batch.compare = options.compare;
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
-
-    std::vector<std::string> messages;
-    bool repaired = RunRepairJob(messages);
-    for (const auto& text : messages)
-        std::fprintf(stderr, "deckmend-repair: %s\n", text.c_str());
-    if (!g_strResultReport.empty())
-        std::printf("%s\n", g_strResultReport.c_str());
-    if (!repaired)
-        return kExitFailed;
-
-    // As the save page does: the working copy goes to the destination and is gone.
-    std::string working = g_strWorkingPath.empty() ? TempFilePath(kPackageResultName) : g_strWorkingPath;
-    if (!MoveFileReplace(working, options.destination)) {
-        std::fprintf(stderr, "deckmend-repair: cannot write %s\n", options.destination.c_str());
-        return kExitFailed;
-    }
-    std::printf("Repaired: %s\n", options.destination.c_str());
-    return kExitRepaired;
+    return RunBatch(batch, g_interrupted) ? kExitRepaired : kExitFailed;
 }

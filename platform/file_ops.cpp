@@ -1,6 +1,10 @@
 #include "platform/file_ops.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -113,6 +117,116 @@ BOOL MoveFileReplace(const std::string& source, const std::string& destination) 
     }
     ::unlink(source.c_str());
     return TRUE;
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool SyncPath(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;  // some file systems cannot sync a folder
+    ::close(fd);
+    return synced;
+}
+
+// A new empty file with a hidden name beside `destination`, readable as a file
+// the user saved would be.
+std::string StageBeside(const std::string& destination) {
+    std::string staged = FolderOf(destination) + "/.deckmend-XXXXXX";
+    const int fd = ::mkstemp(staged.data());
+    if (fd < 0)
+        return {};
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    ::close(fd);
+    return staged;
+}
+
+int NoReplaceRename(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the flag: a hard link fails as well when the name is taken.
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return errno;
+    ::unlink(from.c_str());
+    return 0;
+}
+
+}  // namespace
+
+int PlaceFile(const std::string& source, const std::string& destination, bool replace) {
+    const std::string staged = StageBeside(destination);
+    if (staged.empty())
+        return errno;
+    const bool moved = ::rename(source.c_str(), staged.c_str()) == 0;
+    // On failure the source is put back as it was.
+    const auto undo = [&](int error) {
+        if (!moved || ::rename(staged.c_str(), source.c_str()) != 0)
+            ::unlink(staged.c_str());
+        return error;
+    };
+    if (!moved && !CopyFileW(source, staged, FALSE))
+        return undo(errno ? errno : EIO);
+    if (!SyncPath(staged, O_RDONLY))
+        return undo(errno);
+    const int error = replace ? (::rename(staged.c_str(), destination.c_str()) == 0 ? 0 : errno)
+                              : NoReplaceRename(staged, destination);
+    if (error != 0)
+        return undo(error);
+    if (!moved)
+        ::unlink(source.c_str());
+    SyncPath(FolderOf(destination), O_RDONLY | O_DIRECTORY);
+    return 0;
+}
+
+std::string DestinationProblem(const std::string& destination) {
+    const std::string name = NameOf(destination);
+    if (name.empty() || name == "." || name == "..")
+        return "no file name";
+    if (name.size() > NAME_MAX)
+        return "the file name is too long";
+    if (destination.size() >= PATH_MAX)
+        return "the path is too long";
+    const std::string folder = FolderOf(destination);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0)
+        return "the folder " + folder + " does not exist";
+    if (!S_ISDIR(st.st_mode))
+        return folder + " is not a folder";
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return "the folder " + folder + " cannot be written (" + std::string(std::strerror(errno)) + ")";
+    if (::stat(destination.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return destination + " is a folder";
+    return {};
+}
+
+CPrivateFolder::~CPrivateFolder() {
+    if (!m_path.empty())
+        RemoveTree(m_path);
+}
+
+bool CPrivateFolder::Create(const std::string& parent) {
+    std::string pattern = parent + "deckmend-XXXXXX";
+    if (!::mkdtemp(pattern.data()))
+        return false;
+    m_path = pattern;
+    return true;
 }
 
 bool FileExists(const std::string& path) {

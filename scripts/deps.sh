@@ -7,7 +7,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins libzip-dev libgsf-1-dev
   fonts-dejavu fonts-liberation fonts-crosextra-carlito
-  python3 zip unzip time bc
+  python3 zip unzip time bc nlohmann-json3-dev
   libreoffice-impress-nogui libreoffice-dev
   clang libclang-rt-dev
 )

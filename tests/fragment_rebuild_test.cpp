@@ -127,6 +127,7 @@ public:
         Log("delete slide if empty");
         return S_OK;
     }
+    HRESULT SavePresentation(const std::string&) override { return m_failSave ? E_FAIL : S_OK; }
 
     // A new, empty presentation.
     void Restart() {
@@ -137,6 +138,7 @@ public:
     std::vector<std::string> m_log;
     std::vector<std::string> m_pictureBytes;
     bool m_refusePictures = false;
+    bool m_failSave = false;
 
 private:
     void Log(const std::string& line) { m_log.push_back(line); }
@@ -282,6 +284,14 @@ TEST_F(FragmentRebuild, FileScanHandsEveryContainerToTheWalk) {
         EXPECT_EQ(g_nDocumentCount, 1u);
         EXPECT_EQ(g_posDocument, unit);
     }
+}
+
+// A full disk or a refused save: the rebuild is no result, whatever it built.
+TEST_F(FragmentRebuild, AFailedSaveIsNoRebuild) {
+    m_builder.m_failSave = true;
+    SourceFile source(FragmentFile(512));
+    EXPECT_FALSE(RebuildFromFragments(512, "unused.ppt"));
+    EXPECT_EQ(g_nSlideContainers, 2u) << "the slides were built before the save";
 }
 
 TEST_F(FragmentRebuild, CancelAndMissingSourceStopTheScan) {

@@ -90,3 +90,39 @@ TEST(FileOps, CopyMoveDelete) {
     EXPECT_TRUE(DeleteFileW(dir / "c"));
     EXPECT_FALSE(DeleteFileW(dir / "c"));
 }
+
+// Handing over a result: never over a file that appeared meanwhile unless asked
+// to replace, never a half-written file under the destination's name.
+TEST(FileOps, PlaceFileKeepsAFileThatIsThere) {
+    TempDir dir;
+    const auto made = [&](const char* name, char fill) {
+        testzip::WriteFile(dir / name, testzip::Bytes(8, static_cast<std::uint8_t>(fill)));
+        return dir / name;
+    };
+    EXPECT_EQ(PlaceFile(made("result", 'r'), made("taken", 't'), false), EEXIST);
+    EXPECT_EQ(testzip::ReadFile(dir / "taken"), testzip::Bytes(8, 't'));
+    EXPECT_TRUE(std::filesystem::exists(dir / "result")) << "the result stays for another try";
+
+    EXPECT_EQ(PlaceFile(dir / "result", dir / "taken", true), 0);
+    EXPECT_EQ(testzip::ReadFile(dir / "taken"), testzip::Bytes(8, 'r'));
+    EXPECT_FALSE(std::filesystem::exists(dir / "result"));
+
+    EXPECT_EQ(PlaceFile(made("second", 's'), dir / "fresh", false), 0);
+    EXPECT_EQ(testzip::ReadFile(dir / "fresh"), testzip::Bytes(8, 's'));
+    EXPECT_EQ(PlaceFile(made("third", 'x'), dir / "no-folder/fresh", false), ENOENT);
+    // Nothing staged is left behind.
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ++files;
+    EXPECT_EQ(files, 3u);  // taken, fresh, third
+}
+
+TEST(FileOps, DestinationProblemsAreNamed) {
+    TempDir dir;
+    EXPECT_EQ(DestinationProblem(dir / "fine.pptx"), "");
+    EXPECT_NE(DestinationProblem(dir / "missing/out.pptx").find("does not exist"), std::string::npos);
+    EXPECT_NE(DestinationProblem(dir / std::string(300, 'n')).find("too long"), std::string::npos);
+    EXPECT_NE(DestinationProblem(dir.path()).find("is a folder"), std::string::npos);
+    testzip::WriteFile(dir / "file", testzip::Bytes(1, 'f'));
+    EXPECT_NE(DestinationProblem(dir / "file/out.pptx").find("not a folder"), std::string::npos);
+}

@@ -1,5 +1,6 @@
 // deckmend-repair as a user runs it: exit status, messages, the destination, the
 // source left exactly as it was, and nothing left in the temporary folder.
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <nlohmann/json.hpp>
 
 #include "platform/file_handle.h"
 #include "support/job_harness.h"
@@ -26,6 +29,26 @@ testzip::Bytes SoundPackage() {
     b.Garbage(std::string(300, 'g'));
     b.Add(testzip::Entry("ppt/presentation.xml", std::string(900, 'p')));
     return b.bytes();
+}
+
+// A real presentation of two slides, which the office opens.
+const char* const kRealDeck = "corpus/pptx/aspj-OpenPresentation.pptx";
+constexpr int kRealDeckSlides = 2;
+
+testzip::Bytes RealDeck() { return testzip::ReadFile(SharedPath(kRealDeck)); }
+
+// The deck with everything from its central directory on cut off.
+testzip::Bytes RealDeckWithoutDirectory() {
+    testzip::Bytes bytes = RealDeck();
+    const std::string sig = "PK\1\2";
+    const auto at = std::search(bytes.begin(), bytes.end(), sig.begin(), sig.end());
+    bytes.erase(at, bytes.end());
+    return bytes;
+}
+
+nlohmann::json ReadJson(const std::string& path) {
+    std::ifstream in(path);
+    return nlohmann::json::parse(in, nullptr, false);
 }
 
 // Everything a run could change about a file.
@@ -92,6 +115,12 @@ TEST(RepairCli, UsageErrors) {
         {dir / "deck.pptx", dir.path() + "/./deck.pptx"},
         {dir / "deck.pptx", dir / "taken.pptx"},
         {"--bogus", dir / "deck.pptx", dir / "out.pptx"},
+        // A destination that cannot be written is known before any work.
+        {dir / "deck.pptx", dir / "missing-folder/out.pptx"},
+        {dir / "deck.pptx", dir / (std::string(300, 'n') + ".pptx")},
+        {dir / "deck.pptx", dir.path()},
+        {"--jobs", "0", "--out-dir", dir.path(), dir / "deck.pptx"},
+        {"--out-dir", dir / "missing-folder", dir / "deck.pptx"},
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(testing::PrintToString(args));
@@ -112,7 +141,7 @@ TEST(RepairCli, FailedRepairsSayWhyAndChangeNothing) {
     };
     const Case cases[] = {
         {"small.pptx", testzip::Filled("PK\3\4", 512, 'x'), "IDS_WORD14"},
-        {"notes.pptx", testzip::Filled("Meeting notes, not a presentation. ", 3000, 'n'), "IDS_WORD13"},
+        {"notes.pptx", testzip::Filled("Meeting notes, not a presentation. ", 3000, 'n'), "IDS_NOT_PRESENTATION"},
         {"hollow.pptx", testzip::Filled("PK\3\4", 4000, '\0'), "IDS_WORD13"},
     };
     for (const Case& c : cases) {
@@ -131,38 +160,96 @@ TEST(RepairCli, FailedRepairsSayWhyAndChangeNothing) {
 
 TEST(RepairCli, RepairWritesTheDestinationAndLeavesTheSourceAlone) {
     TempDir dir, tmp;
-    testzip::WriteFile(dir / "deck.pptx", SoundPackage());
+    testzip::WriteFile(dir / "deck.pptx", RealDeckWithoutDirectory());
     testzip::WriteFile(dir / "old.pptx", testzip::Bytes(5, 'o'));
     FileState before = StateOf(dir / "deck.pptx");
 
-    auto run = Repair({dir / "deck.pptx", dir / "fixed.pptx"}, tmp);
+    auto run = Repair({"--report", dir / "report.json", dir / "deck.pptx", dir / "fixed.pptx"}, tmp);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     auto fixed = testzip::ReadDirectory(testzip::ReadFile(dir / "fixed.pptx"));
-    ASSERT_TRUE(fixed);
-    EXPECT_EQ(fixed->entries.size(), 2u);
+    auto original = testzip::ReadDirectory(RealDeck());
+    ASSERT_TRUE(fixed && original);
+    EXPECT_EQ(fixed->entries.size(), original->entries.size());
     EXPECT_TRUE(StateOf(dir / "deck.pptx") == before);
     EXPECT_TRUE(Empty(tmp));
-
     EXPECT_NE(run.out.find("kept the rebuilt file"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Saved: " + (dir / "fixed.pptx")), std::string::npos) << run.out;
 
-    // Without the comparison the rebuilt file is handed over as it is.
+    // The report says what the office shows of the result and of the damaged file.
+    const nlohmann::json report = ReadJson(dir / "report.json");
+    ASSERT_FALSE(report.is_discarded());
+    EXPECT_EQ(report["format"], 1);
+    EXPECT_EQ(report["outcome"], "repaired");
+    EXPECT_EQ(report["method"], "container-rebuilt");
+    EXPECT_EQ(report["destination"], dir / "fixed.pptx");
+    EXPECT_EQ(report["result"]["slides"], kRealDeckSlides);
+    EXPECT_GT(report["result"]["characters"].get<int>(), 0);
+    EXPECT_EQ(report["result"]["checkedInOffice"], true);
+    EXPECT_EQ(report["damagedFile"]["measured"], false) << "the damaged package does not open";
+
+    // Without the comparison the rebuilt file is handed over as it is, still
+    // checked in the office.
     auto forced = Repair({"--force", "--no-compare", dir / "deck.pptx", dir / "old.pptx"}, tmp);
     EXPECT_EQ(forced.exitCode, 0) << forced.err;
     EXPECT_EQ(forced.out.find("kept"), std::string::npos) << forced.out;
     EXPECT_EQ(testzip::ReadFile(dir / "old.pptx"), testzip::ReadFile(dir / "fixed.pptx"));
 }
 
+// A full disk while the package is written: the copy of the damaged file fits
+// under the file-size limit, the rebuilt package with its new directory does
+// not, so its last write fails and nothing is handed over.
+TEST(RepairCli, AFullDiskIsNoRepair) {
+    TempDir dir, tmp;
+    const testzip::Bytes package = RealDeckWithoutDirectory();
+    testzip::WriteFile(dir / "deck.pptx", package);
+    const std::string blocks = std::to_string((package.size() + 511) / 512);
+    const std::string command = "trap '' XFSZ; ulimit -f " + blocks + "; exec \"$0\" --no-compare \"$1\" \"$2\"";
+    const ProcessResult run =
+        RunProcess({"/bin/sh", "-c", command, BuildPath("deckmend-repair"), dir / "deck.pptx", dir / "out.pptx"},
+                   tmp.path());
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    EXPECT_NE(run.err.find(Text("IDS_WORD13")), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir / "out.pptx"));
+    EXPECT_TRUE(Empty(tmp));
+}
+
+// Many files at once: each into the folder under its own name, one line each,
+// one report for all, and the exit status says whether every one was repaired.
+TEST(RepairCli, ManyFilesGoIntoAFolder) {
+    TempDir dir, out, tmp;
+    testzip::WriteFile(dir / "first.pptx", RealDeckWithoutDirectory());
+    testzip::WriteFile(dir / "second.pptx", RealDeck());
+    testzip::WriteFile(dir / "notes.pptx", testzip::Filled("Just notes. ", 3000, 'n'));
+    const ProcessResult run = Repair({"--jobs", "2", "--out-dir", out.path(), "--report", dir / "all.json",
+                                      dir / "first.pptx", dir / "second.pptx", dir / "notes.pptx"},
+                                     tmp);
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_TRUE(fs::exists(out / "first.pptx"));
+    EXPECT_TRUE(fs::exists(out / "second.pptx"));
+    EXPECT_FALSE(fs::exists(out / "notes.pptx"));
+    for (const char* name : {"first.pptx", "second.pptx", "notes.pptx"})
+        EXPECT_NE(run.out.find(dir / name), std::string::npos) << name << run.out;
+    const nlohmann::json all = ReadJson(dir / "all.json");
+    ASSERT_FALSE(all.is_discarded());
+    ASSERT_EQ(all["files"].size(), 3u);
+    EXPECT_EQ(all["repaired"], 2);
+    EXPECT_EQ(all["files"][2]["outcome"], "failed");
+    EXPECT_EQ(all["files"][2]["reason"], Text("IDS_NOT_PRESENTATION"));
+    EXPECT_EQ(all["files"][0]["result"]["slides"], kRealDeckSlides);
+    EXPECT_TRUE(Empty(tmp));
+}
+
 TEST(RepairCli, RunsCanGoAtOnce) {
     TempDir dir, tmp;
-    testzip::WriteFile(dir / "deck.pptx", SoundPackage());
+    testzip::WriteFile(dir / "deck.pptx", RealDeckWithoutDirectory());
     std::vector<std::future<ProcessResult>> runs;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 3; ++i)
         runs.push_back(std::async(std::launch::async, [&, i] {
             return Repair({dir / "deck.pptx", dir / ("out" + std::to_string(i) + ".pptx")}, tmp);
         }));
     for (auto& r : runs)
         EXPECT_EQ(r.get().exitCode, 0);
-    for (int i = 1; i < 4; ++i)
+    for (int i = 1; i < 3; ++i)
         EXPECT_EQ(testzip::ReadFile(dir / ("out" + std::to_string(i) + ".pptx")), testzip::ReadFile(dir / "out0.pptx"));
     EXPECT_TRUE(Empty(tmp));
 }
@@ -189,6 +276,7 @@ TEST(RepairCli, InterruptCancels) {
     ProcessResult result = run.get();
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find(Text("IDS_WORD8")), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("Cancelled"), std::string::npos) << result.out;
     EXPECT_FALSE(fs::exists(dir / "out.pptx"));
     EXPECT_TRUE(Empty(tmp));
 }

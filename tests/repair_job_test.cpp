@@ -1,97 +1,138 @@
-// The repair job's endings, driven on its worker thread with the page's messages
-// taken on this thread, as the wizard takes them.
+// The repair job's graded results, without an office: every way a repair ends
+// before the office would take over, with its exact outcome and reason.
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <new>
 
-#include "repair/job/messages.h"
+#include "platform/ole_file_manager.h"
 #include "support/job_harness.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 
+// Allocations of this size or more fail on a thread that asks for it, so that
+// the job meets the out-of-memory it must survive.
+namespace {
+thread_local std::size_t t_failFrom = 0;
+// Called through a pointer, so that the compiler does not pair the inlined
+// free with the allocations it sees.
+void (*volatile g_release)(void*) = std::free;
+}
+
+void* operator new(std::size_t size) {
+    if (t_failFrom != 0 && size >= t_failFrom)
+        throw std::bad_alloc();
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { g_release(p); }
+void operator delete(void* p, std::size_t) noexcept { g_release(p); }
+
 namespace {
 
-testzip::Bytes SoundPackage() {
+namespace fs = std::filesystem;
+
+testzip::Bytes Package(std::initializer_list<const char*> names) {
     testzip::Builder b;
-    b.Add(testzip::Entry("[Content_Types].xml", std::string(400, 'c')));
-    b.Add(testzip::Entry("ppt/presentation.xml", std::string(900, 'p')));
+    for (const char* name : names)
+        b.Add(testzip::Entry(name, std::string(600, 'x')));
     b.Finish();
     return b.bytes();
 }
 
-struct EndingCase {
+testzip::Bytes SoundPackage() {
+    return Package({"[Content_Types].xml", "_rels/.rels", "ppt/presentation.xml", "ppt/slides/slide1.xml"});
+}
+
+// A compound file with a word-processing stream and no presentation in it.
+testzip::Bytes WordCompoundFile(const TempDir& dir) {
+    const std::string path = dir / "word.doc";
+    COleFileManager ole;
+    EXPECT_TRUE(ole.CreateDocfile(path));
+    const std::string text(8000, 'w');
+    EXPECT_TRUE(ole.WriteStream(ole.GetStorage(), "WordDocument", text.data(), static_cast<std::uint32_t>(text.size())));
+    EXPECT_TRUE(ole.Close());
+    return testzip::ReadFile(path);
+}
+
+struct OutcomeCase {
     const char* what;
     const char* fileName;
-    std::function<testzip::Bytes()> content;   // nothing: the file does not exist
-    const char* key;
+    std::function<testzip::Bytes(const TempDir&)> content;  // nothing: the file does not exist
+    RepairOutcome outcome;
+    const char* reasonKey;  // nullptr for a result without a reason
 };
 
-const EndingCase kEndings[] = {
-    {"a missing file cannot be opened", "gone.pptx", nullptr, "IDS_WORD9"},
-    {"512 bytes are too small", "small.pptx", [] { return testzip::Filled("PK\3\4", 512, 'x'); }, "IDS_WORD14"},
+const OutcomeCase kOutcomes[] = {
+    {"a missing file cannot be opened", "gone.pptx", nullptr, RepairOutcome::Failed, "IDS_WORD9"},
+    {"512 bytes are too small", "small.pptx", [](const TempDir&) { return testzip::Filled("PK\3\4", 512, 'x'); },
+     RepairOutcome::Failed, "IDS_WORD14"},
     {"a compound file under 2048 bytes is too small", "small.ppt",
-     [] { return testzip::Filled("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 1500, '\0'); }, "IDS_WORD14"},
-    {"a text file is of no known kind, whatever its name", "notes.pptx",
-     [] { return testzip::Filled("These are my notes. ", 4000, 'n'); }, "IDS_WORD13"},
-    {"a package with no acceptable entry", "empty.pptx", [] { return testzip::Filled("PK\3\4", 5000, '\0'); },
-     "IDS_WORD13"},
+     [](const TempDir&) { return testzip::Filled("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 1500, '\0'); },
+     RepairOutcome::Failed, "IDS_WORD14"},
+    {"a text file is no presentation, whatever its name", "notes.pptx",
+     [](const TempDir&) { return testzip::Filled("These are my notes. ", 4000, 'n'); }, RepairOutcome::Failed,
+     "IDS_NOT_PRESENTATION"},
+    {"a package with no acceptable entry", "empty.pptx",
+     [](const TempDir&) { return testzip::Filled("PK\3\4", 5000, '\0'); }, RepairOutcome::Failed, "IDS_WORD13"},
+    {"a word-processing package renamed .pptx", "letter.pptx",
+     [](const TempDir&) { return Package({"[Content_Types].xml", "_rels/.rels", "word/document.xml"}); },
+     RepairOutcome::Failed, "IDS_NOT_PRESENTATION"},
+    {"a workbook renamed .ppt", "sums.ppt",
+     [](const TempDir&) { return Package({"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml"}); },
+     RepairOutcome::Failed, "IDS_NOT_PRESENTATION"},
+    {"a compound file with no presentation in it", "word.ppt", WordCompoundFile, RepairOutcome::Failed,
+     "IDS_NOT_PRESENTATION"},
+    // Nothing checked it in an office, and the report says so.
+    {"a sound package without an office", "deck.pptx", [](const TempDir&) { return SoundPackage(); },
+     RepairOutcome::RepairedInPart, nullptr},
 };
 
-// The progress the page saw, as percentages, never goes back.
+// The progress reported never goes back and ends at 100 %.
 void ExpectProgressNeverDecreases(const JobRecord& r) {
     int last = 0;
-    for (const auto& m : r.messages) {
-        if (m.to != "page" || m.message != WM_REPAIR_PROGRESS || m.lParam == 0)
+    for (const auto& [done, total] : r.progress) {
+        if (total == 0)
             continue;
-        int percent = static_cast<int>(static_cast<std::uint64_t>(m.wParam) * 100 / static_cast<std::uint64_t>(m.lParam));
+        const int percent = static_cast<int>(done * 100 / total);
         EXPECT_GE(percent, last);
         last = percent;
     }
     EXPECT_EQ(last, 100);
 }
 
-std::vector<std::string> Sequence(const JobRecord& r) {
-    std::vector<std::string> seq;
-    for (const auto& m : r.messages)
-        if (m.message != WM_REPAIR_PROGRESS)
-            seq.push_back(m.to + ":" + std::to_string(m.message));
-    return seq;
-}
-
 }  // namespace
 
-TEST(RepairJob, EveryFailureEndsWithItsMessage) {
-    for (const EndingCase& c : kEndings) {
+TEST(RepairJob, EveryEndingIsGraded) {
+    for (const OutcomeCase& c : kOutcomes) {
         SCOPED_TRACE(c.what);
         TempDir dir, temp;
-        std::string source = dir / c.fileName;
+        const std::string source = dir / c.fileName;
         if (c.content)
-            testzip::WriteFile(source, c.content());
-        JobRecord r = RunJob(source, temp.path());
-        ASSERT_EQ(r.boxes.size(), 1u);
-        EXPECT_EQ(r.boxes[0], Text(c.key));
-        EXPECT_EQ(r.boxCaption, Text("IDS_INFORMATION"));
-        EXPECT_TRUE(r.Failed());
-        // The animation stops, the page hears the end, then the frame goes back.
-        EXPECT_EQ(Sequence(r), (std::vector<std::string>{"animation:" + std::to_string(ACM_STOP),
-                                                         "page:" + std::to_string(WM_DESTROY),
-                                                         "frame:" + std::to_string(WM_COMMAND)}));
+            testzip::WriteFile(source, c.content(dir));
+        const JobRecord r = RunJob(source, temp.path());
+        EXPECT_EQ(OutcomeName(r.Outcome()), std::string(OutcomeName(c.outcome)));
+        EXPECT_EQ(r.Reason(), c.reasonKey ? Text(c.reasonKey) : std::string());
+        EXPECT_EQ(r.result.Usable(), !r.result.resultPath.empty());
+        if (r.result.Usable()) {
+            EXPECT_TRUE(fs::exists(r.result.resultPath));
+            EXPECT_FALSE(r.result.report.checkedInOffice);
+        }
         ExpectProgressNeverDecreases(r);
+        // The user's package is never left behind as a copy.
+        EXPECT_FALSE(fs::exists(temp / "tempDoc.zip"));
     }
 }
 
-TEST(RepairJob, SoundPackageEndsOnTheSavePageWithAWorkingCopy) {
+TEST(RepairJob, AFolderIsNoFileToRepair) {
     TempDir dir, temp;
-    testzip::WriteFile(dir / "deck.pptx", SoundPackage());
-    JobRecord r = RunJob(dir / "deck.pptx", temp.path());
-    EXPECT_TRUE(r.boxes.empty());
-    EXPECT_FALSE(r.Failed());
-    EXPECT_EQ(Sequence(r), (std::vector<std::string>{"animation:" + std::to_string(ACM_STOP),
-                                                     "page:" + std::to_string(WM_DESTROY)}));
-    ExpectProgressNeverDecreases(r);
-    auto rebuilt = testzip::ReadDirectory(testzip::ReadFile(temp / "tempRecDoc.pptx"));
-    ASSERT_TRUE(rebuilt);
-    EXPECT_EQ(rebuilt->entries.size(), 2u);
+    fs::create_directory(dir / "deck.pptx");
+    const JobRecord r = RunJob(dir / "deck.pptx", temp.path());
+    EXPECT_EQ(r.Outcome(), RepairOutcome::Failed);
+    EXPECT_EQ(r.Reason(), Text("IDS_WORD9"));
 }
 
 TEST(RepairJob, PackageBehindAJunkPrefixIsRepaired) {
@@ -100,9 +141,20 @@ TEST(RepairJob, PackageBehindAJunkPrefixIsRepaired) {
     testzip::Bytes package = SoundPackage();
     bytes.insert(bytes.end(), package.begin(), package.end());
     testzip::WriteFile(dir / "deck.pptx", bytes);
-    JobRecord r = RunJob(dir / "deck.pptx", temp.path());
-    EXPECT_FALSE(r.Failed());
-    EXPECT_TRUE(std::filesystem::exists(temp / "tempRecDoc.pptx"));
+    const JobRecord r = RunJob(dir / "deck.pptx", temp.path());
+    EXPECT_TRUE(r.result.Usable());
+    EXPECT_EQ(r.result.report.method, RepairMethod::ContainerRebuilt);
+    auto rebuilt = testzip::ReadDirectory(testzip::ReadFile(r.result.resultPath));
+    ASSERT_TRUE(rebuilt);
+    EXPECT_EQ(rebuilt->entries.size(), 4u);
+}
+
+TEST(RepairJob, TheJobReportsItsPhasesInOrder) {
+    TempDir dir, temp;
+    testzip::WriteFile(dir / "deck.pptx", SoundPackage());
+    const JobRecord r = RunJob(dir / "deck.pptx", temp.path());
+    EXPECT_EQ(r.phases, (std::vector<RepairPhase>{RepairPhase::Reading, RepairPhase::FindingRecords,
+                                                  RepairPhase::Comparing}));
 }
 
 TEST(RepairJob, StaleWorkingFilesAreDeletedAtTheStart) {
@@ -112,19 +164,32 @@ TEST(RepairJob, StaleWorkingFilesAreDeletedAtTheStart) {
     testzip::WriteFile(dir / "notes.pptx", testzip::Filled("text", 4000, 't'));
     RunJob(dir / "notes.pptx", temp.path());
     for (const char* name : {"tempRecDoc.pptx", "__122oweke.pptx", "__working.ppt", "__working.pps"})
-        EXPECT_FALSE(std::filesystem::exists(temp / name)) << name;
+        EXPECT_FALSE(fs::exists(temp / name)) << name;
 }
 
-TEST(RepairJob, CancelEndsWithTheCancelMessageWhateverTheStep) {
+TEST(RepairJob, CancelEndsAsCancelledWhateverTheStep) {
     TempDir dir, temp;
     testzip::WriteFile(dir / "deck.pptx", SoundPackage());
     testzip::WriteFile(dir / "small.pptx", testzip::Filled("PK\3\4", 100, 'x'));
     for (const char* name : {"deck.pptx", "small.pptx", "gone.pptx"}) {
         SCOPED_TRACE(name);
-        JobRecord r = RunJob(dir / name, temp.path(), true);
-        ASSERT_EQ(r.boxes.size(), 1u);
-        EXPECT_EQ(r.boxes[0], Text("IDS_WORD8"));
-        EXPECT_TRUE(r.Failed());
+        const JobRecord r = RunJob(dir / name, temp.path(), {.cancelled = true, .onWorker = {}});
+        EXPECT_EQ(r.Outcome(), RepairOutcome::Cancelled);
+        EXPECT_EQ(r.Reason(), Text("IDS_WORD8"));
+        EXPECT_TRUE(r.result.resultPath.empty());
     }
-    EXPECT_FALSE(std::filesystem::exists(temp / "tempRecDoc.pptx"));
+    EXPECT_FALSE(fs::exists(temp / "tempRecDoc.pptx"));
+}
+
+TEST(RepairJob, OutOfMemoryFailsWithItsMessage) {
+    TempDir dir, temp;
+    testzip::Bytes compound = testzip::Filled("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 64 * 1024, '\0');
+    testzip::WriteFile(dir / "deck.ppt", compound);
+    testzip::WriteFile(dir / "deck.pptx", SoundPackage());
+    for (const char* name : {"deck.ppt", "deck.pptx"}) {
+        SCOPED_TRACE(name);
+        const JobRecord r = RunJob(dir / name, temp.path(), {.cancelled = false, .onWorker = [] { t_failFrom = 256 * 1024; }});
+        EXPECT_EQ(r.Outcome(), RepairOutcome::Failed);
+        EXPECT_EQ(r.Reason(), Text("IDS_WORD15"));
+    }
 }

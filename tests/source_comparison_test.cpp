@@ -6,7 +6,7 @@
 
 namespace {
 
-CPresentationMeasure Shows(LONG slides, LONG characters) { return {true, slides, characters}; }
+CPresentationMeasure Shows(LONG slides, LONG characters) { return {true, slides, characters, {}}; }
 const CPresentationMeasure kClosed{};
 
 TEST(SourceComparison, TheWorkingCopyStandsOnlyWhenItHoldsAtLeastAsMuch) {

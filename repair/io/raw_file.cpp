@@ -1,10 +1,7 @@
 #include "repair/io/raw_file.h"
 
-#include <chrono>
-#include <thread>
 #include <vector>
 
-#include "platform/message_box.h"
 #include "platform/system_error.h"
 
 CRawFile g_srcFile;
@@ -12,12 +9,12 @@ CRawFile g_srcFile;
 namespace {
 constexpr std::uint32_t kBlockStep = 512;
 constexpr std::uint32_t kLargestBlock = 0x10200;  // 129 tries of 512 bytes
-constexpr auto kDeviceErrorPause = std::chrono::milliseconds(500);
 }  // namespace
 
 BOOL CRawFile::Open(const std::string& path, FileAccess access) {
     if (path.empty())
         return FALSE;
+    m_nReadError = 0;
     if (!m_hFile.Open(path, access))
         return FALSE;
     DetectBlockSize();
@@ -40,17 +37,11 @@ void CRawFile::DetectBlockSize() {
     }
 }
 
+// The first error stays, so that the repair can say why it failed; an error of
+// the disk itself is not waited out.
 BOOL CRawFile::FailRead(int error) {
-    switch (ClassifyReadError(error)) {
-    case ReadFailure::Silent:
-        break;
-    case ReadFailure::DeviceBusy:
-        std::this_thread::sleep_for(kDeviceErrorPause);
-        break;
-    case ReadFailure::Report:
-        MessageBoxW(nullptr, FormatMessageW(error), "Error", MB_ICONERROR);
-        break;
-    }
+    if (ClassifyReadError(error) != ReadFailure::Silent && m_nReadError == 0)
+        m_nReadError = error;
     return FALSE;
 }
 

@@ -18,6 +18,8 @@ public:
     BOOL WriteBlocks(const void* buffer, std::uint32_t byteCount, std::uint64_t blockNumber, BOOL bSeek);
     void Close();
     bool IsOpen() const { return m_hFile.IsOpen(); }
+    // The error of the first read that failed since Open (errno), 0 for none.
+    int ReadError() const { return m_nReadError; }
 
     CFileHandle m_hFile;
     std::uint64_t m_nFileSize = 0;
@@ -25,6 +27,7 @@ public:
 
 private:
     void DetectBlockSize();
+    int m_nReadError = 0;
     BOOL FailRead(int error);
 };
 

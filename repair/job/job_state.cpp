@@ -5,20 +5,35 @@
 #include <set>
 #include <thread>
 
-#include "repair/job/messages.h"
 
 std::atomic<std::int32_t> g_bRun{0};
-CWnd* g_pRepairPage = nullptr;
 CWinThread* g_pRepairThread = nullptr;
 std::string g_strWorkingPath;
 std::int16_t g_nSectorSize = 512;
+
+namespace {
+std::function<void(std::uint64_t, std::uint64_t)> g_progressSink;
+std::function<void(RepairPhase)> g_phaseSink;
+}  // namespace
+
+void SetRepairReporters(std::function<void(std::uint64_t, std::uint64_t)> progress,
+                        std::function<void(RepairPhase)> phase) {
+    g_progressSink = std::move(progress);
+    g_phaseSink = std::move(phase);
+}
 
 void SendProgress(std::uint64_t done, std::uint64_t total) {
     while (total > UINT32_MAX || done > UINT32_MAX) {
         total >>= 1;
         done >>= 1;
     }
-    SendMessageW(g_pRepairPage, WM_REPAIR_PROGRESS, static_cast<WPARAM>(done), static_cast<LPARAM>(total));
+    if (g_progressSink)
+        g_progressSink(done, total);
+}
+
+void SendPhase(RepairPhase phase) {
+    if (g_phaseSink)
+        g_phaseSink(phase);
 }
 
 namespace detail {

@@ -2,15 +2,15 @@
 // State that the repair job shares with the pages and the scanners.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/window.h"
+#include "repair/repair_phase.h"
 
 // 1 while the repair may go on; the cancel confirmation sets it to 0. Every long
 // scan polls it before each block or group it reads.
 extern std::atomic<std::int32_t> g_bRun;
-// The repair page that started the job: every report goes to it.
-extern CWnd* g_pRepairPage;
 // The job's thread, kept by the repair page; set while a repair runs.
 extern CWinThread* g_pRepairThread;
 // Working copy of a binary presentation; empty for a package.
@@ -39,7 +39,11 @@ inline bool RepairCancelled() {
     return g_bRun.load(std::memory_order_relaxed) == 0;
 }
 
-// Sends progress to the repair page as WM_APP+2 (done, total). Values that do
-// not fit 32 bits are scaled down together, so the ratio the page shows holds
-// for files of 4 GiB and more.
+// Where the running job's progress and phases go (set by the job from its
+// context for the time it runs; empty functions send nothing).
+void SetRepairReporters(std::function<void(std::uint64_t, std::uint64_t)> progress,
+                        std::function<void(RepairPhase)> phase);
+// Progress as (done, total). Values that do not fit 32 bits are scaled down
+// together, so the ratio shown holds for files of 4 GiB and more.
 void SendProgress(std::uint64_t done, std::uint64_t total);
+void SendPhase(RepairPhase phase);

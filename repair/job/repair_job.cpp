@@ -2,18 +2,18 @@
 
 #include <cstring>
 #include <new>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
 #include "automation/powerpoint_automation.h"
-#include "platform/com_runtime.h"
 #include "platform/file_ops.h"
-#include "platform/message_box.h"
+#include "platform/folders.h"
+#include "platform/system_error.h"
 #include "repair/io/mapped_file.h"
 #include "repair/io/raw_file.h"
 #include "repair/io/read_value.h"
 #include "repair/job/job_state.h"
-#include "repair/job/messages.h"
 #include "repair/job/source_comparison.h"
 #include "repair/job/working_files.h"
 #include "repair/pictures/picture_carver.h"
@@ -28,6 +28,7 @@
 #include "repair/ppt/stream_locator.h"
 #include "repair/pptx/package_driver.h"
 #include "repair/pptx/package_probe.h"
+#include "repair/pptx/package_rebuild.h"
 #include "repair/pptx/zip_format.h"
 #include "ui/settings/settings.h"
 
@@ -36,54 +37,24 @@ namespace {
 constexpr std::size_t kTextSize = 1000;
 constexpr std::uint64_t kSmallestSource = 512;     // this size or less holds no presentation
 constexpr std::uint64_t kSmallestCompound = 2048;  // header, FAT, directory and a stream at least
-constexpr std::uint32_t kScanBlock = 512;                   // block size of the source scans
+constexpr std::uint32_t kScanBlock = 512;          // block size of the source scans
 
-// The texts the job may show, read once when it starts.
+// The texts the job may give as its reason, read once when it starts.
 struct JobTexts {
-    std::string cancelled, cannotOpen, cannotRepair, tooSmall, noMemory, caption;
+    std::string cancelled, cannotOpen, cannotRepair, tooSmall, noMemory, notPresentation, readError, protectedFile;
     void Load() {
         cancelled = LoadLangString("IDS_WORD8", kTextSize);
         cannotOpen = LoadLangString("IDS_WORD9", kTextSize);
         cannotRepair = LoadLangString("IDS_WORD13", kTextSize);
         tooSmall = LoadLangString("IDS_WORD14", kTextSize);
         noMemory = LoadLangString("IDS_WORD15", kTextSize);
-        caption = LoadLangString("IDS_INFORMATION", kTextSize);
+        notPresentation = LoadLangString("IDS_NOT_PRESENTATION", kTextSize);
+        readError = LoadLangString("IDS_READ_ERROR", kTextSize);
+        protectedFile = LoadLangString("IDS_PASSWORD_PROTECTED", kTextSize);
     }
 };
 
 enum class SourceKind { Compound, Package, Unknown };
-
-class CRepairJob {
-public:
-    explicit CRepairJob(CWnd* page) { g_pRepairPage = page; }
-    void Run();
-
-private:
-    void RunBinary(std::uint8_t sectorShift);
-    void BuildWorkingCopy();
-    void EndBinary();
-    void EndWithTheBetterResult(bool repaired, const std::string& working);
-    void SendCheckpoint(double fraction);
-    void RunPackage();
-    void StopAnimation();
-    void FinishRepair();
-    void AbortRepair(const std::string& text);
-    void CloseSource();
-
-    JobTexts m_texts;
-    // The binary chain's work: the locator and the document image, then the cut
-    // that goes to the compound-file writer.
-    CStreamLocator m_locator;
-    CDocumentImage m_image;
-    CDocumentCut m_cut;
-};
-
-void DeleteStaleWorkingFiles() {
-    for (const char* name : {kPackageResultName, kStaleWorkingName})
-        DeleteFileW(TempFilePath(name));
-    for (const char* ext : {"ppt", "pps"})
-        DeleteFileW(TempFilePath(std::string(kWorkingPrefix) + ext));
-}
 
 SourceKind KindOf(const std::uint8_t* block0) {
     if (std::memcmp(block0, ppt::kCompoundSignature, sizeof ppt::kCompoundSignature) == 0)
@@ -93,142 +64,286 @@ SourceKind KindOf(const std::uint8_t* block0) {
     return SourceKind::Unknown;
 }
 
-void CRepairJob::Run() {
-    DeleteStaleWorkingFiles();
-    ResetScanState();
-    m_texts.Load();
+// Working files of an earlier repair in the same folder: the rebuilds write
+// only into names that do not exist yet.
+void DeleteStaleWorkingFiles() {
+    for (const char* name : {kPackageCopyName, kPackageResultName, kStaleWorkingName})
+        DeleteFileW(TempFilePath(name));
+    for (const char* ext : {"ppt", "pps", "PPT", "PPS"})
+        DeleteFileW(TempFilePath(std::string(kWorkingPrefix) + ext));
+}
 
-    if (!g_srcFile.Open(g_mappedSource.Path())) {
-        AbortRepair(m_texts.cannotOpen);
-        return;
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void CloseSource() {
+    if (g_srcFile.IsOpen())
+        g_srcFile.Close();
+}
+
+// Nothing of a presentation was found in the bytes: no document, no master, no slide.
+bool NoPresentationFound() {
+    return g_nDocumentCount == 0 && g_nMasterCount == 0 && g_nSlideContainers == 0;
+}
+
+ShownFigures Figures(const CPresentationMeasure& measure) {
+    return {measure.opened, measure.slides, measure.characters, static_cast<std::int64_t>(measure.paragraphs.size())};
+}
+
+// Every way out of a step: the job goes on only while `Going`.
+class CRepairJob {
+public:
+    CRepairJob(const RepairRequest& request, RepairContext& context) : m_request(request), m_context(context) {}
+    RepairResult Run();
+
+private:
+    void Start();
+    void RunBinary(std::uint8_t sectorShift);
+    bool RunBinaryChain();
+    bool BuildWorkingCopy();
+    void RunPackage();
+    void Finish(const std::string& working, bool produced);
+    void Grade(const CCheckedResult& checked, const std::string& working);
+    void Fail(const std::string& reason);
+    bool Cancelled();
+    void SendCheckpoint(double fraction);
+    bool Going() const { return !m_ended; }
+
+    const RepairRequest& m_request;
+    RepairContext& m_context;
+    RepairResult m_result;
+    bool m_ended = false;
+    bool m_somethingLeftOut = false;  // the result lacks or mends something the damaged file had
+    JobTexts m_texts;
+    // The binary chain's work: the locator and the document image, then the cut
+    // that goes to the compound-file writer.
+    CStreamLocator m_locator;
+    CDocumentImage m_image;
+    CDocumentCut m_cut;
+};
+
+RepairResult CRepairJob::Run() {
+    m_texts.Load();
+    try {
+        Start();
+    } catch (const std::bad_alloc&) {
+        m_cut = {};
+        m_image = {};
+        Fail(m_texts.noMemory);
     }
-    if (g_srcFile.m_nFileSize <= kSmallestSource) {
-        AbortRepair(m_texts.tooSmall);
-        return;
-    }
+    g_mappedSource.Unmap();
+    CloseSource();
+    g_pictureCarver.Reset();
+    if (!m_result.Usable())
+        m_result.resultPath.clear();
+    SendProgress(100, 100);
+    return std::move(m_result);
+}
+
+void CRepairJob::Start() {
+    DeleteStaleWorkingFiles();
+    SendPhase(RepairPhase::Reading);
+    if (!g_srcFile.Open(g_mappedSource.Path()) || IsFolder(g_mappedSource.Path()))
+        return Fail(m_texts.cannotOpen);
+    if (g_srcFile.m_nFileSize <= kSmallestSource)
+        return Fail(m_texts.tooSmall);
     // Block 0, with a spare block of zeros behind it.
     std::vector<std::uint8_t> block0(2 * std::size_t{g_srcFile.m_nBlockSize}, 0);
-    if (!g_srcFile.ReadBlocks(block0.data(), g_srcFile.m_nBlockSize, 0, TRUE)) {
-        CloseSource();
-        AbortRepair(m_texts.cannotRepair);
-        return;
-    }
+    if (!g_srcFile.ReadBlocks(block0.data(), g_srcFile.m_nBlockSize, 0, TRUE))
+        return Fail(m_texts.cannotRepair);
     // The kind is decided by the first bytes, never by the extension.
     switch (KindOf(block0.data())) {
     case SourceKind::Compound:
-        RunBinary(block0[ppt::kSectorShiftOffset]);
-        return;
+        return RunBinary(block0[ppt::kSectorShiftOffset]);
     case SourceKind::Package:
-        RunPackage();
-        return;
+        return RunPackage();
     case SourceKind::Unknown:
         // A package behind a few bytes that are not its own is still a package.
-        if (IsShiftedPackage(g_mappedSource.Path())) {
-            RunPackage();
-            return;
-        }
+        if (IsShiftedPackage(g_mappedSource.Path()))
+            return RunPackage();
         // A compound file whose header is lost still holds its document stream.
-        if (HoldsDocumentStream(g_srcFile)) {
-            RunBinary(block0[ppt::kSectorShiftOffset]);
-            return;
-        }
-        CloseSource();
-        AbortRepair(m_texts.cannotRepair);
-        return;
+        if (HoldsDocumentStream(g_srcFile))
+            return RunBinary(block0[ppt::kSectorShiftOffset]);
+        return Fail(m_texts.notPresentation);
     }
 }
 
 void CRepairJob::RunBinary(std::uint8_t sectorShift) {
-    if (g_srcFile.m_nFileSize < kSmallestCompound) {
-        AbortRepair(m_texts.tooSmall);
-        return;
-    }
+    if (g_srcFile.m_nFileSize < kSmallestCompound)
+        return Fail(m_texts.tooSmall);
     g_nSectorSize = static_cast<std::int16_t>(sectorShift == 9 || sectorShift == 12 ? 1 << sectorShift : 512);
+    g_strWorkingPath = TempFilePath(std::string(kWorkingPrefix) + g_strSourceExt);
+    DeleteFileW(g_strWorkingPath);
+    const bool built = RunBinaryChain();
+    if (!Going())
+        return;
+    m_cut = {};
+    SendCheckpoint(0.95);
+    CloseSource();
+    g_pictureCarver.Reset();
+    // A working copy built from nothing is no repair.
+    Finish(g_strWorkingPath, built && !NoPresentationFound());
+}
+
+// The scans, the cut and the working copy. False when no working copy was made.
+bool CRepairJob::RunBinaryChain() {
     const std::uint64_t size = g_srcFile.m_nFileSize;
-    try {
-        // The encryption check also refuses a CryptSession10Container, whatever
-        // the "Current User" stream says.
-        if (!ScanSourceFile(size, kScanBlock, kScanEncryption) || !ScanSourceFile(size, kScanBlock, kScanPictures)) {
-            CloseSource();
-            AbortRepair(m_texts.cannotRepair);
-            return;
-        }
-        g_strWorkingPath = TempFilePath(std::string(kWorkingPrefix) + g_strSourceExt);
-        SendCheckpoint(0.1);
-        if (!BuildDocumentImage(g_srcFile, static_cast<std::uint16_t>(g_nSectorSize), m_locator, m_image)) {
-            CloseSource();
-            AbortRepair(m_texts.cannotRepair);
-            return;
-        }
-        if (RepairCancelled()) {
-            AbortRepair(m_texts.cancelled);
-            return;
-        }
-        ScanDocumentRecords(m_image.scanUnit, m_image.bytes.data(), m_image.length);
-        SendCheckpoint(0.2);
-        m_cut = TrimDocumentStream(std::move(m_image.bytes), m_image.length, m_image.scanUnit);
-        SendCheckpoint(0.33);
-        // Scanned again, so that the user edit's offset is the one inside the cut.
-        g_posDocument = kNoDocument;
-        ScanDocumentRecords(m_image.scanUnit, m_cut.stream.data(), m_cut.length);
-        if (RepairCancelled()) {
-            AbortRepair(m_texts.cancelled);
-            return;
-        }
-        BuildWorkingCopy();
-        EndBinary();
-    } catch (const std::bad_alloc&) {
-        CloseSource();
-        AbortRepair(m_texts.noMemory);
+    SendPhase(RepairPhase::FindingRecords);
+    // The encryption check also refuses a CryptSession10Container, whatever
+    // the "Current User" stream says.
+    if (NamesEncryptedPackage(g_srcFile) || !ScanSourceFile(size, kScanBlock, kScanEncryption)) {
+        Fail(g_srcFile.ReadError() == 0 ? m_texts.protectedFile : m_texts.cannotRepair);
+        return false;
     }
+    if (!ScanSourceFile(size, kScanBlock, kScanPictures) ||
+        !BuildDocumentImage(g_srcFile, static_cast<std::uint16_t>(g_nSectorSize), m_locator, m_image)) {
+        Fail(m_texts.cannotRepair);
+        return false;
+    }
+    SendCheckpoint(0.1);
+    if (Cancelled())
+        return false;
+    ScanDocumentRecords(m_image.scanUnit, m_image.bytes.data(), m_image.length);
+    SendCheckpoint(0.2);
+    SendPhase(RepairPhase::RebuildingDocument);
+    m_cut = TrimDocumentStream(std::move(m_image.bytes), m_image.length, m_image.scanUnit);
+    SendCheckpoint(0.33);
+    // Scanned again, so that the user edit's offset is the one inside the cut.
+    g_posDocument = kNoDocument;
+    ScanDocumentRecords(m_image.scanUnit, m_cut.stream.data(), m_cut.length);
+    if (Cancelled())
+        return false;
+    const bool built = BuildWorkingCopy();
+    return !Cancelled() && built;
 }
 
 // The working copy: the cut written as a new compound file when a user edit
 // was found and the office server opens the result; otherwise a presentation
 // built anew through the office session from what the damaged bytes hold.
-void CRepairJob::BuildWorkingCopy() {
+bool CRepairJob::BuildWorkingCopy() {
+    SendPhase(RepairPhase::CheckingResult);
     const bool writable = g_posUserEdit != 0 && m_cut.length <= UINT32_MAX;
     if (writable && WritePresentationFile(m_image.scanUnit, m_cut.stream.data(), g_strWorkingPath,
-                                          static_cast<std::uint32_t>(m_cut.length)))
-        return;
-    if (RepairCancelled())
-        return;
+                                          static_cast<std::uint32_t>(m_cut.length))) {
+        m_result.report.method = RepairMethod::CutAtUserEdit;
+        return true;
+    }
+    if (Cancelled())
+        return false;
+    SendPhase(RepairPhase::BuildingSlides);
     SendCheckpoint(0.66);
     m_cut = {};
-    g_pptAutomation.NewPresentation(FALSE, 0);
-    g_pptAutomation.SavePresentation(g_strWorkingPath, 1);
-    RebuildFromFragments(m_image.scanUnit, g_strWorkingPath);
+    m_result.report.method = RepairMethod::RebuiltFromFragments;
+    // A rebuild keeps texts and pictures, not the layouts, formatting and objects.
+    m_somethingLeftOut = true;
+    // The rebuild saves into a file that must not hold an earlier attempt.
+    DeleteFileW(g_strWorkingPath);
+    if (FAILED(g_pptAutomation.NewPresentation(FALSE, 0)) ||
+        FAILED(g_pptAutomation.SavePresentation(g_strWorkingPath, 1))) {
+        g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
+        DeleteFileW(g_strWorkingPath);
+        return false;
+    }
+    if (!RebuildFromFragments(m_image.scanUnit, g_strWorkingPath)) {
+        DeleteFileW(g_strWorkingPath);
+        return false;
+    }
+    return true;
 }
 
-void CRepairJob::EndBinary() {
-    if (RepairCancelled()) {
-        AbortRepair(m_texts.cancelled);
-        return;
-    }
-    SendCheckpoint(0.95);
-    m_cut = {};
+void CRepairJob::RunPackage() {
+    g_strWorkingPath.clear();
+    ResetPackageScanState();
+    SendPhase(RepairPhase::FindingRecords);
+    g_mappedSource.Map(nullptr);
+    const std::string copy = TempFilePath(kPackageCopyName);
+    const bool repaired = CopyPackageToTemp(g_mappedSource.Path()) && RepairPackage();
+    const bool presentation = DirectoryNamesPresentation(g_packageScan.directory);
+    // The byte copy of the user's package is of no use once the rebuild has run.
+    DeleteFileW(copy);
+    g_mappedSource.Unmap();
     CloseSource();
-    g_pictureCarver.Reset();
-    // A working copy built from nothing is no repair, and neither is one that the
-    // office session could not save.
-    const bool nothingSalvaged =
-        g_nDocumentCount == 0 && g_nMasterCount == 0 && g_nSlideContainers == 0 && g_nNotesContainers == 0;
-    EndWithTheBetterResult(!nothingSalvaged && FileExists(g_strWorkingPath), g_strWorkingPath);
+    if (Cancelled())
+        return;
+    if (repaired && !presentation) {
+        DeleteFileW(TempFilePath(kPackageResultName));
+        return Fail(m_texts.notPresentation);
+    }
+    m_result.report.method = RepairMethod::ContainerRebuilt;
+    Finish(TempFilePath(kPackageResultName), repaired);
 }
 
-// The user never gets less than the damaged file shows in the office: a
-// repaired working copy is compared with it, and a failed repair hands over
-// the damaged file saved anew when the office still opens it.
-void CRepairJob::EndWithTheBetterResult(bool repaired, const std::string& working) {
-    const std::string& source = g_mappedSource.Path();
-    if (repaired) {
-        if (g_bCompareWithSource)
-            KeepTheBetterResult(source, working);
-    } else if (!g_bCompareWithSource || !SaveSourceIfItOpens(source, working)) {
-        AbortRepair(m_texts.cannotRepair);
+// The office opens what was produced (and, when asked, the damaged file); the
+// result is graded by what it shows. When the repair produced nothing that shows
+// a slide, the damaged file saved anew by the office is the result when the
+// comparison is on and the office shows slides of it.
+void CRepairJob::Finish(const std::string& working, bool produced) {
+    if (Cancelled())
+        return;
+    if (!produced)
+        DeleteFileW(working);
+    SendPhase(m_request.compareWithSource ? RepairPhase::Comparing : RepairPhase::CheckingResult);
+    const CCheckedResult checked = CheckInTheOffice(m_request.source, working, m_request.compareWithSource);
+    m_result.comparison = checked.line;
+    if (Cancelled())
+        return;
+    Grade(checked, working);
+}
+
+void CRepairJob::Grade(const CCheckedResult& checked, const std::string& working) {
+    RecoveryReport& report = m_result.report;
+    report.source = Figures(checked.source);
+    const CPresentationMeasure& shown = checked.kept == KeptResult::Source ? checked.source : checked.repaired;
+    if (!shown.opened || shown.slides <= 0) {
+        if (!checked.officeAvailable && FileExists(working) && report.method == RepairMethod::ContainerRebuilt) {
+            // Nothing could check the package; it is handed over as rebuilt, and said so.
+            report.outcome = RepairOutcome::RepairedInPart;
+            report.checkedInOffice = false;
+            m_result.resultPath = working;
+            return;
+        }
+        DeleteFileW(working);
+        return Fail(NoPresentationFound() && report.method != RepairMethod::ContainerRebuilt ? m_texts.notPresentation
+                                                                                              : m_texts.cannotRepair);
+    }
+    report.checkedInOffice = true;
+    report.slides = shown.slides;
+    report.characters = shown.characters;
+    if (checked.kept == KeptResult::Source) {
+        report.outcome = RepairOutcome::KeptSource;
+        report.method = RepairMethod::SourceResaved;
+    } else {
+        report.outcome = m_somethingLeftOut ? RepairOutcome::RepairedInPart : RepairOutcome::Repaired;
+    }
+    m_result.resultPath = working;
+}
+
+void CRepairJob::Fail(const std::string& reason) {
+    if (m_ended)
+        return;
+    m_ended = true;
+    // Whatever the office session holds is let go, so that no office process
+    // outlives the repair.
+    g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
+    RecoveryReport& report = m_result.report;
+    if (RepairCancelled()) {
+        report.outcome = RepairOutcome::Cancelled;
+        report.reason = m_texts.cancelled;
         return;
     }
-    FinishRepair();
+    report.outcome = RepairOutcome::Failed;
+    const int readError = g_srcFile.ReadError();
+    report.reason = readError != 0 ? m_texts.readError + " (" + FormatMessageW(readError) + ")" : reason;
+}
+
+// A cancel ends the job at once, with the cancel text, whichever step it interrupted.
+bool CRepairJob::Cancelled() {
+    if (!RepairCancelled())
+        return false;
+    Fail(m_texts.cancelled);
+    return true;
 }
 
 // Progress at a checkpoint: the fraction `fraction` of the source size.
@@ -237,72 +352,52 @@ void CRepairJob::SendCheckpoint(double fraction) {
     SendProgress(static_cast<std::uint64_t>(static_cast<double>(total) * fraction), total);
 }
 
-void CRepairJob::RunPackage() {
-    g_strWorkingPath.clear();
-    ResetPackageScanState();
-    g_mappedSource.Map(nullptr);
-    bool repaired = false;
-    try {
-        repaired = CopyPackageToTemp(g_mappedSource.Path()) && RepairPackage();
-    } catch (const std::bad_alloc&) {
-        g_mappedSource.Unmap();
-        CloseSource();
-        AbortRepair(m_texts.noMemory);
-        return;
-    }
-    g_mappedSource.Unmap();
-    CloseSource();
-    if (RepairCancelled()) {
-        AbortRepair(m_texts.cancelled);
-        return;
-    }
-    EndWithTheBetterResult(repaired, TempFilePath(kPackageResultName));
+void SetSourceNames(const std::string& source) {
+    const std::size_t slash = source.find_last_of('/');
+    const std::string name = slash == std::string::npos ? source : source.substr(slash + 1);
+    const std::size_t dot = name.find_last_of('.');
+    g_strSourceExt = dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot + 1);
+    g_strSourceTitle = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    g_mappedSource.SetPath(source);
 }
 
-void CRepairJob::StopAnimation() {
-    if (g_pRepairPage)
-        SendMessageW(g_pRepairPage->GetDlgItem(kRepairAnimationId), ACM_STOP, 0, 0);
-}
-
-void CRepairJob::CloseSource() {
-    if (g_srcFile.IsOpen())
-        g_srcFile.Close();
-}
-
-void CRepairJob::FinishRepair() {
-    CloseSource();
-    if (RepairCancelled()) {
-        AbortRepair(m_texts.cancelled);
-        return;
-    }
-    StopAnimation();
-    SendProgress(100, 100);
-    SendMessageW(g_pRepairPage, WM_DESTROY, 0, 0);
-}
-
-void CRepairJob::AbortRepair(const std::string& text) {
-    // Whatever the office session holds is let go, so that no office process
-    // outlives the repair.
-    g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
-    // A cancel shows the cancel text, whichever step it interrupted.
-    const std::string& shown = RepairCancelled() ? m_texts.cancelled : text;
-    SendProgress(100, 100);
-    StopAnimation();
-    MessageBoxW(g_pRepairPage, shown, m_texts.caption, MB_ICONINFORMATION);
-    CloseSource();
-    CWnd* frame = g_pRepairPage ? g_pRepairPage->GetParent() : nullptr;
-    SendMessageW(g_pRepairPage, WM_DESTROY, 0, 0);
-    SendMessageW(frame, WM_COMMAND, kStepStartPage, 0);
-}
+// The reporters of one run, taken down whatever way the run ends.
+class CReportersInPlace {
+public:
+    explicit CReportersInPlace(const RepairContext& context) { SetRepairReporters(context.progress, context.phase); }
+    ~CReportersInPlace() { SetRepairReporters({}, {}); }
+    CReportersInPlace(const CReportersInPlace&) = delete;
+    CReportersInPlace& operator=(const CReportersInPlace&) = delete;
+};
 
 }  // namespace
+
+RepairResult RepairPresentation(const RepairRequest& request, RepairContext& context) {
+    if (!context.tempFolder.empty())
+        SetTempFolder(context.tempFolder);
+    const CReportersInPlace reporters(context);
+    try {
+        SetSourceNames(request.source);
+        ResetScanState();
+        CRepairJob job(request, context);
+        RepairResult result = job.Run();
+        g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
+        return result;
+    } catch (const std::bad_alloc&) {
+        // Out of memory before a chain took over, or while the result was made.
+        g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
+        RepairResult failed;
+        failed.report.outcome = RepairOutcome::Failed;
+        failed.report.reason = LoadLangString("IDS_WORD15", kTextSize);
+        return failed;
+    }
+}
 
 // Scan results of an earlier repair must not leak into this one: the positions,
 // the document-edit table (whose stale entries would otherwise be chosen), the
 // picture list and the recovered texts.
 void ResetScanState() {
     ResetRepairCounts();
-    g_strResultReport.clear();
     g_posDocument = kNoDocument;
     g_posUserEdit = 0;
     g_bSummaryFound = 0;
@@ -317,16 +412,4 @@ void ResetRepairCounts() {
     g_nMasterCount = 0;
     ResetFragmentCounts();
     g_pictureCarver.m_nCount = 0;
-}
-
-UINT RepairThreadProc(void* page) {
-    CRepairJob job(static_cast<CWnd*>(page));
-    try {
-        job.Run();
-    } catch (const std::bad_alloc&) {
-        // Out of memory before any chain took over: nothing more can be shown safely.
-    }
-    // Balances the office session's initialisation on this thread.
-    CoUninitialize();
-    return 0;
 }

@@ -1,12 +1,49 @@
 #pragma once
-// The repair job: the worker thread that turns the chosen file into a working
-// copy in the temporary folder, with progress, cancellation and one ending for
-// every failure.
-#include "platform/win_types.h"
+// The repair job: turns the chosen file into a repaired copy in the job's own
+// temporary folder and says what came back. The wizard's repair page and
+// deckmend-repair run it on a worker thread and show its result; the job shows
+// nothing itself.
+#include <cstdint>
+#include <functional>
+#include <string>
 
-// The thread function; `page` is the repair page (a CWnd*) that every report goes
-// to. Always returns 0: the outcome reaches the page through its messages.
-UINT RepairThreadProc(void* page);
+#include "repair/recovery_report.h"
+#include "repair/repair_phase.h"
+
+struct RepairRequest {
+    std::string source;              // the damaged file; it is only ever read
+    bool compareWithSource = true;   // end with the comparison with what the office shows of it
+};
+
+struct RepairContext {
+    // The job's private folder: its working files and the result are made there
+    // (the caller makes it and removes it when the result has been taken).
+    std::string tempFolder;
+    // Progress as done of total (bytes or steps); called on the job's thread.
+    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+    // The phase the job has entered; called on the job's thread.
+    std::function<void(RepairPhase)> phase;
+    // Cancelling: the job polls the shared run flag and hold (job_state.h).
+};
+
+struct RepairResult {
+    RecoveryReport report;
+    // The file to hand over (inside the temporary folder); empty unless the
+    // outcome is Repaired, RepairedInPart or KeptSource.
+    std::string resultPath;
+    // The comparison's line: which result was kept and why; empty without one.
+    std::string comparison;
+
+    bool Usable() const {
+        return report.outcome == RepairOutcome::Repaired || report.outcome == RepairOutcome::RepairedInPart ||
+               report.outcome == RepairOutcome::KeptSource;
+    }
+};
+
+// Runs one repair from start to end. Never throws; out of memory, a read error
+// of the disk and every other failure come back as a Failed result with its
+// reason in the user's language.
+RepairResult RepairPresentation(const RepairRequest& request, RepairContext& context);
 
 // Zeroes the counts that tell whether a repair salvaged anything (documents,
 // masters, slide and notes containers, pictures). Every job starts with it, so
@@ -14,6 +51,6 @@ UINT RepairThreadProc(void* page);
 void ResetRepairCounts();
 
 // Scan results of an earlier repair must not leak into the next one: the
-// counts, the positions, the document-edit table, the picture list, the
-// recovered texts and the last report. Every job starts with it.
+// counts, the positions, the document-edit table, the picture list and the
+// recovered texts. Every job starts with it.
 void ResetScanState();

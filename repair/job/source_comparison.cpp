@@ -4,15 +4,15 @@
 
 #include "automation/powerpoint_automation.h"
 #include "platform/file_ops.h"
+#include "platform/text_encoding.h"
 #include "repair/job/job_state.h"
 #include "repair/job/working_files.h"
-
-std::string g_strResultReport;
-bool g_bCompareWithSource = true;
 
 namespace {
 
 constexpr int kSaveAs = 1;
+// One missing paragraph in 50 is put down to the office's own rewriting.
+constexpr std::size_t kParagraphsPerAllowedMiss = 50;
 
 // 4180 as "4,180".
 std::string Grouped(LONG value) {
@@ -27,6 +27,17 @@ std::string Shows(const CPresentationMeasure& measure) {
            " characters";
 }
 
+bool IsBreak(char c) { return c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+void AddParagraph(std::set<std::string>& into, std::string& paragraph) {
+    if (!paragraph.empty() && paragraph.back() == ' ')
+        paragraph.pop_back();
+    if (!paragraph.empty())
+        into.insert(paragraph);
+    paragraph.clear();
+}
+
 // Opens `path`, counts, and closes the presentation; the office keeps running
 // for the next one.
 CPresentationMeasure Measure(const std::string& path, bool readOnly) {
@@ -36,8 +47,12 @@ CPresentationMeasure Measure(const std::string& path, bool readOnly) {
     if (opened.empty())
         return measure;
     measure.opened = SUCCEEDED(g_pptAutomation.GetSlideCount(measure.slides));
-    if (measure.opened)
-        g_pptAutomation.GetTextLength(measure.characters);
+    std::vector<std::string> texts;
+    if (measure.opened && SUCCEEDED(g_pptAutomation.GetTexts(texts))) {
+        for (const std::string& text : texts)
+            measure.characters += static_cast<LONG>(Utf8Length(text));
+        measure.paragraphs = DistinctParagraphs(texts);
+    }
     g_pptAutomation.ClosePresentation();
     return measure;
 }
@@ -74,17 +89,45 @@ private:
     bool m_copied = false;
 };
 
+bool ShowsSlides(const CPresentationMeasure& measure) { return measure.opened && measure.slides > 0; }
+
 }  // namespace
 
+std::set<std::string> DistinctParagraphs(const std::vector<std::string>& texts) {
+    std::set<std::string> paragraphs;
+    std::string paragraph;
+    for (const std::string& text : texts) {
+        for (char c : text) {
+            if (IsBreak(c)) {
+                AddParagraph(paragraphs, paragraph);
+            } else if (IsBlank(c)) {
+                if (!paragraph.empty() && paragraph.back() != ' ')
+                    paragraph += ' ';
+            } else {
+                paragraph += c;
+            }
+        }
+        AddParagraph(paragraphs, paragraph);
+    }
+    return paragraphs;
+}
+
+bool ShowsParagraphsOf(const CPresentationMeasure& shower, const CPresentationMeasure& shown) {
+    std::size_t missing = 0;
+    for (const std::string& paragraph : shown.paragraphs)
+        missing += shower.paragraphs.count(paragraph) == 0;
+    return missing * kParagraphsPerAllowedMiss <= shown.paragraphs.size();
+}
+
 KeptResult ChooseResult(const CPresentationMeasure& source, const CPresentationMeasure& repaired) {
-    if (!source.opened)
+    if (!ShowsSlides(source))
         return KeptResult::Repaired;
-    const LONG slides = repaired.opened ? repaired.slides : 0;
-    const LONG characters = repaired.opened ? repaired.characters : 0;
-    // More slides but less text is still less than the user had.
-    if (source.slides > slides || source.characters > characters)
+    if (!ShowsSlides(repaired))
         return KeptResult::Source;
-    return KeptResult::Repaired;
+    const bool repairShowsSource = ShowsParagraphsOf(repaired, source);
+    if (repairShowsSource && ShowsParagraphsOf(source, repaired))
+        return repaired.slides <= source.slides ? KeptResult::Repaired : KeptResult::Source;
+    return repairShowsSource && repaired.slides >= source.slides ? KeptResult::Repaired : KeptResult::Source;
 }
 
 std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, const CPresentationMeasure& repaired) {
@@ -95,27 +138,25 @@ std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, 
     return "kept the rebuilt file: " + Shows(repaired) + "; the damaged file " + sourceShows;
 }
 
-void KeepTheBetterResult(const std::string& source, const std::string& working) {
-    g_strResultReport.clear();
-    const CSourceCopy copy(source);
-    const CPresentationMeasure repaired = Measure(working, false);
-    const CPresentationMeasure original = RepairCancelled() ? CPresentationMeasure{} : Measure(copy.Path(), true);
-    KeptResult kept = ChooseResult(original, repaired);
+CCheckedResult CheckInTheOffice(const std::string& source, const std::string& working, bool compare) {
+    CCheckedResult checked;
+    bool asked = false;
+    if (FileExists(working)) {
+        checked.repaired = Measure(working, false);
+        asked = true;
+    }
+    const CSourceCopy copy(compare ? source : std::string());
+    if (compare && !RepairCancelled()) {
+        checked.source = Measure(copy.Path(), true);
+        asked = true;
+    }
+    checked.officeAvailable = !asked || g_pptAutomation.m_pApplication != nullptr;
+    checked.kept = compare ? ChooseResult(checked.source, checked.repaired) : KeptResult::Repaired;
     // The working copy stands unless the source could be saved in its place.
-    if (kept == KeptResult::Source && (RepairCancelled() || !SaveSourceAs(copy.Path(), working)))
-        kept = KeptResult::Repaired;
+    if (checked.kept == KeptResult::Source && (RepairCancelled() || !SaveSourceAs(copy.Path(), working)))
+        checked.kept = KeptResult::Repaired;
     EndOffice();
-    g_strResultReport = DescribeResult(kept, original, repaired);
-}
-
-bool SaveSourceIfItOpens(const std::string& source, const std::string& working) {
-    g_strResultReport.clear();
-    const CSourceCopy copy(source);
-    const CPresentationMeasure original = Measure(copy.Path(), true);
-    const bool saved =
-        original.opened && original.slides > 0 && !RepairCancelled() && SaveSourceAs(copy.Path(), working);
-    EndOffice();
-    if (saved)
-        g_strResultReport = DescribeResult(KeptResult::Source, original, {});
-    return saved;
+    if (compare)
+        checked.line = DescribeResult(checked.kept, checked.source, checked.repaired);
+    return checked;
 }

@@ -1,9 +1,12 @@
 #pragma once
 // A repair never hands over less than the damaged file itself shows: at the end
-// of a repair the office measures the damaged file (opened read-only) and the
-// working copy; when the damaged file shows more, the working copy becomes the
-// damaged file saved anew by the office, a clean file of the same format.
+// of a repair the office measures the working copy and, when asked to, the
+// damaged file (a private copy, opened read-only). The working copy stands only
+// when it shows what the damaged file shows; otherwise the working copy becomes
+// the damaged file saved anew by the office, a clean file of the same format.
+#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/com_types.h"
 
@@ -11,29 +14,42 @@
 struct CPresentationMeasure {
     bool opened = false;
     LONG slides = 0;
-    LONG characters = 0;  // text on the slides
+    LONG characters = 0;               // text on the slides
+    std::set<std::string> paragraphs;  // distinct paragraphs, whitespace folded
 };
 
 enum class KeptResult { Repaired, Source };
 
-// The damaged file wins when it opens and shows more slides or more text than
-// the working copy: the working copy stands only when it holds at least as much
-// of both.
+// The distinct paragraphs of the shapes' texts: split at line and paragraph
+// breaks, runs of white space folded to one space, empty ones left out.
+std::set<std::string> DistinctParagraphs(const std::vector<std::string>& texts);
+
+// True when `shower` shows the paragraphs of `shown`, allowing 2 % of them to
+// be missing for the office's own rewriting of text.
+bool ShowsParagraphsOf(const CPresentationMeasure& shower, const CPresentationMeasure& shown);
+
+// The working copy stands when it shows every paragraph that the damaged file
+// shows and at least its slides; when each shows all of the other's paragraphs,
+// the one with fewer slides wins (a rebuild that repeats older versions of
+// slides is no better than the file it came from). A damaged file that does not
+// open, or opens with no slide, never wins; neither does a working copy that
+// does not open or holds no slide over a damaged file that shows slides.
 KeptResult ChooseResult(const CPresentationMeasure& source, const CPresentationMeasure& repaired);
 
 // One line for the user: which result was kept and why.
 std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, const CPresentationMeasure& repaired);
 
-// The line of the last repair's choice; empty when no choice was made.
-extern std::string g_strResultReport;
+// What the office made of one repair's ending.
+struct CCheckedResult {
+    KeptResult kept = KeptResult::Repaired;
+    CPresentationMeasure repaired;  // the working copy; not opened when it does not exist
+    CPresentationMeasure source;    // the damaged file; not opened unless compared
+    bool officeAvailable = true;    // false when the office could not be started at all
+    std::string line;               // DescribeResult's line; empty when nothing was compared
+};
 
-// Whether repairs end with the comparison (true unless a caller turns it off).
-extern bool g_bCompareWithSource;
-
-// At the end of a successful repair: compares `working` with `source` and, when
-// the source shows more, replaces `working` by the source saved anew.
-void KeepTheBetterResult(const std::string& source, const std::string& working);
-
-// After a failed repair: when `source` opens with slides, `working` becomes the
-// source saved anew; true then.
-bool SaveSourceIfItOpens(const std::string& source, const std::string& working);
+// Measures `working` (when it exists) in the office and, when `compare`, the
+// damaged file `source`; when the source is chosen, `working` is replaced by the
+// source saved anew (and the working copy stands when that save fails). The
+// office is closed at the end.
+CCheckedResult CheckInTheOffice(const std::string& source, const std::string& working, bool compare);

@@ -1,6 +1,7 @@
 #include "repair/ppt/compound_probe.h"
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 #include "repair/io/read_value.h"
@@ -11,20 +12,41 @@
 namespace {
 constexpr std::uint32_t kStreamAlignment = 64;
 constexpr std::uint32_t kChunk = 1 << 20;
-}  // namespace
+constexpr std::uint32_t kDirectoryEntrySize = 128;
 
-bool HoldsDocumentStream(CRawFile& file) {
+// Calls `test` with every `step`-aligned offset of the file and the bytes from
+// there to the end of its chunk; stops at the first true.
+template <typename Test>
+bool AnyAlignedOffset(CRawFile& file, std::uint32_t step, Test test) {
     std::vector<std::uint8_t> chunk(kChunk);
     for (std::uint64_t start = 0; start < file.m_nFileSize; start += kChunk) {
         if (RepairCancelled() || !ReadSourceBytes(file, chunk.data(), start, kChunk))
             return false;
         const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, file.m_nFileSize - start));
         const CByteView view(chunk.data(), count);
-        for (std::size_t at = 0; at < count; at += kStreamAlignment) {
-            const std::optional<std::uint32_t> word = view.Le32(at);
-            if (word && __builtin_bswap32(*word) == ppt::kDocumentContainer)
+        for (std::size_t at = 0; at < count; at += step)
+            if (test(view, at))
                 return true;
-        }
     }
     return false;
+}
+}  // namespace
+
+bool HoldsDocumentStream(CRawFile& file) {
+    return AnyAlignedOffset(file, kStreamAlignment, [](const CByteView& view, std::size_t at) {
+        const std::optional<std::uint32_t> word = view.Le32(at);
+        return word && __builtin_bswap32(*word) == ppt::kDocumentContainer;
+    });
+}
+
+bool NamesEncryptedPackage(CRawFile& file) {
+    return AnyAlignedOffset(file, kDirectoryEntrySize, [](const CByteView& view, std::size_t at) {
+        const std::string_view name = ppt::kEncryptedPackageName;
+        for (std::size_t k = 0; k < name.size(); ++k) {
+            const std::optional<std::uint16_t> unit = view.Le16(at + 2 * k);
+            if (!unit || *unit != static_cast<unsigned char>(name[k]))
+                return false;
+        }
+        return true;
+    });
 }

@@ -7,3 +7,8 @@
 // unit, where the "PowerPoint Document" stream of a compound file begins
 // (a sector, or a mini sector of a small stream).
 bool HoldsDocumentStream(CRawFile& file);
+
+// True when a directory entry of `file` is named "EncryptedPackage": a
+// password-protected package wrapped in a compound file. Directory entries lie
+// at 128-byte steps and start with their UTF-16 name.
+bool NamesEncryptedPackage(CRawFile& file);

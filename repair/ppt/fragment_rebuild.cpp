@@ -295,7 +295,14 @@ BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path) {
 
     LONG slides = 0;
     SlideBuilder().GetSlideCount(slides);
-    g_pptAutomation.ClosePowerPoint(TRUE, path, kSaveAs);
+    // A rebuild whose save fails is no rebuild: the file holds at most the
+    // empty presentation saved before it.
+    const bool saved = SUCCEEDED(SlideBuilder().SavePresentation(path));
+    g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
+    if (!saved) {
+        g_pictureCarver.Reset();
+        return FALSE;
+    }
     if (slides != 0 || g_pictureCarver.m_nCount != 0) {
         CRawFile source;
         if (source.Open(g_mappedSource.Path())) {

@@ -18,7 +18,8 @@ inline constexpr std::uint32_t kSlideLayoutCode = 0x10000000;
 
 // Scans `g_srcFile` in groups of 129 units of `sectorSize` and builds the
 // working presentation at `path`, which the session has open. TRUE when the
-// scan ran to the end; FALSE on a cancel, a failed read, or no open source.
+// scan ran to the end and the result was saved; FALSE on a cancel, a failed read,
+// a failed save, or no open source.
 // The presentation is saved and closed either way.
 BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path);
 

@@ -4,6 +4,8 @@
 
 namespace {
 
+constexpr int kSaveAs = 1;
+
 class CSessionSlideBuilder final : public CSlideBuilder {
 public:
     LONG MapSlideLayout(std::uint32_t layoutValue) override { return g_pptAutomation.MapSlideLayout(layoutValue); }
@@ -21,6 +23,9 @@ public:
     }
     HRESULT DeleteEmptyShapes() override { return g_pptAutomation.DeleteEmptyShapes(); }
     HRESULT DeleteSlideIfEmpty() override { return g_pptAutomation.DeleteSlideIfEmpty(); }
+    HRESULT SavePresentation(const std::string& path) override {
+        return g_pptAutomation.SavePresentation(path, kSaveAs);
+    }
 };
 
 CSessionSlideBuilder g_sessionBuilder;

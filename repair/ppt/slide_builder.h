@@ -20,6 +20,8 @@ public:
     virtual HRESULT AddPicture(const std::string& file, float left, float top, float width, float height) = 0;
     virtual HRESULT DeleteEmptyShapes() = 0;
     virtual HRESULT DeleteSlideIfEmpty() = 0;
+    // Saves the presentation under `path` (the rebuild's result).
+    virtual HRESULT SavePresentation(const std::string& path) = 0;
 };
 
 // The builder in use: the PowerPoint session unless replaced.

@@ -48,9 +48,12 @@ public:
                   const std::function<bool(std::uint64_t)>& piece) {
         return Flush() && CopyRange(in, position, m_file.Fd(), count, piece) == static_cast<std::int64_t>(count);
     }
-    void Close() {
-        Flush();
+    // False when the last bytes could not be written (a full disk): the package
+    // then lacks its end and is no result.
+    bool Close() {
+        const bool flushed = Flush();
         m_file.Close();
+        return flushed;
     }
 
 private:
@@ -378,7 +381,7 @@ BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& output
         return FALSE;
     }
     bool written = rebuild.WriteDirectoryAndEnd();
-    output.Close();
+    written = output.Close() && written;
     if (!written) {
         DeleteFileW(outputPath);
         return FALSE;

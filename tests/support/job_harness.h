@@ -1,28 +1,33 @@
 #pragma once
-// Runs the repair job on its worker thread against recording stand-ins for the
-// repair page and the main frame, as the wizard's UI thread would take them.
+// Runs the repair job as the wizard and the command line run it, on a worker
+// thread, and records what it reported on the way.
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "platform/win_types.h"
-
-struct SentMessage {
-    std::string to;   // "page", "animation" or "frame"
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
+#include "repair/job/repair_job.h"
 
 struct JobRecord {
-    std::vector<SentMessage> messages;
-    std::vector<std::string> boxes;   // texts of the message boxes, in order
-    std::string boxCaption;
-    bool Failed() const;              // the frame was sent back to the start page
+    RepairResult result;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;  // (done, total), in order
+    std::vector<RepairPhase> phases;
+
+    bool Failed() const { return !result.Usable(); }
+    const std::string& Reason() const { return result.report.reason; }
+    RepairOutcome Outcome() const { return result.report.outcome; }
 };
 
-// Repairs `source` (with the temporary folder set to `tempFolder`) and returns
-// what the job sent. `cancelled` starts the job with the run flag already cleared.
-JobRecord RunJob(const std::string& source, const std::string& tempFolder, bool cancelled = false);
+struct JobOptions {
+    bool cancelled = false;           // the run flag is cleared before the job starts
+    std::function<void()> onWorker;   // runs first on the job's thread
+};
+
+// Repairs `source` in `tempFolder`, without an office server (so that jobs end
+// where the office would take over; the office's part is tested through
+// deckmend-repair).
+JobRecord RunJob(const std::string& source, const std::string& tempFolder, const JobOptions& options = {});
 
 // The English text of a key, read as the job reads it.
 std::string Text(const char* key);

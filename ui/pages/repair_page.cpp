@@ -8,8 +8,12 @@
 #include <vector>
 
 #include "app/main_frame.h"
+#include "automation/powerpoint_automation.h"
+#include "platform/com_runtime.h"
+#include "platform/folders.h"
 #include "platform/message_box.h"
 #include "platform/qt/qt_message_pump.h"
+#include "repair/io/mapped_file.h"
 #include "repair/job/job_state.h"
 #include "repair/job/messages.h"
 #include "repair/job/repair_job.h"
@@ -48,7 +52,42 @@ void ResetSharedRepairState() {
     g_pictureCarver.Reset();
 }
 
+RepairResult g_lastRepair;
+
+// Runs the repair for the page given as `param` and shows its ending there, as
+// the page's own messages: the animation stops, a failure is told in a message
+// box and the frame goes back to the start page; a result goes to the save page.
+UINT RepairThreadProc(void* param) {
+    CWnd* page = static_cast<CWnd*>(param);
+    RepairRequest request;
+    request.source = g_mappedSource.Path();
+    RepairContext context;
+    context.tempFolder = GetTempPathW();
+    context.progress = [page](std::uint64_t done, std::uint64_t total) {
+        SendMessageW(page, WM_REPAIR_PROGRESS, static_cast<WPARAM>(done), static_cast<LPARAM>(total));
+    };
+    RepairResult result = RepairPresentation(request, context);
+    // Balances the office session's initialisation on this thread.
+    CoUninitialize();
+    g_strWorkingPath = result.resultPath;
+    const bool usable = result.Usable();
+    const std::string reason = result.report.reason;
+    g_lastRepair = std::move(result);
+    SendMessageW(page->GetDlgItem(kRepairAnimationId), ACM_STOP, 0, 0);
+    if (usable) {
+        SendMessageW(page, WM_DESTROY, 0, 0);
+        return 0;
+    }
+    MessageBoxW(page, reason, LoadLangString("IDS_INFORMATION"), MB_ICONINFORMATION);
+    CWnd* frame = page->GetParent();
+    SendMessageW(page, WM_DESTROY, 0, 0);
+    SendMessageW(frame, WM_COMMAND, kStepStartPage, 0);
+    return 0;
+}
+
 }  // namespace
+
+const RepairResult& LastRepairResult() { return g_lastRepair; }
 
 unsigned NextPercent(unsigned current, WPARAM done, LPARAM total) {
     const auto doneValue = static_cast<std::uint32_t>(done);

@@ -2,6 +2,7 @@
 // The wizard step shown while a repair runs: it starts the repair job when it is
 // created, shows an animation and a progress bar, offers Cancel, and hands over
 // to the save page when the job tells it that it is over.
+#include "repair/job/repair_job.h"
 #include "ui/pages/step_page.h"
 
 class CAnimateCtrl;
@@ -49,3 +50,7 @@ unsigned NextPercent(unsigned current, WPARAM done, LPARAM total);
 bool RepairJobsFinished();
 // Waits for them, still taking their last messages.
 void WaitForRepairJobs();
+
+// The result of the last repair the page ran: what the save page hands over and
+// reports.
+const RepairResult& LastRepairResult();

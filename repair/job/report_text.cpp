@@ -1,0 +1,109 @@
+#include "repair/job/report_text.h"
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+// 4180 as "4,180".
+std::string Grouped(std::int64_t value) {
+    std::string digits = std::to_string(value < 0 ? 0 : value);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ",");
+    return digits;
+}
+
+std::string Counted(std::int64_t count, const char* one, const char* many) {
+    return Grouped(count) + " " + (count == 1 ? one : many);
+}
+
+const char* MethodText(RepairMethod method) {
+    switch (method) {
+    case RepairMethod::ContainerRebuilt: return "package rebuilt";
+    case RepairMethod::StreamRelinked: return "document stream relinked";
+    case RepairMethod::CutAtUserEdit: return "document stream cut at a consistent save";
+    case RepairMethod::RebuiltFromFragments: return "slides rebuilt from the text and pictures found";
+    case RepairMethod::SourceResaved: return "the damaged file as the office reads it, saved anew";
+    case RepairMethod::None: break;
+    }
+    return "nothing";
+}
+
+const char* OutcomeText(RepairOutcome outcome) {
+    switch (outcome) {
+    case RepairOutcome::Repaired: return "Repaired";
+    case RepairOutcome::RepairedInPart: return "Repaired in part";
+    case RepairOutcome::KeptSource: return "Kept the damaged file as the office reads it";
+    case RepairOutcome::Failed: return "Not repaired";
+    case RepairOutcome::Cancelled: return "Cancelled";
+    }
+    return "Not repaired";
+}
+
+std::string Contents(const RecoveryReport& report) {
+    std::string text = Counted(report.slides, "slide", "slides") + ", " +
+                       Counted(report.characters, "character", "characters");
+    if (report.pictures > 0)
+        text += ", " + Counted(report.pictures, "picture", "pictures");
+    if (report.notes > 0)
+        text += ", " + Counted(report.notes, "page of notes", "pages of notes");
+    return text;
+}
+
+void AddItems(std::string& text, const RecoveryReport& report, ItemState state, const char* heading) {
+    std::string list;
+    for (const ReportItem& item : report.items)
+        if (item.state == state)
+            list += "\n  " + item.name + (item.how.empty() ? "" : " (" + item.how + ")");
+    if (!list.empty())
+        text += std::string("\n") + heading + ":" + list;
+}
+
+}  // namespace
+
+std::string ReportSummary(const RepairResult& result) {
+    const RecoveryReport& report = result.report;
+    if (!result.Usable())
+        return std::string(OutcomeText(report.outcome)) + ": " + report.reason;
+    std::string text = std::string(OutcomeText(report.outcome)) + ": " + Contents(report) + " (" +
+                       MethodText(report.method) + ")";
+    text += report.checkedInOffice ? "; opened in the office." : "; not opened in an office, which is not available.";
+    if (report.everythingKept)
+        text += "\nEvery part of the damaged file came back as it was.";
+    AddItems(text, report, ItemState::LeftOut, "Left out");
+    AddItems(text, report, ItemState::Mended, "Mended");
+    AddItems(text, report, ItemState::Regenerated, "Made anew");
+    if (report.source.opened)
+        text += "\nThe damaged file opens in the office with " + Counted(report.source.slides, "slide", "slides") +
+                ", " + Counted(report.source.characters, "character", "characters") + ".";
+    return text;
+}
+
+nlohmann::json ReportJson(const RepairResult& result, const std::string& source, const std::string& destination) {
+    const RecoveryReport& report = result.report;
+    nlohmann::json items = nlohmann::json::array();
+    for (const ReportItem& item : report.items)
+        items.push_back({{"name", item.name}, {"state", ItemStateName(item.state)}, {"how", item.how}});
+    nlohmann::json json = {
+        {"format", kReportFormatVersion},
+        {"source", source},
+        {"destination", destination.empty() ? nlohmann::json() : nlohmann::json(destination)},
+        {"outcome", OutcomeName(report.outcome)},
+        {"reason", report.reason},
+        {"method", MethodName(report.method)},
+        {"result",
+         {{"slides", report.slides},
+          {"characters", report.characters},
+          {"pictures", report.pictures},
+          {"notes", report.notes},
+          {"checkedInOffice", report.checkedInOffice}}},
+        {"damagedFile",
+         {{"measured", report.source.opened},
+          {"slides", report.source.slides},
+          {"characters", report.source.characters},
+          {"paragraphs", report.source.paragraphs}}},
+        {"everythingKept", report.everythingKept},
+        {"items", items},
+        {"comparison", result.comparison},
+    };
+    return json;
+}
