@@ -9,24 +9,49 @@ namespace {
 CPresentationMeasure Shows(LONG slides, LONG characters) { return {true, slides, characters, {}}; }
 const CPresentationMeasure kClosed{};
 
-TEST(SourceComparison, TheWorkingCopyStandsOnlyWhenItHoldsAtLeastAsMuch) {
+// `slides` slides showing the paragraphs "p<first>" to "p<last>".
+CPresentationMeasure ShowsParagraphs(LONG slides, int first, int last) {
+    CPresentationMeasure measure{true, slides, 0, {}};
+    for (int k = first; k <= last; ++k)
+        measure.paragraphs.insert("p" + std::to_string(k));
+    return measure;
+}
+
+TEST(SourceComparison, TheRepairStandsWhenItShowsWhatTheDamagedFileShows) {
     struct Case {
         const char* what;
         CPresentationMeasure source, repaired;
         KeptResult kept;
     } cases[] = {
-        {"the damaged file does not open", kClosed, Shows(3, 100), KeptResult::Repaired},
-        {"the damaged file does not open, nor the repair", kClosed, kClosed, KeptResult::Repaired},
-        {"the same slides and text", Shows(3, 100), Shows(3, 100), KeptResult::Repaired},
-        {"the repair holds more of both", Shows(3, 100), Shows(5, 400), KeptResult::Repaired},
-        {"more slides in the damaged file", Shows(4, 100), Shows(3, 100), KeptResult::Source},
-        {"as many slides, more text in the damaged file", Shows(3, 101), Shows(3, 100), KeptResult::Source},
-        {"more slides in the repair but less text", Shows(3, 500), Shows(9, 100), KeptResult::Source},
-        {"a repair the office cannot open", Shows(1, 0), kClosed, KeptResult::Source},
-        {"an empty damaged file and an unreadable repair", Shows(0, 0), kClosed, KeptResult::Repaired},
+        {"the damaged file does not open", kClosed, ShowsParagraphs(3, 1, 9), KeptResult::Repaired},
+        {"neither opens", kClosed, kClosed, KeptResult::Repaired},
+        {"the damaged file opens with no slide", ShowsParagraphs(0, 1, 0), kClosed, KeptResult::Repaired},
+        {"a repair the office cannot open", ShowsParagraphs(1, 1, 1), kClosed, KeptResult::Source},
+        {"a repair with no slide", ShowsParagraphs(1, 1, 1), ShowsParagraphs(0, 1, 0), KeptResult::Source},
+        {"the same slides and paragraphs", ShowsParagraphs(3, 1, 9), ShowsParagraphs(3, 1, 9), KeptResult::Repaired},
+        {"the repair shows more: the damaged file opens at an older save", ShowsParagraphs(1, 1, 5),
+         ShowsParagraphs(2, 1, 9), KeptResult::Repaired},
+        {"the same paragraphs over many more slides: versions repeated", ShowsParagraphs(29, 1, 200),
+         ShowsParagraphs(466, 1, 200), KeptResult::Source},
+        {"the same paragraphs over fewer slides", ShowsParagraphs(5, 1, 20), ShowsParagraphs(4, 1, 20),
+         KeptResult::Repaired},
+        {"a quarter of the paragraphs lost", ShowsParagraphs(10, 1, 100), ShowsParagraphs(12, 26, 100),
+         KeptResult::Source},
+        {"one paragraph in a hundred lost: the office's own rewriting", ShowsParagraphs(10, 1, 100),
+         ShowsParagraphs(10, 2, 100), KeptResult::Repaired},
+        {"three in a hundred lost", ShowsParagraphs(10, 1, 100), ShowsParagraphs(10, 4, 100), KeptResult::Source},
+        {"more text but fewer slides", ShowsParagraphs(6, 1, 10), ShowsParagraphs(5, 1, 12), KeptResult::Source},
+        {"sums decide nothing: fewer characters, every paragraph", {true, 3, 5000, {"title"}},
+         {true, 3, 10, {"title", "body"}}, KeptResult::Repaired},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ChooseResult(c.source, c.repaired), c.kept) << c.what;
+}
+
+TEST(SourceComparison, ParagraphsAreSplitAtBreaksWithWhiteSpaceFolded) {
+    EXPECT_EQ(DistinctParagraphs({"Title\nfirst  point\r\n\tsecond point ", "first point", "", " \n "}),
+              (std::set<std::string>{"Title", "first point", "second point"}));
+    EXPECT_EQ(DistinctParagraphs({"a\vb\fc"}), (std::set<std::string>{"a", "b", "c"}));
 }
 
 TEST(SourceComparison, TheReportSaysWhatWasKeptAndWhy) {

@@ -5,7 +5,10 @@ through deckmend-repair, each with a time bound.
 Every run must end by itself with exit status 0 (a repaired file at the
 destination) or 1 (one of the job's messages on stderr), leave the source's
 bytes, times and mode as they were, leave nothing in the run's temporary folder or beside the
-source (such as an office lock file), and show no sanitizer report.
+source (such as an office lock file), and show no sanitizer report. A corpus
+file as it is, which the office opens (its truth file says so), must come back
+repaired (exit 0) with a result that the office showed slides of (the report
+says so), or that came back whole without needing the office.
 
 By default a fixed choice of the corpus files is repaired as they are (every
 repair starts the office, so each takes seconds), and for each damage kind a
@@ -24,6 +27,7 @@ import argparse
 import concurrent.futures
 import configparser
 import hashlib
+import json
 import os
 import shutil
 import signal
@@ -34,17 +38,27 @@ import time
 from dataclasses import dataclass, field
 
 CORPUS_FOLDERS = ("ppt", "pptx", "variants/ppt", "variants/pptx")
-JOB_MESSAGE_KEYS = ("IDS_WORD8", "IDS_WORD9", "IDS_WORD13", "IDS_WORD14", "IDS_WORD15")
+JOB_MESSAGE_KEYS = ("IDS_WORD8", "IDS_WORD9", "IDS_WORD13", "IDS_WORD14", "IDS_WORD15", "IDS_NOT_PRESENTATION",
+                    "IDS_READ_ERROR", "IDS_PASSWORD_PROTECTED")
 SANITIZER_MARKS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:", "SUMMARY: UndefinedBehavior")
 CFB_SIGNATURE = bytes.fromhex("D0CF11E0A1B11AE1")
 GRACE_SECONDS = 10
-SKIPPED = 77
 
 
 @dataclass
 class Case:
     name: str    # shown in the report
     source: str  # the file, as it is or damaged
+    sound: bool = False  # as it is, and the office opens it: it must come back repaired
+
+
+def opens_in_office(corpus, path):
+    """What the file's truth says of the office opening it as it is."""
+    truth = os.path.join(corpus, "truth", os.path.basename(path) + ".json")
+    if not os.path.isfile(truth):
+        return False
+    with open(truth, encoding="utf-8") as f:
+        return bool(json.load(f).get("opens"))
 
 
 @dataclass
@@ -142,7 +156,7 @@ def undamaged_files(files):
 
 def build_cases(corpus, damage_tool, folder):
     files = corpus_files(corpus)
-    cases = [Case(os.path.relpath(f, corpus), f) for f in undamaged_files(files)]
+    cases = [Case(os.path.relpath(f, corpus), f, opens_in_office(corpus, f)) for f in undamaged_files(files)]
     return cases + damaged_cases(files, corpus, damage_tool, folder)
 
 
@@ -200,6 +214,27 @@ def prepare_source(case, folder):
     return source
 
 
+def is_job_message(line, messages):
+    # A read error carries the system's own words in brackets behind the text.
+    return any(line == m or line.startswith(m + " (") for m in messages)
+
+
+def check_sound(outcome, status, report_path):
+    """A sound file must come back repaired, in a result the office opened."""
+    if status != 0:
+        outcome.faults.append("a sound file was not repaired")
+        return
+    try:
+        with open(report_path, encoding="utf-8") as f:
+            report = json.load(f)
+    except (OSError, ValueError):
+        outcome.faults.append("no report")
+        return
+    shown = report["result"]["checkedInOffice"] and report["result"]["slides"] > 0
+    if not shown and not report.get("everythingKept"):
+        outcome.faults.append("the result was not seen to open with slides: " + json.dumps(report["result"]))
+
+
 def check_run(outcome, status, stderr, timed_out, destination, messages):
     faults = outcome.faults
     if timed_out:
@@ -209,7 +244,7 @@ def check_run(outcome, status, stderr, timed_out, destination, messages):
     if status not in (0, 1):
         faults.append(f"exit status {status}")
     lines = [l[len("deckmend-repair: "):].strip() for l in stderr.splitlines() if l.startswith("deckmend-repair: ")]
-    if status == 1 and not any(l in messages for l in lines):
+    if status == 1 and not any(is_job_message(l, messages) for l in lines):
         faults.append("exit 1 without one of the job's messages")
     if status == 0 and not os.path.isfile(destination):
         faults.append("exit 0 without a repaired file")
@@ -230,10 +265,14 @@ def run_case(case, args, messages):
         env.setdefault("ASAN_OPTIONS", "exitcode=86")
         env.setdefault("UBSAN_OPTIONS", "print_stacktrace=1")
         started = time.monotonic()
-        status, stderr, timed_out = run_bounded([args.repair, source, destination], env, args.timeout)
+        report_path = os.path.join(folder, "report.json")
+        status, stderr, timed_out = run_bounded([args.repair, "--report", report_path, source, destination], env,
+                                                args.timeout)
         outcome.seconds = time.monotonic() - started
         outcome.status = status
         check_run(outcome, status, stderr, timed_out, destination, messages)
+        if case.sound:
+            check_sound(outcome, status, report_path)
         after = state_of(source)
         if after[0] != before[0]:
             outcome.faults.insert(0, "the source's bytes changed")
@@ -273,12 +312,15 @@ def main():
     args = parser.parse_args()
     args.timeout = env_int("DECKMEND_SWEEP_TIMEOUT", 120)
     if not os.path.isdir(args.corpus) or not os.path.isfile(args.damage):
-        print("sweep skipped: no corpus or damage tool")
-        return SKIPPED
+        print("sweep failed: no corpus or damage tool at " + args.corpus)
+        return 1
     messages = job_messages(args.lang)
     started = time.monotonic()
     with tempfile.TemporaryDirectory(prefix="deckmend-damaged-") as damaged:
         cases = build_cases(args.corpus, args.damage, damaged)
+        if not cases:
+            print("sweep failed: no files to repair")
+            return 1
         with concurrent.futures.ThreadPoolExecutor(max_workers=env_int("DECKMEND_SWEEP_JOBS", 2)) as pool:
             outcomes = list(pool.map(lambda c: run_case(c, args, messages), cases))
     return 0 if report(outcomes, time.monotonic() - started) else 1

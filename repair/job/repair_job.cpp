@@ -83,9 +83,12 @@ void CloseSource() {
         g_srcFile.Close();
 }
 
-// Nothing of a presentation was found in the bytes: no document, no master, no slide.
+// Nothing of a presentation was found in the bytes: no document, no master, no
+// slide, and no document stream of this format or an older one is named.
 bool NoPresentationFound() {
-    return g_nDocumentCount == 0 && g_nMasterCount == 0 && g_nSlideContainers == 0;
+    return g_nDocumentCount == 0 && g_nMasterCount == 0 && g_nSlideContainers == 0 &&
+           !(g_srcFile.IsOpen() && (NamesStream(g_srcFile, ppt::kDocumentStreamName) ||
+                                    NamesStream(g_srcFile, ppt::kOldDocumentStreamName)));
 }
 
 ShownFigures Figures(const CPresentationMeasure& measure) {
@@ -116,6 +119,7 @@ private:
     RepairResult m_result;
     bool m_ended = false;
     bool m_somethingLeftOut = false;  // the result lacks or mends something the damaged file had
+    bool m_noPresentation = false;    // the damaged file holds nothing of a presentation
     JobTexts m_texts;
     // The binary chain's work: the locator and the document image, then the cut
     // that goes to the compound-file writer.
@@ -181,10 +185,11 @@ void CRepairJob::RunBinary(std::uint8_t sectorShift) {
         return;
     m_cut = {};
     SendCheckpoint(0.95);
+    m_noPresentation = NoPresentationFound();
     CloseSource();
     g_pictureCarver.Reset();
     // A working copy built from nothing is no repair.
-    Finish(g_strWorkingPath, built && !NoPresentationFound());
+    Finish(g_strWorkingPath, built && !m_noPresentation);
 }
 
 // The scans, the cut and the working copy. False when no working copy was made.
@@ -193,7 +198,7 @@ bool CRepairJob::RunBinaryChain() {
     SendPhase(RepairPhase::FindingRecords);
     // The encryption check also refuses a CryptSession10Container, whatever
     // the "Current User" stream says.
-    if (NamesEncryptedPackage(g_srcFile) || !ScanSourceFile(size, kScanBlock, kScanEncryption)) {
+    if (NamesStream(g_srcFile, ppt::kEncryptedPackageName) || !ScanSourceFile(size, kScanBlock, kScanEncryption)) {
         Fail(g_srcFile.ReadError() == 0 ? m_texts.protectedFile : m_texts.cannotRepair);
         return false;
     }
@@ -305,8 +310,7 @@ void CRepairJob::Grade(const CCheckedResult& checked, const std::string& working
             return;
         }
         DeleteFileW(working);
-        return Fail(NoPresentationFound() && report.method != RepairMethod::ContainerRebuilt ? m_texts.notPresentation
-                                                                                              : m_texts.cannotRepair);
+        return Fail(m_noPresentation ? m_texts.notPresentation : m_texts.cannotRepair);
     }
     report.checkedInOffice = true;
     report.slides = shown.slides;

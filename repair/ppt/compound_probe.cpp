@@ -39,9 +39,8 @@ bool HoldsDocumentStream(CRawFile& file) {
     });
 }
 
-bool NamesEncryptedPackage(CRawFile& file) {
-    return AnyAlignedOffset(file, kDirectoryEntrySize, [](const CByteView& view, std::size_t at) {
-        const std::string_view name = ppt::kEncryptedPackageName;
+bool NamesStream(CRawFile& file, std::string_view name) {
+    return AnyAlignedOffset(file, kDirectoryEntrySize, [name](const CByteView& view, std::size_t at) {
         for (std::size_t k = 0; k < name.size(); ++k) {
             const std::optional<std::uint16_t> unit = view.Le16(at + 2 * k);
             if (!unit || *unit != static_cast<unsigned char>(name[k]))

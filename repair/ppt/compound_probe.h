@@ -1,6 +1,8 @@
 #pragma once
 // A binary presentation whose compound-file header is lost: the first bytes no
 // longer say what the file is, but its document stream is still in it.
+#include <string_view>
+
 #include "repair/io/raw_file.h"
 
 // True when `file` holds a DocumentContainer header at the start of a 64-byte
@@ -8,7 +10,6 @@
 // (a sector, or a mini sector of a small stream).
 bool HoldsDocumentStream(CRawFile& file);
 
-// True when a directory entry of `file` is named "EncryptedPackage": a
-// password-protected package wrapped in a compound file. Directory entries lie
-// at 128-byte steps and start with their UTF-16 name.
-bool NamesEncryptedPackage(CRawFile& file);
+// True when a directory entry of `file` is named `name` (ASCII), wherever the
+// directory lies: entries are 128-byte aligned and start with their UTF-16 name.
+bool NamesStream(CRawFile& file, std::string_view name);

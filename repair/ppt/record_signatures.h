@@ -61,8 +61,11 @@ inline constexpr std::uint16_t kCryptMinor = 2;
 
 // Compound-file header and sector values.
 inline constexpr std::uint8_t kCompoundSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-// The stream of a password-protected package inside a compound file.
+// Stream names: a password-protected package inside a compound file, and the
+// document streams of presentations of this format and of older ones.
 inline constexpr const char* kEncryptedPackageName = "EncryptedPackage";
+inline constexpr const char* kDocumentStreamName = "PowerPoint Document";
+inline constexpr const char* kOldDocumentStreamName = "PP40";
 inline constexpr std::uint32_t kHeaderSize = 512;
 inline constexpr std::uint32_t kMinorVersionOffset = 24;
 inline constexpr std::uint16_t kMinorVersions[2] = {0x003E, 0x003B};
