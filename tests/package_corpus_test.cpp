@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/libzip_reader.h"
+#include "support/office_required.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
@@ -52,6 +53,7 @@ class Zip64Variants : public testing::TestWithParam<std::string> {};
 }  // namespace
 
 TEST_P(PackageCorpus, DamagedCopiesAreRepaired) {
+    DECKMEND_REQUIRE_OFFICE();
     const std::string original = SharedPath("corpus/pptx/" + GetParam());
     ZipContents sound = ReadWithLibzip(original);
     if (!sound.ok || sound.entries.empty())
@@ -102,6 +104,7 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(PackageCorpus);
 // Small packages re-zipped with ZIP64 headers, with their directory cut off: every
 // entry comes back, and no ZIP64 record is left, since none is needed.
 TEST_P(Zip64Variants, ComeBackWithoutZip64) {
+    DECKMEND_REQUIRE_OFFICE();
     const std::string original = SharedPath("corpus/variants/pptx/" + GetParam());
     ZipContents sound = ReadWithLibzip(original);
     ASSERT_TRUE(sound.ok) << sound.error;

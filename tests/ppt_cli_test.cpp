@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "automation/impress_server.h"
+#include "support/office_required.h"
 #include "support/compound_builder.h"
 #include "support/job_harness.h"
 #include "support/process.h"
@@ -22,7 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool CorpusPresent() { return fs::exists(SharedPath("corpus/ppt")); }
 
 ProcessResult Repair(const std::string& source, const std::string& dest, const TempDir& tmp) {
     return RunProcess({BuildPath("deckmend-repair"), source, dest}, tmp.path());
@@ -37,14 +37,12 @@ std::size_t ProcessesMentioning(const std::string& text) {
 class BinaryRepairCli : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!ImpressServerInstalled())
-            GTEST_SKIP() << "the office suite is not installed";
+        DECKMEND_REQUIRE_OFFICE();
+        DECKMEND_REQUIRE_CORPUS();
     }
 };
 
 TEST_F(BinaryRepairCli, EncryptedFilesCannotBeRepaired) {
-    if (!CorpusPresent())
-        GTEST_SKIP() << "no corpus";
     for (const char* name : {"aspj-open_pass1.ppt", "mscrypto-rc4cryptoapi_password.ppt", "olet-encrypted.ppt"}) {
         SCOPED_TRACE(name);
         TempDir dir, tmp;
@@ -76,8 +74,6 @@ TEST_F(BinaryRepairCli, NothingSalvagedIsNoRepair) {
 // A file whose header is lost goes through every step, the rebuild through the
 // office included; a cancel at any of them ends with the cancel message.
 TEST_F(BinaryRepairCli, CancelAtAnyMomentEndsCleanly) {
-    if (!CorpusPresent())
-        GTEST_SKIP() << "no corpus";
     TempDir work;
     const std::string source = work / "headerless.ppt";
     ASSERT_EQ(RunProcess({"/usr/bin/python3", SharedPath("tools/damage.py"), "zero-header", "1",

@@ -89,8 +89,7 @@ std::uint32_t SectorSizeOf(const std::string& path) {
 class BinaryCorpusTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (BinaryCorpus().empty())
-            GTEST_SKIP() << "the shared corpus is not there";
+        ASSERT_FALSE(BinaryCorpus().empty()) << "the shared corpus is not there";
         g_bRun = 1;
     }
     void TearDown() override {
@@ -285,12 +284,16 @@ std::vector<std::string> MakeDamagedCopies(const TempDir& dir, const std::vector
 // over: IDS_WORD13, or IDS_WORD14 for a file too small, IDS_PASSWORD_PROTECTED
 // for an encrypted one, after every step of the chain.
 void ExpectChainEnds(const std::string& path, const std::string& tempFolder, bool reachesTrim,
-                     bool encrypted = false) {
+                     std::vector<const char*> keys) {
     const JobRecord record = RunJob(path, tempFolder);
     EXPECT_TRUE(record.Failed());
     EXPECT_EQ(record.Outcome(), RepairOutcome::Failed);
-    const bool tooSmall = fs::file_size(path) < 2048;
-    EXPECT_EQ(record.Reason(), Text(tooSmall ? "IDS_WORD14" : encrypted ? "IDS_PASSWORD_PROTECTED" : "IDS_WORD13"));
+    if (fs::file_size(path) < 2048)
+        keys = {"IDS_WORD14"};
+    std::vector<std::string> texts;
+    for (const char* key : keys)
+        texts.push_back(Text(key));
+    EXPECT_NE(std::find(texts.begin(), texts.end(), record.Reason()), texts.end()) << record.Reason();
     if (!reachesTrim)
         return;
     // Every checkpoint of the chain: the writer is tried, then the rebuild.
@@ -308,7 +311,8 @@ TEST_F(BinaryCorpusTest, JobTakesEveryFileThroughTheChain) {
         const bool compound = IsCompoundFile(f.path) && fs::file_size(f.path) >= 2048;
         g_nDocumentCount = 0;
         const bool encrypted = PresentationEncrypted(f) || PackageEncrypted(f);
-        ExpectChainEnds(f.path, temp.path(), compound && !encrypted, encrypted);
+        ExpectChainEnds(f.path, temp.path(), compound && !encrypted,
+                        {encrypted ? "IDS_PASSWORD_PROTECTED" : "IDS_WORD13"});
         if (PresentationEncrypted(f)) {
             EXPECT_EQ(g_nDocumentCount, 0u) << "refused before any document image is built";
         }
@@ -326,8 +330,10 @@ TEST_F(BinaryCorpusTest, JobTakesDamagedCopiesThroughTheChain) {
         SCOPED_TRACE(copy);
         // A copy whose first bytes are no longer a compound file leaves the binary
         // path (a junk prefix or a zeroed header); it must still end cleanly.
+        // Damage may hide the encryption or every trace of the presentation.
         if (IsCompoundFile(copy))
-            ExpectChainEnds(copy, temp.path(), false);
+            ExpectChainEnds(copy, temp.path(), false,
+                            {"IDS_WORD13", "IDS_PASSWORD_PROTECTED", "IDS_NOT_PRESENTATION"});
         else
             EXPECT_TRUE(RunJob(copy, temp.path()).Failed());
     }
@@ -342,8 +348,7 @@ namespace {
 TEST_F(BinaryCorpusTest, EachJobStartsWithAnEmptyDocumentEditTable) {
     const std::string first = SharedPath("corpus/ppt/poi-38256.ppt");
     const std::string second = SharedPath("corpus/ppt/poi-with_textbox.ppt");
-    if (!fs::exists(first) || !fs::exists(second))
-        GTEST_SKIP() << "the corpus files are not there";
+    ASSERT_TRUE(fs::exists(first) && fs::exists(second)) << "the corpus files are not there";
     TempDir temp;
     RunJob(second, temp.path());
     const auto alone = g_docEditTable.Entries();

@@ -15,6 +15,7 @@
 
 #include "platform/file_handle.h"
 #include "support/job_harness.h"
+#include "support/office_required.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
@@ -159,6 +160,7 @@ TEST(RepairCli, FailedRepairsSayWhyAndChangeNothing) {
 }
 
 TEST(RepairCli, RepairWritesTheDestinationAndLeavesTheSourceAlone) {
+    DECKMEND_REQUIRE_OFFICE();
     TempDir dir, tmp;
     testzip::WriteFile(dir / "deck.pptx", RealDeckWithoutDirectory());
     testzip::WriteFile(dir / "old.pptx", testzip::Bytes(5, 'o'));
@@ -216,6 +218,7 @@ TEST(RepairCli, AFullDiskIsNoRepair) {
 // Many files at once: each into the folder under its own name, one line each,
 // one report for all, and the exit status says whether every one was repaired.
 TEST(RepairCli, ManyFilesGoIntoAFolder) {
+    DECKMEND_REQUIRE_OFFICE();
     TempDir dir, out, tmp;
     testzip::WriteFile(dir / "first.pptx", RealDeckWithoutDirectory());
     testzip::WriteFile(dir / "second.pptx", RealDeck());
@@ -240,6 +243,7 @@ TEST(RepairCli, ManyFilesGoIntoAFolder) {
 }
 
 TEST(RepairCli, RunsCanGoAtOnce) {
+    DECKMEND_REQUIRE_OFFICE();
     TempDir dir, tmp;
     testzip::WriteFile(dir / "deck.pptx", RealDeckWithoutDirectory());
     std::vector<std::future<ProcessResult>> runs;

@@ -43,6 +43,7 @@ JOB_MESSAGE_KEYS = ("IDS_WORD8", "IDS_WORD9", "IDS_WORD13", "IDS_WORD14", "IDS_W
 SANITIZER_MARKS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:", "SUMMARY: UndefinedBehavior")
 CFB_SIGNATURE = bytes.fromhex("D0CF11E0A1B11AE1")
 GRACE_SECONDS = 10
+SKIPPED = 77
 
 
 @dataclass
@@ -311,6 +312,12 @@ def main():
     parser.add_argument("--lang", required=True, help="the folder of the language files")
     args = parser.parse_args()
     args.timeout = env_int("DECKMEND_SWEEP_TIMEOUT", 120)
+    if os.environ.get("DECKMEND_SKIP_REAL_OFFICE") == "1":
+        print("sweep skipped: the run opted out of the office (DECKMEND_SKIP_REAL_OFFICE=1)")
+        return SKIPPED
+    if not shutil.which("soffice"):
+        print("sweep failed: the office (soffice) is not installed")
+        return 1
     if not os.path.isdir(args.corpus) or not os.path.isfile(args.damage):
         print("sweep failed: no corpus or damage tool at " + args.corpus)
         return 1

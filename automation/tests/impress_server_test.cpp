@@ -22,6 +22,7 @@
 #include "automation/impress_server.h"
 #include "automation/powerpoint_automation.h"
 #include "platform/com_runtime.h"
+#include "support/office_required.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -111,6 +112,8 @@ private:
 class ImpressServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (OfficeOptedOut())
+            GTEST_SKIP() << "the run opted out of the office (DECKMEND_SKIP_REAL_OFFICE=1)";
         ASSERT_TRUE(ImpressServerInstalled());
         ASSERT_FALSE(folder_.path().empty());
     }

@@ -16,7 +16,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from office_measure import convert_to_odp, damage, page_count, repair, text_length  # noqa: E402
+from office_measure import (convert_to_odp, damage, page_count, repair, require_office_and_corpus,  # noqa: E402
+                            text_length)
 
 BINARY = ["aspj-PPTtoPPTX.ppt", "fc-ecdl+paris2001.ppt", "phpp-Sample_12.ppt", "poi-38256.ppt",
           "poi-41246-2.ppt", "poi-bug58516.ppt", "poi-next_test_ppt_file.ppt", "tika-testPPT.ppt"]
@@ -53,6 +54,7 @@ def before_and_after(message):
 
 def main():
     build, corpus, damage_tool = sys.argv[1:4]
+    require_office_and_corpus(corpus)
     work = tempfile.mkdtemp(prefix="deckmend-never-worse-")
     try:
         cases = []

@@ -3,6 +3,7 @@ helpers shared by the end-to-end tests."""
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 import zipfile
@@ -11,6 +12,24 @@ import xml.etree.ElementTree as ET
 TEXT_NS = "urn:oasis:names:tc:opendocument:xmlns:text:1.0"
 DRAW_NS = "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
 PRES_NS = "urn:oasis:names:tc:opendocument:xmlns:presentation:1.0"
+
+
+SKIPPED = 77
+
+
+def require_office_and_corpus(corpus):
+    """Ends the script: skipped when the run opted out of the office
+    (DECKMEND_SKIP_REAL_OFFICE=1), failed when the office or the corpus is
+    missing."""
+    if os.environ.get("DECKMEND_SKIP_REAL_OFFICE") == "1":
+        print("skipped: the run opted out of the office (DECKMEND_SKIP_REAL_OFFICE=1)")
+        sys.exit(SKIPPED)
+    if not shutil.which("soffice"):
+        print("failed: the office (soffice) is not installed")
+        sys.exit(1)
+    if not os.path.isdir(os.path.join(corpus, "truth")):
+        print("failed: no corpus at " + corpus)
+        sys.exit(1)
 
 
 def normalise(text):

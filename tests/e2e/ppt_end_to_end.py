@@ -17,7 +17,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from office_measure import (convert_to_odp, damage as damage_copy, odp_texts, page_count,  # noqa: E402
-                            recovered_share, repair, sound_files, truth_texts)
+                            recovered_share, repair, require_office_and_corpus, sound_files, truth_texts)
 
 # Files chosen for their features: incremental saves, notes, many slides,
 # pictures of every kind, a large file, Mac and older writers.
@@ -42,6 +42,7 @@ KINDS = {
 
 def main():
     build, corpus, damage = sys.argv[1:4]
+    require_office_and_corpus(corpus)
     names = sound_files(corpus) if os.environ.get("DECKMEND_E2E_ALL") else CHOSEN
     jobs = int(os.environ.get("DECKMEND_E2E_JOBS", "2"))
     work = tempfile.mkdtemp(prefix="deckmend-e2e-")
