@@ -8,7 +8,7 @@
 #include "platform/shell_execute.h"
 #include "repair/job/job_state.h"
 #include "repair/job/messages.h"
-#include "repair/job/working_files.h"
+#include "repair/io/working_files.h"
 #include "ui/pages/page_layout.h"
 #include "ui/pages/page_painting.h"
 #include "ui/pages/repair_page.h"

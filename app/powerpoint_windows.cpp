@@ -7,7 +7,7 @@
 #include "platform/com_windows.h"
 #include "platform/file_ops.h"
 #include "repair/job/job_state.h"
-#include "repair/job/working_files.h"
+#include "repair/io/working_files.h"
 
 namespace {
 

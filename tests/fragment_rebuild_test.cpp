@@ -339,7 +339,7 @@ TEST_F(FragmentRebuild, PicturesGoOnSlidesOfTheirOwnThroughTemporaryFiles) {
     CarvePictures(file);
     ASSERT_EQ(g_pictureCarver.Pictures().size(), 3u);
 
-    EXPECT_EQ(g_pictureCarver.InsertPictures(512, g_srcFile), 1);
+    EXPECT_EQ(g_pictureCarver.InsertPictures("working.ppt", g_srcFile), 1);
     EXPECT_EQ(m_builder.m_log, (Log{"slide 1 layout 12", "picture PICT1.JPEG", "slide 2 layout 12", "picture PICT2.PNG",
                                     "slide 3 layout 12", "picture PICT3.JPEG", "delete slide if empty"}));
     EXPECT_EQ(m_builder.m_pictureBytes, data);
@@ -348,7 +348,7 @@ TEST_F(FragmentRebuild, PicturesGoOnSlidesOfTheirOwnThroughTemporaryFiles) {
     // A refused picture leaves its slide to the next one.
     m_builder.m_log.clear();
     m_builder.m_refusePictures = true;
-    EXPECT_EQ(g_pictureCarver.InsertPictures(512, g_srcFile), 1);
+    EXPECT_EQ(g_pictureCarver.InsertPictures("working.ppt", g_srcFile), 1);
     EXPECT_EQ(m_builder.m_log, (Log{"slide 4 layout 12", "picture PICT1.JPEG", "picture PICT2.PNG",
                                     "picture PICT3.JPEG"}));
     SetTempFolder({});
@@ -361,14 +361,14 @@ TEST_F(FragmentRebuild, PictureThatCannotBeWrittenOutIsSkipped) {
     const Bytes file = PictureFile(data);
     SourceFile source(file);
     CarvePictures(file);
-    EXPECT_EQ(g_pictureCarver.InsertPictures(512, g_srcFile), 1);
+    EXPECT_EQ(g_pictureCarver.InsertPictures("working.ppt", g_srcFile), 1);
     EXPECT_EQ(m_builder.m_log, (Log{"delete slide if empty"}));
     SetTempFolder({});
 }
 
 TEST_F(FragmentRebuild, NoPicturesMeansNothingToInsert) {
     SourceFile source(Bytes(2048, 0));
-    EXPECT_EQ(g_pictureCarver.InsertPictures(512, g_srcFile), 0);
+    EXPECT_EQ(g_pictureCarver.InsertPictures("working.ppt", g_srcFile), 0);
     EXPECT_TRUE(m_builder.m_log.empty());
 }
 

@@ -15,7 +15,7 @@
 #include "repair/io/read_value.h"
 #include "repair/job/job_state.h"
 #include "repair/job/source_comparison.h"
-#include "repair/job/working_files.h"
+#include "repair/io/working_files.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/compound_probe.h"
 #include "repair/ppt/document_edit_table.h"

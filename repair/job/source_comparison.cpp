@@ -6,7 +6,7 @@
 #include "platform/file_ops.h"
 #include "platform/text_encoding.h"
 #include "repair/job/job_state.h"
-#include "repair/job/working_files.h"
+#include "repair/io/working_files.h"
 
 namespace {
 

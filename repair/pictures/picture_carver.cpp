@@ -10,8 +10,8 @@
 #include "platform/win_types.h"
 
 #include "repair/io/raw_file.h"
-#include "repair/job/job_state.h"
-#include "repair/job/working_files.h"
+#include "repair/io/job_control.h"
+#include "repair/io/working_files.h"
 #include "repair/io/read_value.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/slide_builder.h"
@@ -131,11 +131,11 @@ int CPictureCarver::BuildPicturesStream(std::uint8_t* buffer, std::uint32_t /*se
     return 1;
 }
 
-int CPictureCarver::InsertPictures(std::uint32_t /*sectorSize*/, CRawFile& file) {
+int CPictureCarver::InsertPictures(const std::string& presentation, CRawFile& file) {
     if (m_pictures.empty())
         return 0;
     Sleep(50);
-    g_pptAutomation.OpenPresentation(g_strWorkingPath);
+    g_pptAutomation.OpenPresentation(presentation);
     bool needSlide = true;
     unsigned number = 1;
     std::vector<std::uint8_t> data;
@@ -154,7 +154,7 @@ int CPictureCarver::InsertPictures(std::uint32_t /*sectorSize*/, CRawFile& file)
     }
     if (needSlide)
         SlideBuilder().DeleteSlideIfEmpty();
-    g_pptAutomation.ClosePowerPoint(TRUE, g_strWorkingPath, kSaveAs);
+    g_pptAutomation.ClosePowerPoint(TRUE, presentation, kSaveAs);
     return 1;
 }
 

@@ -32,12 +32,12 @@ public:
     // file under repair into `buffer` (GetPicturesStreamSize() bytes plus three
     // sectors of slack). 0 when the list is empty or a read fails.
     int BuildPicturesStream(std::uint8_t* buffer, std::uint32_t sectorSize);
-    // Places every listed picture on a slide of the working presentation
-    // (g_strWorkingPath), through a temporary picture file each, reading the
-    // data from `file`, the file under repair. The presentation is saved and
-    // closed. A picture whose temporary file cannot be written is skipped.
-    // 0 when the list is empty or a picture cannot be read.
-    int InsertPictures(std::uint32_t sectorSize, CRawFile& file);
+    // Places every listed picture on a slide of the working presentation at
+    // `presentation`, through a temporary picture file each, reading the data
+    // from `file`, the file under repair. The presentation is saved and closed.
+    // A picture whose temporary file cannot be written is skipped. 0 when the
+    // list is empty or a picture cannot be read.
+    int InsertPictures(const std::string& presentation, CRawFile& file);
     // Empties the list; the count stays.
     void Reset();
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "repair/io/read_value.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/source_bytes.h"
 

@@ -10,7 +10,7 @@
 #include "repair/io/mapped_file.h"
 #include "repair/io/raw_file.h"
 #include "repair/io/read_value.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/record_scanner.h"
 #include "repair/ppt/record_signatures.h"
@@ -306,7 +306,7 @@ BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path) {
     if (slides != 0 || g_pictureCarver.m_nCount != 0) {
         CRawFile source;
         if (source.Open(g_mappedSource.Path())) {
-            g_pictureCarver.InsertPictures(sectorSize, source);
+            g_pictureCarver.InsertPictures(path, source);
             source.Close();
         }
     }

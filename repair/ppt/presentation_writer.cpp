@@ -12,7 +12,7 @@
 #include "platform/ole_file_manager.h"
 #include "repair/io/raw_file.h"
 #include "repair/io/read_value.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/record_scanner.h"
 

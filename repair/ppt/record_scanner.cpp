@@ -8,7 +8,7 @@
 
 #include "repair/io/raw_file.h"
 #include "repair/io/read_value.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/byte_prefilter.h"
 #include "repair/ppt/document_edit_table.h"

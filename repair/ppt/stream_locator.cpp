@@ -5,7 +5,7 @@
 #include <unordered_set>
 
 #include "repair/io/read_value.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/source_bytes.h"
 
@@ -17,10 +17,6 @@ bool IsSpecial(std::uint32_t entry) { return (entry >> 24) == 0xFF; }
 std::uint8_t LowByte(std::uint32_t entry) { return static_cast<std::uint8_t>(entry); }
 
 }  // namespace
-
-BOOL CStreamLocator::BuildRuns() {
-    return BuildRuns(g_srcFile, static_cast<std::uint16_t>(g_nSectorSize));
-}
 
 BOOL CStreamLocator::BuildRuns(CRawFile& file, std::uint32_t sectorSize) {
     Free();

@@ -19,10 +19,9 @@ struct CSectorRun {
 
 class CStreamLocator {
 public:
-    // Validates the header of `file` (g_srcFile and g_nSectorSize by default) and
-    // fills the FAT, run and result lists. FALSE when the header cannot be read
-    // or is not accepted, or a read fails during the walk; m_nBlocks is then 0.
-    BOOL BuildRuns();
+    // Validates the header of `file` and fills the FAT, run and result lists.
+    // FALSE when the header cannot be read or is not accepted, or a read fails
+    // during the walk; m_nBlocks is then 0.
     BOOL BuildRuns(CRawFile& file, std::uint32_t sectorSize);
     void Free();
 

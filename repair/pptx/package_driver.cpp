@@ -1,8 +1,8 @@
 #include "repair/pptx/package_driver.h"
 
 #include "platform/file_ops.h"
-#include "repair/job/job_state.h"
-#include "repair/job/working_files.h"
+#include "repair/io/job_control.h"
+#include "repair/io/working_files.h"
 #include "repair/pptx/package_rebuild.h"
 
 void ResetPackageScanState() {

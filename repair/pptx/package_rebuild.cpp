@@ -8,8 +8,8 @@
 
 #include "platform/file_handle.h"
 #include "platform/file_ops.h"
-#include "repair/job/job_state.h"
-#include "repair/job/working_files.h"
+#include "repair/io/job_control.h"
+#include "repair/io/working_files.h"
 #include "repair/pptx/local_header.h"
 #include "repair/pptx/package_source.h"
 #include "repair/pptx/zip_format.h"

@@ -15,7 +15,7 @@
 #include "platform/qt/qt_message_pump.h"
 #include "repair/job/job_state.h"
 #include "repair/job/messages.h"
-#include "repair/job/working_files.h"
+#include "repair/io/working_files.h"
 #include "support/process.h"
 #include "ui/pages/repair_page.h"
 #include "ui/pages/save_page.h"

@@ -33,7 +33,7 @@
 #include "repair/io/mapped_file.h"
 #include "repair/job/job_state.h"
 #include "repair/job/messages.h"
-#include "repair/job/working_files.h"
+#include "repair/io/working_files.h"
 #include "support/libzip_reader.h"
 #include "support/ole_reader.h"
 #include "support/process.h"

@@ -16,7 +16,7 @@
 #include "platform/message_box.h"
 #include "repair/job/job_state.h"
 #include "repair/job/messages.h"
-#include "repair/job/working_files.h"
+#include "repair/io/working_files.h"
 #include "ui/controls/widget_message.h"
 #include "ui/controls/xcmd_btn.h"
 #include "ui/pages/page_painting.h"
