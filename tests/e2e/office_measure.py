@@ -100,13 +100,36 @@ def convert_to_odp(files, outdir, profile):
     return result
 
 
-def repair(build, source, dest):
+def repair(build, source, dest, options=()):
+    """(exit status, what it printed); the JSON report goes to dest + ".json"."""
     try:
-        run = subprocess.run([os.path.join(build, "deckmend-repair"), source, dest], capture_output=True,
-                             text=True, timeout=300)
+        run = subprocess.run([os.path.join(build, "deckmend-repair"), *options, "--report", dest + ".json", source,
+                              dest], capture_output=True, text=True, timeout=300)
         return run.returncode, (run.stderr + run.stdout).strip()
     except subprocess.TimeoutExpired:
         return -1, "timed out"
+
+
+def report_of(dest):
+    with open(dest + ".json", encoding="utf-8") as f:
+        return json.load(f)
+
+
+def report_disagrees(dest, odp):
+    """Why the report's figures of the result are not what the office shows of
+    it: a text, or None when they agree. Slides must be equal; characters are
+    counted by the repair through the office's own text and by this script
+    from the ODF paragraphs, so they may differ by the paragraph breaks."""
+    result = report_of(dest)["result"]
+    if not result["checkedInOffice"]:
+        return None
+    pages, characters = page_count(odp), text_length(odp)
+    if result["slides"] != pages:
+        return "the report says %d slides, the office shows %d" % (result["slides"], pages)
+    slack = max(20, characters // 20)
+    if abs(result["characters"] - characters) > slack:
+        return "the report says %d characters, the office shows %d" % (result["characters"], characters)
+    return None
 
 
 def damage(tool, kind, seed, source, dest):

@@ -17,7 +17,8 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from office_measure import (convert_to_odp, damage as damage_copy, odp_texts, page_count,  # noqa: E402
-                            recovered_share, repair, require_office_and_corpus, sound_files, truth_texts)
+                            recovered_share, repair, report_disagrees, require_office_and_corpus, sound_files,
+                            truth_texts)
 
 # Files chosen for their features: incremental saves, notes, many slides,
 # pictures of every kind, a large file, Mac and older writers.
@@ -76,6 +77,9 @@ def main():
                 if odp and page_count(odp) > 0:
                     pages = page_count(odp)
                     share = recovered_share(truth, odp_texts(odp))
+                    disagreement = report_disagrees(dest, odp)
+                    if disagreement:
+                        failures.append("%s %s: %s" % (kind, name, disagreement))
                 else:
                     failures.append("%s %s: repaired file does not open in LibreOffice" % (kind, name))
             elif code != 1:
