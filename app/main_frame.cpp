@@ -156,5 +156,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A repaired copy that was not saved goes only when the user says so.
+    if (auto* save = qobject_cast<CSavePage*>(m_pCurrentPage); save && !save->MayLeave()) {
+        event->ignore();
+        return;
+    }
     event->accept();
 }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -41,6 +42,7 @@
 #include "ui/pages/animate_ctrl.h"
 #include "ui/pages/page_layout.h"
 #include "ui/pages/repair_page.h"
+#include "ui/pages/repair_phase_message.h"
 #include "ui/pages/save_page.h"
 #include "ui/pages/start_page.h"
 #include "ui/pages/web_addresses.h"
@@ -158,6 +160,7 @@ private:
         SaveAs(frame, destination);
         QVERIFY(Contains(m_harness->BoxTexts(), Lang("IDS_SAVE_COMPLETED")));
         QVERIFY(QTest::qWaitFor([&] { return PageOf<CBaseWndStep>(frame) != nullptr; }));
+        QVERIFY(EditText(PageOf<CBaseWndStep>(frame)).isEmpty());  // saved: the next file is a new one
         QVERIFY(fs::exists(destination));
         QVERIFY(!fs::exists(WorkingCopyPath()));
         const auto shell = m_harness->ShellRequests();
@@ -420,7 +423,9 @@ private slots:
         fs::remove(path);
         Click(PageOf<CBaseWndStep>(frame), "btnRepair");
         QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_WORD9")});
-        QVERIFY(EditText(PageOf<CBaseWndStep>(frame)).isEmpty());
+        QCOMPARE(m_harness->Boxes()[0].type, MB_ICONWARNING);
+        // The path stays for another try once the file is back.
+        QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
         QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
     }
 
@@ -438,7 +443,8 @@ private slots:
         const std::string expected =
             Lang("IDS_LOWDIKSPACE_TO_REPAIR") + " " + std::to_string(size / 1024 / 1024 + 1) + " MB";
         QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{expected});
-        QVERIFY(EditText(PageOf<CBaseWndStep>(frame)).isEmpty());
+        QCOMPARE(m_harness->Boxes()[0].type, MB_ICONWARNING);
+        QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
         QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
     }
 
@@ -556,6 +562,50 @@ private slots:
         QVERIFY(button->geometry().left() >= layout::kTipsLeftmost);
     }
 
+    void helpMenuAndTipsSpeakTheLanguageInUse() {
+        QVERIFY(SwitchLanguage(3));
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        auto* page = PageOf<CBaseWndStep>(frame);
+        QStringList items;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction* action : menu->actions())
+                items << action->text();
+            menu->close();
+        });
+        Click(page, "btnHelp");
+        QCOMPARE(items, QStringList({"Lingua", "Guida", "Assistenza", "Aggiornamento", "Informazioni"}));
+        auto* tips = qobject_cast<CXCmdBtn*>(Child(page, "btnTips"));
+        QVERIFY(tips);
+        QCOMPARE(tips->m_strSubText.toStdString(), Lang("IDS_TIP1"));
+        QVERIFY(tips->m_strSubText.startsWith(QStringLiteral("Deckmend non modifica")));
+        // Back in English the same tip reads from the tips file.
+        SendMessageW(page, WM_COMMAND, layout::kIdLanguageFirst, 0);
+        QVERIFY(tips->m_strSubText.startsWith(QStringLiteral("Deckmend never changes")));
+    }
+
+    void tipLabelNeverRunsIntoTheTip_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("English") << "Tip:";
+        QTest::newRow("Italian") << "Suggerimento:";
+        QTest::newRow("French") << "Astuce :";
+    }
+
+    void tipLabelNeverRunsIntoTheTip() {
+        QFETCH(QString, caption);
+        const CaptionLayout text = LayoutCaption(layout::kTipsPictureSize, static_cast<int>(caption.size()), true,
+                                                 g_bWindows6);
+        QFont font(QString::fromLatin1(text.face));
+        font.setPointSizeF(text.points);
+        const QFontMetrics metrics(font);
+        const QRect place = SubTextRectAfter(text, metrics, caption);
+        QVERIFY(place.left() >= text.captionRect.left() + metrics.horizontalAdvance(caption + QLatin1Char(' ')));
+        QVERIFY(place.left() >= text.subTextRect.left());
+        QCOMPARE(place.width(), text.subTextRect.width());
+    }
+
     void headerLinksOpenTheProjectPages() {
         CMainFrame* frame = StartWizard();
         QVERIFY(frame);
@@ -642,6 +692,32 @@ private slots:
         QVERIFY(WaitForPage(frame, layout::kStartPageId));
     }
 
+    void phaseLineNamesWhatTheRepairDoes() {
+        CMainFrame* frame = nullptr;
+        CRepairPage* page = HeldPackageRepair(frame);
+        QVERIFY(page);
+        auto* line = page->findChild<QLabel*>("phase");
+        QVERIFY(line);
+        QVERIFY(line->text().isEmpty());
+        // Under the bar, clear of the bar and of Cancel.
+        QVERIFY(line->geometry().top() >= layout::kProgressRect.bottom);
+        QVERIFY(!line->geometry().intersects(layout::kCancelRect.ToQRect()));
+        for (int phase = 0; phase <= static_cast<int>(RepairPhase::Finishing); ++phase) {
+            QCOMPARE(SendMessageW(page, WM_REPAIR_PHASE, static_cast<WPARAM>(phase), 0), LRESULT{1});
+            QCOMPARE(page->Phase(), phase);
+            QCOMPARE(line->text().toStdString(), Lang(RepairPhaseTextKey(phase)));
+        }
+        // A value the page does not know changes nothing.
+        QCOMPARE(SendMessageW(page, WM_REPAIR_PHASE, 99, 0), LRESULT{0});
+        QCOMPARE(line->text().toStdString(), Lang("IDS_PHASE_FINISHING"));
+        // The line follows a language switch.
+        SendMessageW(page, WM_COMMAND, layout::kIdLanguageFirst + 2, 0);
+        QCOMPARE(line->text(), QStringLiteral("Abschluss…"));
+        g_bRun.exchange(0);
+        ReleaseRepair();
+        QVERIFY(WaitForPage(frame, layout::kStartPageId));
+    }
+
     void cancelAnsweredNoLeavesTheRepairRunning() {
         CMainFrame* frame = nullptr;
         CRepairPage* page = HeldPackageRepair(frame);
@@ -701,7 +777,10 @@ private slots:
         QCOMPARE(WidgetOf(m_harness->Boxes()[0].owner), static_cast<QWidget*>(frame));
         ReleaseRepair();
         QVERIFY(WaitForPage(frame, layout::kSavePageId));
+        // Now the repaired copy waits unsaved: closing asks once more.
+        m_harness->AnswerBoxes({IDYES});
         QVERIFY(frame->close());
+        QCOMPARE(m_harness->BoxTexts().back(), Lang("IDS_DISCARD_REPAIR"));
     }
 
     void failedRepairShowsItsMessageAndReturnsToTheStartPage_data() {
@@ -733,6 +812,8 @@ private slots:
         QCOMPARE(boxes[0].text, Lang(key.toLatin1()));
         QCOMPARE(boxes[0].caption, Lang("IDS_INFORMATION"));
         QVERIFY(!g_pRepairThread);
+        // The file stays chosen for another try.
+        QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
     }
 
     // --- End to end -------------------------------------------------------
@@ -788,15 +869,17 @@ private slots:
         QVERIFY(frame);
         CSavePage* page = SavePageWithWorkingCopy(frame, 100);
         QVERIFY(page);
-        // A destination chosen, then the dialog cancelled: the field is empty again.
-        m_harness->AnswerFileDialogs({m_harness->WorkFolder() + "a.pptx", std::nullopt});
-        Click(page, "btnBrowse");
-        Click(page, "btnBrowse");
         QVERIFY(EditText(page).isEmpty());
         Click(page, "btnSave");
         QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_WORD6")});
         QVERIFY(fs::exists(TempFilePath(kPackageResultName)));
         QCOMPARE(frame->CurrentPageId(), layout::kSavePageId);
+        // A destination chosen, then the dialog cancelled: the destination stays.
+        const std::string chosen = m_harness->WorkFolder() + "a.pptx";
+        m_harness->AnswerFileDialogs({chosen, std::nullopt});
+        Click(page, "btnBrowse");
+        Click(page, "btnBrowse");
+        QCOMPARE(EditText(page).toStdString(), chosen);
     }
 
     void saveNeedsRoomForTheWorkingCopy() {
@@ -808,7 +891,8 @@ private slots:
         QVERIFY(page);
         SaveAs(frame, m_harness->WorkFolder() + "big.pptx");
         QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_LOWDIKSPACE_TO_SAVE")});
-        QVERIFY(EditText(page).isEmpty());
+        QCOMPARE(m_harness->Boxes()[0].type, MB_ICONWARNING);
+        QCOMPARE(EditText(page).toStdString(), m_harness->WorkFolder() + "big.pptx");
         QVERIFY(fs::exists(TempFilePath(kPackageResultName)));
         QVERIFY(!fs::exists(m_harness->WorkFolder() + "big.pptx"));
     }
@@ -836,8 +920,133 @@ private slots:
         QVERIFY(frame);
         CSavePage* page = SavePageWithWorkingCopy(frame, 100);
         QVERIFY(page);
+        m_harness->AnswerBoxes({IDYES});
         Click(page, "btnHome");
         QVERIFY(PageOf<CBaseWndStep>(frame));
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_DISCARD_REPAIR")});
+    }
+
+    void leavingAnUnsavedRepairAsksFirst_data() {
+        QTest::addColumn<bool>("byHome");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Home, stay") << true << IDNO;
+        QTest::newRow("Home, leave") << true << IDYES;
+        QTest::newRow("close, stay") << false << IDNO;
+        QTest::newRow("close, leave") << false << IDYES;
+        QTest::newRow("close, box dismissed") << false << IDOK;
+    }
+
+    void leavingAnUnsavedRepairAsksFirst() {
+        QFETCH(bool, byHome);
+        QFETCH(int, answer);
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(page);
+        m_harness->AnswerBoxes({answer});
+        bool closed = false;
+        if (byHome)
+            Click(page, "btnHome");
+        else
+            closed = frame->close();
+        const auto boxes = m_harness->Boxes();
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QCOMPARE(boxes[0].text, Lang("IDS_DISCARD_REPAIR"));
+        QCOMPARE(boxes[0].caption, Lang("IDS_CONFIRM"));
+        QCOMPARE(boxes[0].type, MB_YESNO | MB_ICONWARNING);
+        const bool leaves = answer == IDYES;
+        QCOMPARE(closed, !byHome && leaves);
+        QCOMPARE(frame->CurrentPageId(), byHome && leaves ? layout::kStartPageId : layout::kSavePageId);
+        if (!leaves)
+            QVERIFY(fs::exists(TempFilePath(kPackageResultName)));
+    }
+
+    void leavingWithoutAWaitingCopyAsksNothing() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(page);
+        // Saved elsewhere or gone: nothing is lost by leaving.
+        QVERIFY(fs::remove(TempFilePath(kPackageResultName)));
+        Click(page, "btnHome");
+        QVERIFY(PageOf<CBaseWndStep>(frame));
+        SendMessageW(frame, WM_COMMAND, kStepSavePage, 0);
+        QVERIFY(frame->close());
+        QVERIFY(m_harness->Boxes().empty());
+    }
+
+    static RecoveryReport PartlyRepairedPackage() {
+        RecoveryReport report;
+        report.outcome = RepairOutcome::RepairedInPart;
+        report.method = RepairMethod::ContainerRebuilt;
+        report.slides = 12;
+        report.characters = 4180;
+        report.pictures = 3;
+        report.notes = 2;
+        report.checkedInOffice = true;
+        report.items = {{"ppt/presentation.xml", ItemState::Kept, ""},
+                        {"ppt/slides/slide3.xml", ItemState::LeftOut, "cut off"},
+                        {"ppt/slides/slide4.xml", ItemState::Mended, "end restored"},
+                        {"[Content_Types].xml", ItemState::Regenerated, ""},
+                        {"ppt/media/image1.png", ItemState::LeftOut, "bad data"},
+                        {"ppt/media/image2.png", ItemState::LeftOut, "bad data"}};
+        return report;
+    }
+
+    QLabel* ReportLabel(CSavePage* page) { return page ? page->findChild<QLabel*>("report") : nullptr; }
+
+    void savePageShowsTheRecoveryReport() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QLabel* report = ReportLabel(page);
+        QVERIFY(report);
+        QCOMPARE(report->text().toStdString(), Lang("IDS_REPORT_NONE"));
+        // Inside the white field, above the path field.
+        QVERIFY(layout::kPanelField.ToQRect().contains(report->geometry()));
+        QVERIFY(!report->geometry().intersects(Child(page, "editPath")->geometry()));
+
+        page->SetRecoveryReport(PartlyRepairedPackage());
+        const std::string text = report->text().toStdString();
+        for (const std::string& part :
+             {std::string("12"), std::string("4180"), Lang("IDS_METHOD_CONTAINER"), Lang("IDS_REPORT_CHANGED"),
+              std::string("ppt/slides/slide3.xml (") + Lang("IDS_STATE_LEFT_OUT") + ": cut off)",
+              std::string("ppt/slides/slide4.xml (") + Lang("IDS_STATE_MENDED") + ": end restored)",
+              std::string("[Content_Types].xml (") + Lang("IDS_STATE_REGENERATED") + ")",
+              QString::fromStdString(Lang("IDS_REPORT_MORE")).arg(2).toStdString()})
+            QVERIFY2(text.find(part) != std::string::npos, part.c_str());
+        // Parts kept as they were and the last two changed ones are not named.
+        for (const char* absent : {"presentation.xml", "image1.png", "image2.png"})
+            QVERIFY2(text.find(absent) == std::string::npos, absent);
+        QVERIFY(text.find(Lang("IDS_REPORT_KEPT_SOURCE")) == std::string::npos);
+        QCOMPARE(report->accessibleDescription(), report->text());
+        const auto fits = [report] {
+            return QFontMetrics(report->font())
+                       .boundingRect(report->contentsRect(), Qt::TextWordWrap, report->text())
+                       .height() <= report->height();
+        };
+        QVERIFY(fits());
+
+        // A language switch shows the report in the new language.
+        SendMessageW(page, WM_COMMAND, layout::kIdLanguageFirst + 2, 0);
+        QVERIFY(report->text().startsWith(QStringLiteral("Wiederhergestellt: 12 Folien")));
+        QVERIFY(fits());
+    }
+
+    void keptSourceIsSaidInPlainWords() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(ReportLabel(page));
+        RecoveryReport report;
+        report.outcome = RepairOutcome::KeptSource;
+        report.method = RepairMethod::SourceResaved;
+        report.slides = 4;
+        page->SetRecoveryReport(report);
+        const std::string text = ReportLabel(page)->text().toStdString();
+        QVERIFY(text.find(Lang("IDS_REPORT_KEPT_SOURCE")) != std::string::npos);
+        QVERIFY(text.find(Lang("IDS_METHOD_RESAVED")) != std::string::npos);
+        QVERIFY(text.find(Lang("IDS_REPORT_CHANGED")) == std::string::npos);
     }
 
     void saveDialogFollowsTheSourceType_data() {
@@ -901,6 +1110,30 @@ private slots:
             texts.insert(text);
         }
         QCOMPARE(texts.size(), std::size_t{kLanguageCount});
+    }
+
+    void everyLanguageHasTheReportAndPhaseTexts() {
+        const char* const keys[] = {
+            "IDS_DISCARD_REPAIR",   "IDS_REPORT_NAME",      "IDS_REPORT_NONE",       "IDS_REPORT_COUNTS",
+            "IDS_REPORT_METHOD",    "IDS_METHOD_CONTAINER", "IDS_METHOD_RELINKED",   "IDS_METHOD_CUT",
+            "IDS_METHOD_FRAGMENTS", "IDS_METHOD_RESAVED",   "IDS_REPORT_KEPT_SOURCE", "IDS_REPORT_CHANGED",
+            "IDS_REPORT_MORE",      "IDS_STATE_MENDED",     "IDS_STATE_REGENERATED", "IDS_STATE_LEFT_OUT",
+            "IDS_PHASE_READING",    "IDS_PHASE_FINDING",    "IDS_PHASE_REBUILDING",  "IDS_PHASE_CHECKING",
+            "IDS_PHASE_COMPARING",  "IDS_PHASE_BUILDING",   "IDS_PHASE_FINISHING",   "IDS_MENU_LANGUAGE",
+            "IDS_MENU_HELP",        "IDS_MENU_SUPPORT",     "IDS_MENU_UPDATE",       "IDS_MENU_ABOUT"};
+        for (const char* language : kLanguageNames)
+            for (const char* key : keys) {
+                std::string text;
+                GetPrivateProfileStringW(kSettingsSection, key, "", text, 1000,
+                                         m_harness->ProgramFolder() + "Lang/" + language + ".INI");
+                const std::string where = std::string(language) + " " + key;
+                QVERIFY2(!text.empty(), where.c_str());
+                // Every placeholder of the English text is in the translation.
+                const std::string english = Lang(key);
+                for (const char* mark : {"%1", "%2", "%3", "%4"})
+                    QVERIFY2((english.find(mark) == std::string::npos) == (text.find(mark) == std::string::npos),
+                             where.c_str());
+            }
     }
 };
 

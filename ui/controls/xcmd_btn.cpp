@@ -71,6 +71,17 @@ CaptionLayout LayoutCaption(int pictureWidth, int captionLength, bool hasSubText
             QRect(5 * captionLength + kCaptionLeft, 0, kSubTextWidth, small.height)};
 }
 
+QRect SubTextRectAfter(const CaptionLayout& layout, const QFontMetrics& metrics, const QString& caption) {
+    QRect place = layout.subTextRect;
+    if (place.isEmpty())
+        return place;
+    // Per-character places fit short captions only ("Suggerimento:" is longer).
+    const int captionEnd = layout.captionRect.x() + metrics.horizontalAdvance(caption + QLatin1Char(' '));
+    if (captionEnd > place.x())
+        place.moveLeft(captionEnd);
+    return place;
+}
+
 CXCmdBtn::CXCmdBtn() {
     setAttribute(Qt::WA_Hover);
     setCursor(Qt::PointingHandCursor);
@@ -201,10 +212,11 @@ void CXCmdBtn::DrawTexts(QPainter& painter, int pictureWidth) {
     const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
     painter.drawText(layout.captionRect, flags, m_strText);
     if (!layout.subTextRect.isEmpty()) {
+        const QRect place = SubTextRectAfter(layout, painter.fontMetrics(), m_strText);
         // A long tip ends in an ellipsis at the button's edge rather than mid-letter.
-        const int room = std::min(layout.subTextRect.width(), width() - layout.subTextRect.x());
+        const int room = std::min(place.width(), width() - place.x());
         const QString shown =
             painter.fontMetrics().elidedText(m_strSubText, Qt::ElideRight, std::max(room, 0));
-        painter.drawText(layout.subTextRect, flags, shown);
+        painter.drawText(place, flags, shown);
     }
 }

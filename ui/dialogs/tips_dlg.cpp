@@ -76,7 +76,17 @@ bool IsBlank(const std::string& line) {
     return line.find_first_not_of(" \t") == std::string::npos;
 }
 
+// The picked tip: its number (from 1) and its line in "Tips.Txt".
+int g_nPickedTip = 0;
+std::string g_strPickedTipLine;
+
 }  // namespace
+
+void TranslatePickedTip() {
+    const std::string key = "IDS_TIP" + std::to_string(g_nPickedTip);
+    const std::string translated = g_nPickedTip > 0 ? LoadLangString(key.c_str()) : std::string();
+    g_strTipText = translated.empty() ? g_strPickedTipLine : translated;
+}
 
 BOOL PickTip(const char* section) {
     const int next = ReadTipCounter(section);
@@ -84,10 +94,13 @@ BOOL PickTip(const char* section) {
     // leaves the process's current folder alone.
     std::ifstream file(g_strAppFolder + kTipsFile);
     g_strTipText.clear();
+    g_strPickedTipLine.clear();
+    g_nPickedTip = 0;
     if (!file) return FALSE;
 
     std::string line;
     std::string lastTip;
+    int lastNumber = 0;
     bool firstLine = true;
     for (int number = 0; number < kTipsUsed && std::getline(file, line);) {
         StripLineEnd(line);
@@ -95,6 +108,7 @@ BOOL PickTip(const char* section) {
         firstLine = false;
         if (IsBlank(line)) continue;
         lastTip = line;
+        lastNumber = number + 1;
         if (number == next) {
             WriteTipCounter(section, next == kTipsUsed - 1 ? 0 : next + 1);
             break;
@@ -102,8 +116,11 @@ BOOL PickTip(const char* section) {
         ++number;
     }
     // Fewer tips than the counter: the last one is shown and the counter stays.
-    g_strTipText = lastTip;
-    return lastTip.empty() ? FALSE : TRUE;
+    g_strPickedTipLine = lastTip;
+    g_nPickedTip = lastNumber;
+    if (lastTip.empty()) return FALSE;
+    TranslatePickedTip();
+    return TRUE;
 }
 
 QRect TipsNoteGeometry(int tipLength, const QRect& owner) {

@@ -1,6 +1,7 @@
 #include "ui/pages/repair_page.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QProgressBar>
 #include <QThread>
 #include <QTimer>
@@ -17,6 +18,8 @@
 #include "ui/controls/widget_message.h"
 #include "ui/controls/xcmd_btn.h"
 #include "ui/pages/animate_ctrl.h"
+#include "ui/pages/page_painting.h"
+#include "ui/pages/repair_phase_message.h"
 #include "ui/settings/settings.h"
 
 namespace {
@@ -49,6 +52,16 @@ void ResetSharedRepairState() {
 }
 
 }  // namespace
+
+const char* RepairPhaseTextKey(int phase) {
+    static constexpr const char* kKeys[] = {"IDS_PHASE_READING",  "IDS_PHASE_FINDING",   "IDS_PHASE_REBUILDING",
+                                            "IDS_PHASE_CHECKING", "IDS_PHASE_COMPARING", "IDS_PHASE_BUILDING",
+                                            "IDS_PHASE_FINISHING"};
+    static_assert(std::size(kKeys) == static_cast<std::size_t>(RepairPhase::Finishing) + 1);
+    if (phase < 0 || phase >= static_cast<int>(std::size(kKeys)))
+        return nullptr;
+    return kKeys[phase];
+}
 
 unsigned NextPercent(unsigned current, WPARAM done, LPARAM total) {
     const auto doneValue = static_cast<std::uint32_t>(done);
@@ -106,6 +119,14 @@ bool CRepairPage::OnCreate() {
     m_pProgress->setValue(0);
     m_pProgress->setTextVisible(false);
 
+    m_pPhase = new QLabel(this);
+    m_pPhase->setObjectName(QStringLiteral("phase"));
+    SetDlgCtrlID(m_pPhase, layout::kIdPhase);
+    m_pPhase->setGeometry(layout::kPhaseRect.ToQRect());
+    m_pPhase->setFont(MakePageFont(this, layout::kReportPoints));
+    m_pPhase->setTextFormat(Qt::PlainText);
+    m_pProgress->setAccessibleName(Text("IDS_REPAIRING"));
+
     m_pAnimation = new CAnimateCtrl(this);
     m_pAnimation->setObjectName(QStringLiteral("animation"));
     SetDlgCtrlID(m_pAnimation, layout::kIdAnimation);
@@ -138,12 +159,15 @@ void CRepairPage::ApplyTexts() {
     m_strHeader = Text("IDS_REPAIRING");
     if (m_pBtnCancel)
         m_pBtnCancel->m_strText = Text("IDS_CANCEL");
+    ShowPhase();
 }
 
 LRESULT CRepairPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_REPAIR_PROGRESS:
         return OnProgress(wParam, lParam);
+    case WM_REPAIR_PHASE:
+        return OnPhase(wParam);
     case WM_DESTROY:
         OnDestroy();
         return 0;
@@ -169,6 +193,25 @@ LRESULT CRepairPage::OnProgress(WPARAM done, LPARAM total) {
         m_pProgress->setValue(static_cast<int>(percent));
     }
     return m_nPercent;
+}
+
+LRESULT CRepairPage::OnPhase(WPARAM phase) {
+    // A value the page does not know leaves the line as it was.
+    const int value = phase > static_cast<WPARAM>(RepairPhase::Finishing) ? -1 : static_cast<int>(phase);
+    if (!RepairPhaseTextKey(value))
+        return 0;
+    m_nPhase = value;
+    ShowPhase();
+    return 1;
+}
+
+void CRepairPage::ShowPhase() {
+    if (!m_pPhase)
+        return;
+    const char* key = RepairPhaseTextKey(m_nPhase);
+    m_pPhase->setText(key ? Text(key) : QString());
+    if (m_pProgress)
+        m_pProgress->setAccessibleDescription(m_pPhase->text());
 }
 
 void CRepairPage::OnTimer() {
@@ -210,6 +253,8 @@ void CRepairPage::OnDestroy() {
         m_pTimer->stop();
     delete m_pProgress;
     m_pProgress = nullptr;
+    delete m_pPhase;
+    m_pPhase = nullptr;
     delete m_pBtnCancel;
     m_pBtnCancel = nullptr;
     RetireThread(std::exchange(g_pRepairThread, nullptr));

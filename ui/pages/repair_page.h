@@ -5,6 +5,7 @@
 #include "ui/pages/step_page.h"
 
 class CAnimateCtrl;
+class QLabel;
 class QProgressBar;
 class QTimer;
 
@@ -18,6 +19,8 @@ public:
     void DestroyWindow() override;
 
     unsigned Percent() const { return m_nPercent; }
+    // The phase shown under the bar; -1 before the first phase message.
+    int Phase() const { return m_nPhase; }
 
 protected:
     bool OnCreate() override;
@@ -26,6 +29,8 @@ protected:
 
 private:
     LRESULT OnProgress(WPARAM done, LPARAM total);
+    LRESULT OnPhase(WPARAM phase);
+    void ShowPhase();
     void OnTimer();
     void OnCancelRepair();
     void OnDestroy();
@@ -33,6 +38,8 @@ private:
 
     CXCmdBtn* m_pBtnCancel = nullptr;
     QProgressBar* m_pProgress = nullptr;
+    QLabel* m_pPhase = nullptr;
+    int m_nPhase = -1;
     CAnimateCtrl* m_pAnimation = nullptr;
     QTimer* m_pTimer = nullptr;
     unsigned m_nPercent = 0;

@@ -159,8 +159,10 @@ void CStepPage::FitTipsButton() {
     QFont font(QString::fromLatin1(text.face));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(text.points);
-    const int tipWidth = QFontMetrics(font, m_pBtnTips).horizontalAdvance(m_pBtnTips->m_strSubText);
-    const int needed = text.subTextRect.x() + std::min(tipWidth, text.subTextRect.width()) + layout::kTipsEndRoom;
+    const QFontMetrics metrics(font, m_pBtnTips);
+    const QRect tipPlace = SubTextRectAfter(text, metrics, m_pBtnTips->m_strText);
+    const int tipWidth = metrics.horizontalAdvance(m_pBtnTips->m_strSubText);
+    const int needed = tipPlace.x() + std::min(tipWidth, tipPlace.width()) + layout::kTipsEndRoom;
     const int left = std::clamp(layout::kTipsRect.right - needed, layout::kTipsLeftmost, layout::kTipsRect.left);
     QRect place = layout::kTipsRect.ToQRect();
     place.setLeft(left);
@@ -237,7 +239,7 @@ void CStepPage::OnCommand(int id) {
 QMenu* CStepPage::BuildHelpMenu() {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("helpMenu"));
-    QMenu* languages = menu->addMenu(QStringLiteral("Language"));
+    QMenu* languages = menu->addMenu(Text("IDS_MENU_LANGUAGE"));
     languages->setObjectName(QStringLiteral("languageMenu"));
     const int current = ReadLanguageIndex();
     auto* group = new QActionGroup(languages);
@@ -254,12 +256,12 @@ QMenu* CStepPage::BuildHelpMenu() {
         const char* caption;
         int command;
         int picture;
-    } items[] = {{"Help", layout::kIdHelpFile, kHelpFilePicture},
-                 {"Support", layout::kIdSupport, kSupportPicture},
-                 {"Update", layout::kIdUpdate, kUpdatePicture},
-                 {"About", layout::kIdAbout, kAboutPicture}};
+    } items[] = {{"IDS_MENU_HELP", layout::kIdHelpFile, kHelpFilePicture},
+                 {"IDS_MENU_SUPPORT", layout::kIdSupport, kSupportPicture},
+                 {"IDS_MENU_UPDATE", layout::kIdUpdate, kUpdatePicture},
+                 {"IDS_MENU_ABOUT", layout::kIdAbout, kAboutPicture}};
     for (const auto& item : items) {
-        QAction* action = menu->addAction(MenuIcon(item.picture), QString::fromLatin1(item.caption));
+        QAction* action = menu->addAction(MenuIcon(item.picture), Text(item.caption));
         action->setData(item.command);
         action->setObjectName(QStringLiteral("menu%1").arg(item.command));
     }
@@ -295,6 +297,7 @@ void CStepPage::ApplyHeaderTexts() {
     if (m_pBtnHelp && m_pBtnFaq)
         PlaceHeaderLinks();
     if (m_pBtnTips) {
+        TranslatePickedTip();
         m_pBtnTips->m_strText = Text("IDS_TIPS");
         m_pBtnTips->m_strSubText = QString::fromStdString(g_strTipText);
         FitTipsButton();
