@@ -92,6 +92,11 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM) {
     return 0;
 }
 
+void CMainFrame::PreselectSource(const std::string& path) {
+    if (auto* start = qobject_cast<CBaseWndStep*>(m_pCurrentPage))
+        start->ChooseSource(path);
+}
+
 bool CMainFrame::ShowStartPage(OldPage old) {
     return SwitchPage(old, &MakePage<CBaseWndStep>, layout::kStartPageId);
 }

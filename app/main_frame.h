@@ -4,6 +4,8 @@
 // 369 or 374) from a page or from the repair job.
 #include <QWidget>
 
+#include <string>
+
 #include "platform/window.h"
 
 class CStepPage;
@@ -20,6 +22,8 @@ public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     CStepPage* CurrentPage() const { return m_pCurrentPage; }
+    // Makes `path` the chosen file when the start page is shown.
+    void PreselectSource(const std::string& path);
     int CurrentPageId() const { return m_nCurrentPageId; }
 
 protected:

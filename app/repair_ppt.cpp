@@ -92,6 +92,8 @@ bool CRepairPPT::CreateMainWindow() {
         place.moveCenter(screen->availableGeometry().center());
         frame->move(place.topLeft());
     }
+    if (!m_strSourceToOpen.empty())
+        frame->PreselectSource(m_strSourceToOpen);
     m_pMainWnd = std::move(frame);
     return true;
 }

@@ -32,6 +32,8 @@ public:
     int ExitInstance();
 
     CMainFrame* MainWindow() const { return m_pMainWnd.get(); }
+    // A file named on the command line: chosen on the start page at start-up.
+    void SetSourceToOpen(std::string path) { m_strSourceToOpen = std::move(path); }
 
 private:
     bool CheckPowerPoint();
@@ -39,6 +41,7 @@ private:
     bool CreateMainWindow();
 
     std::string m_strAppFolder;
+    std::string m_strSourceToOpen;
     std::unique_ptr<CQtMessagePump> m_pPump;
     std::unique_ptr<CNamedMutex> m_pInstanceLock;
     std::unique_ptr<CMainFrame> m_pMainWnd;

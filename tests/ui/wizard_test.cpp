@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMimeData>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -502,6 +503,134 @@ private slots:
         QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
         QVERIFY(g_strSourceTitle.empty());
         QVERIFY(!fs::exists(TempFilePath(kPackageResultName)));
+    }
+
+    void openDialogOffersAllFilesAndEveryExtension_data() {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QString>("patterns");
+        QTest::newRow("2003") << 2003 << "*.ppt *.pps *.pot";
+        QTest::newRow("2010") << 2010 << "*.ppt *.pps *.pot *.pptx *.pptm *.ppsx *.potx";
+    }
+
+    void openDialogOffersAllFilesAndEveryExtension() {
+        QFETCH(int, version);
+        QFETCH(QString, patterns);
+        const QStringList filters = QtFiltersOf(OpenFilterFor(version));
+        QCOMPARE(filters.size(), 2);
+        QVERIFY2(filters[0].endsWith(QStringLiteral("(") + patterns + QStringLiteral(")")), qPrintable(filters[0]));
+        QCOMPARE(filters[1], QString::fromStdString(Lang("IDS_ALL_FILES")) + QStringLiteral(" (*)"));
+        // The save dialog's single filter is read as before.
+        QCOMPARE(QtFiltersOf(SaveFilterFor("ppt").filter),
+                 QStringList{QStringLiteral("Microsoft PowerPoint Files (*.ppt)")});
+    }
+
+    void typedPathIsRepairedOnEnter() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        const std::string source = DamagedPackage();
+        QVERIFY(!source.empty());
+        auto* edit = qobject_cast<QLineEdit*>(Child(PageOf<CBaseWndStep>(frame), "editPath"));
+        QVERIFY(edit && !edit->isReadOnly());
+        QTest::keyClicks(edit, QString::fromStdString(source));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(PageOf<CRepairPage>(frame));
+        QCOMPARE(g_mappedSource.Path(), source);
+        QCOMPARE(g_strSourceTitle, std::string("damaged deck"));
+        QCOMPARE(g_strSourceExt, std::string("pptx"));
+        QVERIFY(WaitForPage(frame, layout::kSavePageId));
+    }
+
+    static std::unique_ptr<QMimeData> FilesDrag(const QStringList& paths) {
+        auto data = std::make_unique<QMimeData>();
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls << (path.startsWith(QStringLiteral("http")) ? QUrl(path) : QUrl::fromLocalFile(path));
+        data->setUrls(urls);
+        return data;
+    }
+
+    void droppedFileIsChosen_data() {
+        QTest::addColumn<QStringList>("dragged");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("one file") << QStringList{"/tmp/deck one.pptx"} << true;
+        QTest::newRow("two files") << QStringList{"/tmp/a.ppt", "/tmp/b.ppt"} << false;
+        QTest::newRow("web address") << QStringList{"https://example.org/deck.pptx"} << false;
+    }
+
+    void droppedFileIsChosen() {
+        QFETCH(QStringList, dragged);
+        QFETCH(bool, taken);
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        auto* page = PageOf<CBaseWndStep>(frame);
+        QVERIFY(page->acceptDrops());
+        const std::unique_ptr<QMimeData> data = FilesDrag(dragged);
+        const QPoint where = layout::kPathRect.ToQRect().center();
+        QDragEnterEvent enter(where, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(page, &enter);
+        QCOMPARE(enter.isAccepted(), taken);
+        QDropEvent drop(where, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(page, &drop);
+        QCOMPARE(EditText(page), taken ? dragged[0] : QString());
+        if (taken) {
+            QCOMPARE(g_strSourceTitle, std::string("deck one"));
+            QCOMPARE(g_mappedSource.Path(), dragged[0].toStdString());
+        }
+    }
+
+    void commandLineFileIsPreselected() {
+        m_powerPoint = std::make_unique<CRecordingServer>();
+        m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
+        const std::string path = m_harness->WorkFolder() + "from the desktop.ppt";
+        m_app->SetSourceToOpen(path);
+        QVERIFY(m_app->InitInstance());
+        CMainFrame* frame = m_app->MainWindow();
+        QVERIFY(frame);
+        QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
+        QCOMPARE(g_strSourceTitle, std::string("from the desktop"));
+        QCOMPARE(g_strSourceExt, std::string("ppt"));
+    }
+
+    void focusIsVisibleOnEveryButton() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        QApplication::setActiveWindow(frame);
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        int checked = 0;
+        for (CXCmdBtn* button : frame->CurrentPage()->findChildren<CXCmdBtn*>()) {
+            if (!button->isVisible() || !button->isEnabled() || button->focusPolicy() == Qt::NoFocus)
+                continue;
+            frame->CurrentPage()->setFocus();
+            const QImage without = button->grab().toImage();
+            button->setFocus(Qt::TabFocusReason);
+            QVERIFY2(button->hasFocus(), qPrintable(button->objectName()));
+            QVERIFY2(button->grab().toImage() != without, qPrintable(button->objectName()));
+            ++checked;
+        }
+        QVERIFY(checked >= 4);  // Browse, Repair, the header links, the tips
+    }
+
+    void everyControlHasAnAccessibleName() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        const auto check = [](QWidget* page) {
+            for (QWidget* control : page->findChildren<QWidget*>()) {
+                if (!control->isVisibleTo(page) || !(qobject_cast<CXCmdBtn*>(control) || qobject_cast<QLineEdit*>(control)))
+                    continue;
+                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+            }
+            for (const char* link : {"btnHelp", "btnFaq", "btnSocial"})
+                QVERIFY2(!Child(page, link)->accessibleDescription().isEmpty(), link);
+        };
+        check(frame->CurrentPage());
+        QCOMPARE(Child(frame->CurrentPage(), "editPath")->accessibleName().toStdString(), Lang("IDS_ACC_SOURCE"));
+        CSavePage* save = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(save);
+        check(save);
+        QCOMPARE(Child(save, "btnHome")->accessibleName().toStdString(), Lang("IDS_ACC_HOME"));
+        // Names follow a language switch.
+        SendMessageW(save, WM_COMMAND, layout::kIdLanguageFirst + 2, 0);
+        QCOMPARE(Child(save, "btnHome")->accessibleName(), QStringLiteral("Zurück zur Startseite"));
     }
 
     // --- Header -----------------------------------------------------------

@@ -38,6 +38,8 @@ constexpr int kCaptionWidth = 120;
 constexpr int kCaptionLeft = 20;
 
 const QColor kGreyText(128, 128, 128);
+const QColor kFocusOuterColour(255, 200, 0);
+const QColor kFocusInnerColour(20, 20, 20);
 
 // The small pictures' font and text row depend on the font family.
 struct SmallFace {
@@ -188,6 +190,18 @@ void CXCmdBtn::paintEvent(QPaintEvent*) {
     CaptureBackground();
     QPainter painter(this);
     DrawItem(painter, isDown());
+    if (hasFocus())
+        DrawFocusRing(painter);
+}
+
+// The keyboard focus, seen on the white panel and on the blue bands alike:
+// a dark line inside a light one.
+void CXCmdBtn::DrawFocusRing(QPainter& painter) {
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(kFocusOuterColour, 1));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.setPen(QPen(kFocusInnerColour, 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(1, 1, -2, -2));
 }
 
 void CXCmdBtn::DrawItem(QPainter& painter, bool pressed) {

@@ -88,4 +88,5 @@ private:
     void OnClicked();
     void CaptureBackground();
     void DrawTexts(QPainter& painter, int pictureWidth);
+    void DrawFocusRing(QPainter& painter);
 };

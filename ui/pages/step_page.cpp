@@ -57,7 +57,39 @@ bool CStepPage::CreatePage(int pageId) {
     SetDlgCtrlID(this, pageId);
     setGeometry(0, 0, layout::kFrameWidth, layout::kFrameHeight);
     m_fontHeader = MakePageFont(this, layout::kHeaderPoints);
-    return OnCreate();
+    if (!OnCreate())
+        return false;
+    NameControls();
+    return true;
+}
+
+void CStepPage::NameControls() {
+    // Controls that draw pictures rather than words, and links whose caption
+    // does not say where they lead.
+    const struct {
+        const char* object;
+        const char* nameKey;  // nullptr: the caption is the name
+        const char* descriptionKey;
+    } kNames[] = {{"btnHome", "IDS_ACC_HOME", nullptr},
+                  {"btnSocial", "IDS_ACC_SHARE", "IDS_ACC_SHARE_DESC"},
+                  {"btnLogo", "IDS_RUNNING3", nullptr},
+                  {"btnHelp", nullptr, "IDS_ACC_HELP_DESC"},
+                  {"btnFaq", nullptr, "IDS_ACC_FAQ_DESC"}};
+    for (CXCmdBtn* button : findChildren<CXCmdBtn*>(Qt::FindDirectChildrenOnly)) {
+        button->setAccessibleName(button->m_strText);
+        button->setAccessibleDescription(button->m_strSubText);
+        for (const auto& entry : kNames) {
+            if (button->objectName() != QLatin1String(entry.object))
+                continue;
+            if (entry.nameKey)
+                button->setAccessibleName(Text(entry.nameKey));
+            if (entry.descriptionKey)
+                button->setAccessibleDescription(Text(entry.descriptionKey));
+        }
+    }
+    if (auto* edit = findChild<QLineEdit*>(QStringLiteral("editPath"), Qt::FindDirectChildrenOnly))
+        edit->setAccessibleName(Text(::GetDlgCtrlID(edit) == layout::kIdSourcePath ? "IDS_ACC_SOURCE"
+                                                                                   : "IDS_ACC_DESTINATION"));
 }
 
 QString CStepPage::Text(const char* key) const { return QString::fromStdString(LoadLangString(key)); }
@@ -286,6 +318,7 @@ void CStepPage::OnLanguage(int index) {
         return;
     ApplyHeaderTexts();
     ApplyTexts();
+    NameControls();
     update();
 }
 
