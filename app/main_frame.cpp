@@ -97,6 +97,11 @@ void CMainFrame::PreselectSource(const std::string& path) {
         start->ChooseSource(path);
 }
 
+void CMainFrame::OnOfficeReady() {
+    if (auto* start = qobject_cast<CBaseWndStep*>(m_pCurrentPage))
+        start->OnOfficeReady();
+}
+
 bool CMainFrame::ShowStartPage(OldPage old) {
     return SwitchPage(old, &MakePage<CBaseWndStep>, layout::kStartPageId);
 }

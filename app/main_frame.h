@@ -24,6 +24,8 @@ public:
     CStepPage* CurrentPage() const { return m_pCurrentPage; }
     // Makes `path` the chosen file when the start page is shown.
     void PreselectSource(const std::string& path);
+    // The start-up office check passed: the start page's Repair may be used.
+    void OnOfficeReady();
     int CurrentPageId() const { return m_nCurrentPageId; }
 
 protected:

@@ -97,7 +97,7 @@ private:
         if (!m_powerPoint)
             m_powerPoint = std::make_unique<CRecordingServer>();
         m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
-        if (!m_app->InitInstance())
+        if (!m_app->InitInstance() || !m_app->WaitForOfficeCheck())
             return nullptr;
         return m_app->MainWindow();
     }
@@ -318,8 +318,8 @@ private slots:
         QTest::addColumn<bool>("result");
         QTest::addColumn<QString>("message");
         QTest::newRow("PowerPoint window open") << "window" << true << "IDS_WORD1|IDS_WORD2";
-        QTest::newRow("PowerPoint not installed") << "absent" << false << "IDS_WORD3|IDS_WORD10";
-        QTest::newRow("PowerPoint 97") << "97" << false << "IDS_WORD4|IDS_WORD11";
+        QTest::newRow("PowerPoint not installed") << "absent" << true << "IDS_WORD3|IDS_WORD10";
+        QTest::newRow("PowerPoint 97") << "97" << true << "IDS_WORD4|IDS_WORD11";
     }
 
     void startupChecks() {
@@ -336,17 +336,20 @@ private slots:
             m_powerPoint = std::make_unique<CRecordingServer>("PP97FrameClass");
 
         m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
-        const BOOL started = situation == "absent" ? m_app->InitInstance() : [&] {
-            if (!m_powerPoint)
-                m_powerPoint = std::make_unique<CRecordingServer>();
-            return m_app->InitInstance();
-        }();
+        if (situation != "absent" && !m_powerPoint)
+            m_powerPoint = std::make_unique<CRecordingServer>();
+        const BOOL started = m_app->InitInstance();
+        // The office check runs behind the window; a failed one closes it.
+        const bool windowFirst = m_app->MainWindow() && m_app->MainWindow()->isVisible();
+        const bool checked = m_app->WaitForOfficeCheck();
         if (openWindow)
             DestroyFrameWindow(openWindow);
         if (situation == "absent")
             CoRestoreServer(kPowerPointProgId, revoked);
 
         QCOMPARE(started != FALSE, result);
+        QCOMPARE(windowFirst, situation != "window");
+        QVERIFY(!checked);
         QVERIFY(!m_app->MainWindow());
         const auto boxes = m_harness->Boxes();
         QCOMPARE(boxes.size(), std::size_t{1});
@@ -355,6 +358,31 @@ private slots:
         QCOMPARE(boxes[0].caption, Lang("IDS_INFORMATION"));
         QCOMPARE(boxes[0].type, MB_ICONINFORMATION);
         QVERIFY(!boxes[0].owner);
+    }
+
+    void windowComesBeforeTheOfficeAnswers() {
+        m_powerPoint = std::make_unique<CRecordingServer>();
+        m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
+        const std::string path = m_harness->WorkFolder() + "deck.pptx";
+        QVERIFY(MakeSparseFile(path, 4096));
+        m_app->SetSourceToOpen(path);
+        QVERIFY(m_app->InitInstance());
+        CMainFrame* frame = m_app->MainWindow();
+        // Shown at once; the answer is taken in the event loop, which has not run yet.
+        QVERIFY(frame && frame->isVisible());
+        QVERIFY(!m_app->OfficeCheckDone());
+        auto* repair = qobject_cast<CXCmdBtn*>(Child(frame->CurrentPage(), "btnRepair"));
+        QVERIFY(repair);
+        QVERIFY(!repair->isEnabled());
+        QCOMPARE(repair->cursor().shape(), Qt::BusyCursor);
+        // Enter in the path field waits too.
+        QTest::keyClick(Child(frame->CurrentPage(), "editPath"), Qt::Key_Return);
+        QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
+        QVERIFY(m_app->WaitForOfficeCheck());
+        QVERIFY(repair->isEnabled());
+        QCOMPARE(repair->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(g_nPowerPointVersion, 2010);
+        QVERIFY(m_harness->Boxes().empty());
     }
 
     void secondInstanceIsRefused() {
@@ -584,6 +612,7 @@ private slots:
         const std::string path = m_harness->WorkFolder() + "from the desktop.ppt";
         m_app->SetSourceToOpen(path);
         QVERIFY(m_app->InitInstance());
+        QVERIFY(m_app->WaitForOfficeCheck());
         CMainFrame* frame = m_app->MainWindow();
         QVERIFY(frame);
         QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
@@ -968,6 +997,7 @@ private slots:
         const std::string destination = m_harness->WorkFolder() + "Repaired deck.ppt";
         m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
         QVERIFY(m_app->InitInstance());
+        QVERIFY(m_app->WaitForOfficeCheck());
         CMainFrame* frame = m_app->MainWindow();
         QVERIFY(frame);
         ChooseSource(frame, source);

@@ -49,6 +49,8 @@ void ShowWarning(CWnd* owner, const std::string& text) {
 
 }  // namespace
 
+bool g_bOfficeReady = true;
+
 bool EnoughSpaceToRepair(std::uint64_t size, std::uint64_t freeBytes) {
     // Signed: with less than the reserve free, nothing fits.
     return static_cast<std::int64_t>(size) <= static_cast<std::int64_t>(freeBytes) - kRepairSpaceReserve;
@@ -87,6 +89,11 @@ bool CBaseWndStep::OnCreate() {
     m_pBtnBrowse->setObjectName(QStringLiteral("btnBrowse"));
     m_pBtnRepair->setObjectName(QStringLiteral("btnRepair"));
 
+    if (!g_bOfficeReady) {
+        m_pBtnRepair->setEnabled(false);
+        m_pBtnRepair->setCursor(Qt::BusyCursor);  // after the disable, which takes the cursor away
+    }
+
     m_pEditPath = CreatePathEdit(layout::kIdSourcePath, m_fontHeader);
     // A path may be typed or pasted; Enter repairs it.
     m_pEditPath->setReadOnly(false);
@@ -109,6 +116,10 @@ void CBaseWndStep::ChooseSource(const std::string& path) {
     g_strSourceExt = ext.empty() ? ext : ext.substr(1);
     g_mappedSource.SetPath(path);
     g_strSourceTitle = chosen.stem().string();
+}
+
+void CBaseWndStep::OnOfficeReady() {
+    m_pBtnRepair->setEnabled(true);
 }
 
 void CBaseWndStep::dragEnterEvent(QDragEnterEvent* event) {
@@ -155,6 +166,8 @@ void CBaseWndStep::OnBrowse() {
 }
 
 void CBaseWndStep::OnRepair() {
+    if (!g_bOfficeReady)
+        return;  // Enter in the path field before the office check answered
     const std::string path = m_pEditPath->text().toStdString();
     if (path.empty()) {
         ShowInformation(this, LoadLangString("IDS_WORD5", kMessageSize));

@@ -17,6 +17,8 @@ public:
     // Makes `path` the file to repair, as Browse does: typed, dropped or
     // named on the command line.
     void ChooseSource(const std::string& path);
+    // The office check has answered: Repair may be used.
+    void OnOfficeReady();
 
 protected:
     bool OnCreate() override;
@@ -33,6 +35,10 @@ private:
     CXCmdBtn* m_pBtnRepair = nullptr;
     QLineEdit* m_pEditPath = nullptr;
 };
+
+// Whether the start-up office check has passed; until then Repair waits,
+// with a busy cursor over it.
+extern bool g_bOfficeReady;
 
 // Free space kept in reserve on the temporary folder's volume beyond the file's size.
 inline constexpr std::int64_t kRepairSpaceReserve = 104'857'600;
