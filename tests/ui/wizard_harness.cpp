@@ -43,6 +43,8 @@ CWizardHarness::CWizardHarness() : m_root(MakeRoot()) {
     fs::create_directories(m_tempFolder);
     fs::create_directories(m_workFolder);
     CopyProgramFiles(m_programFolder);
+    // The user's settings folder of this test, never the real one.
+    setenv("XDG_CONFIG_HOME", (m_root + "/config").c_str(), 1);
     InitSettings(m_programFolder);
     SetTempFolder(m_tempFolder);
 

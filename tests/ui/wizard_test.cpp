@@ -40,6 +40,7 @@
 #include "support/process.h"
 #include "support/recording_server.h"
 #include "ui/controls/xcmd_btn.h"
+#include "ui/dialogs/tips_dlg.h"
 #include "ui/pages/animate_ctrl.h"
 #include "ui/pages/page_layout.h"
 #include "ui/pages/repair_page.h"
@@ -76,6 +77,11 @@ void Click(QWidget* page, const char* name) {
 QString EditText(QWidget* page) {
     auto* edit = qobject_cast<QLineEdit*>(Child(page, "editPath"));
     return edit ? edit->text() : QStringLiteral("<no edit>");
+}
+
+std::string ReadText(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
 }
 
 bool Contains(const std::vector<std::string>& texts, const std::string& text) {
@@ -1269,6 +1275,47 @@ private slots:
             texts.insert(text);
         }
         QCOMPARE(texts.size(), std::size_t{kLanguageCount});
+    }
+
+    void settingsGoToTheUserFolderWhenTheProgramFolderIsReadOnly() {
+        const std::string shipped = m_harness->ProgramFolder() + "Settings.INI";
+        const std::string config = qEnvironmentVariable("XDG_CONFIG_HOME").toStdString();
+        QCOMPARE(UserSettingsPath(), config + "/deckmend/Settings.INI");
+        // The shipped file says German; nothing of the user's yet.
+        WritePrivateProfileStringW(kSettingsSection, "IDS_LANGUAGE", "2", shipped);
+        InitSettings(m_harness->ProgramFolder(), false);
+        QCOMPARE(g_strSettingsIni, UserSettingsPath());
+        QCOMPARE(ReadLanguageIndex(), 2);
+        QVERIFY(g_strLanguageIni.ends_with("Lang/German.INI"));
+        // A choice and a tip are kept in the user's file, the shipped one is untouched.
+        const std::string shippedNow = ReadText(shipped);
+        QVERIFY(SwitchLanguage(3));
+        QVERIFY(PickTip(kSettingsSection));
+        QCOMPARE(ReadText(shipped), shippedNow);
+        std::string stored;
+        GetPrivateProfileStringW(kSettingsSection, "IDS_LANGUAGE", "", stored, 10, UserSettingsPath());
+        QCOMPARE(stored, std::string("3"));
+        GetPrivateProfileStringW(kSettingsSection, "IDS_TIPS", "", stored, 10, UserSettingsPath());
+        QCOMPARE(stored, std::string("1"));
+        // The next start reads the user's file first.
+        InitSettings(m_harness->ProgramFolder(), false);
+        QCOMPARE(ReadLanguageIndex(), 3);
+        QVERIFY(g_strLanguageIni.ends_with("Lang/Italian.INI"));
+        // A writable program folder keeps its own file.
+        InitSettings(m_harness->ProgramFolder());
+        QCOMPARE(g_strSettingsIni, shipped);
+        QCOMPARE(ReadLanguageIndex(), 2);
+    }
+
+    void installedProgramFindsItsFiles() {
+        const fs::path root = m_harness->WorkFolder() + "usr";
+        fs::create_directories(root / "bin");
+        fs::create_directories(root / "share/deckmend/Lang");
+        QCOMPARE(fs::canonical(ProgramDataFolder((root / "bin").string() + "/")),
+                 fs::canonical(root / "share/deckmend"));
+        // A build folder holds its files itself.
+        fs::create_directories(root / "bin/Lang");
+        QCOMPARE(ProgramDataFolder((root / "bin").string() + "/"), (root / "bin").string() + "/");
     }
 
     void everyLanguageHasTheReportAndPhaseTexts() {

@@ -18,7 +18,6 @@ namespace {
 constexpr const char* kTipsFile = "Tips.Txt";
 constexpr const char* kTipCounterKey = "IDS_TIPS";
 constexpr int kTipsUsed = 5;
-constexpr std::size_t kCounterValueSize = 200;
 
 // The note's top above the owner's bottom edge, by tip length: the longer the
 // tip, the taller the note (its height is -top - 35).
@@ -52,8 +51,7 @@ const NoteButton kNoteButtons[] = {
 
 // The counter's leading digit; anything else, or a digit past the tips used, is 0.
 int ReadTipCounter(const char* section) {
-    std::string value;
-    GetPrivateProfileStringW(section, kTipCounterKey, "", value, kCounterValueSize, g_strSettingsIni);
+    const std::string value = ReadSetting(section, kTipCounterKey);
     if (value.empty() || value.front() < '0' || value.front() > '9') return 0;
     const int counter = value.front() - '0';
     return counter < kTipsUsed ? counter : 0;
@@ -61,7 +59,7 @@ int ReadTipCounter(const char* section) {
 
 void WriteTipCounter(const char* section, int counter) {
     const std::string digit(1, static_cast<char>('0' + counter));
-    WritePrivateProfileStringW(section, kTipCounterKey, digit, g_strSettingsIni);
+    WriteSetting(section, kTipCounterKey, digit);
 }
 
 void StripLineEnd(std::string& line) {
