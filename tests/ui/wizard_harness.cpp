@@ -29,6 +29,11 @@ void CopyProgramFiles(const std::string& to) {
     fs::create_directories(fs::path(to) / "Lang");
     for (const auto& entry : fs::directory_iterator(build / "Lang"))
         fs::copy_file(entry.path(), fs::path(to) / "Lang" / entry.path().filename());
+    for (const char* folder : {"help", "Tips"}) {
+        fs::create_directories(fs::path(to) / folder);
+        for (const auto& entry : fs::directory_iterator(build / folder))
+            fs::copy_file(entry.path(), fs::path(to) / folder / entry.path().filename());
+    }
     for (const char* name : {"Settings.INI", "Tips.Txt"})
         if (fs::exists(build / name))
             fs::copy_file(build / name, fs::path(to) / name);

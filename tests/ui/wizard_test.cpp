@@ -46,6 +46,7 @@
 #include "ui/pages/repair_page.h"
 #include "ui/pages/repair_phase_message.h"
 #include "ui/pages/save_page.h"
+#include "ui/pages/shell_targets.h"
 #include "ui/pages/start_page.h"
 #include "ui/pages/web_addresses.h"
 #include "ui/settings/settings.h"
@@ -743,7 +744,6 @@ private slots:
         QCOMPARE(items, QStringList({"Lingua", "Guida", "Assistenza", "Aggiornamento", "Informazioni"}));
         auto* tips = qobject_cast<CXCmdBtn*>(Child(page, "btnTips"));
         QVERIFY(tips);
-        QCOMPARE(tips->m_strSubText.toStdString(), Lang("IDS_TIP1"));
         QVERIFY(tips->m_strSubText.startsWith(QStringLiteral("Deckmend non modifica")));
         // Back in English the same tip reads from the tips file.
         SendMessageW(page, WM_COMMAND, layout::kIdLanguageFirst, 0);
@@ -786,40 +786,68 @@ private slots:
     void shellFailures_data() {
         QTest::addColumn<int>("command");
         QTest::addColumn<int>("result");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("address");  // "help": the help page in the language in use
         QTest::addColumn<QString>("retried");
-        QTest::newRow("help file missing") << layout::kIdHelpFile << SE_ERR_FNF << "The specified file was not found."
-                                           << "";
-        QTest::newRow("updater denied") << layout::kIdUpdate << SE_ERR_ACCESSDENIED
-                                        << "The operating system denied access to the specified file." << "";
-        QTest::newRow("web page without browser") << layout::kIdSupport << SE_ERR_NOASSOC << "" << "iexplore.exe";
-        QTest::newRow("unknown result") << layout::kIdHelpFile << 4 << "" << "";
+        QTest::newRow("help without a handler") << layout::kIdHelpFile << SE_ERR_NOASSOC << "help" << "iexplore.exe";
+        QTest::newRow("update not found") << layout::kIdUpdate << SE_ERR_FNF << web::kUpdatePage << "";
+        QTest::newRow("support without a browser") << layout::kIdSupport << SE_ERR_NOASSOC << web::kSupportPage
+                                                   << "iexplore.exe";
+        QTest::newRow("FAQ denied") << layout::kIdFaq << SE_ERR_ACCESSDENIED << web::kFaqPage << "";
+        QTest::newRow("share link, unknown result") << layout::kIdSocial << 4 << web::kSocialPage << "";
     }
 
     void shellFailures() {
         QFETCH(int, command);
         QFETCH(int, result);
-        QFETCH(QString, message);
+        QFETCH(QString, address);
         QFETCH(QString, retried);
         CMainFrame* frame = StartWizard();
         QVERIFY(frame);
+        const std::string shown = address == "help" ? HelpPagePath() : address.toStdString();
         m_harness->ClearShellRequests();
         m_harness->AnswerShell(result);
         SendMessageW(frame->CurrentPage(), WM_COMMAND, static_cast<WPARAM>(command), 0);
+        // Nothing could open it: the message shows the address.
         const auto boxes = m_harness->Boxes();
-        if (message.isEmpty()) {
-            QVERIFY(boxes.empty());
-        } else {
-            QCOMPARE(boxes.size(), std::size_t{1});
-            QCOMPARE(boxes[0].text, message.toStdString());
-            QCOMPARE(boxes[0].caption, Lang("IDS_RUNNING3"));
-            QCOMPARE(boxes[0].type, MB_ICONERROR);
-        }
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QCOMPARE(boxes[0].text, Lang("IDS_CANNOT_OPEN") + "\n" + shown);
+        QCOMPARE(boxes[0].caption, Lang("IDS_RUNNING3"));
+        QCOMPARE(boxes[0].type, MB_ICONWARNING);
         const auto shell = m_harness->ShellRequests();
         QCOMPARE(shell.size(), static_cast<std::size_t>(retried.isEmpty() ? 1 : 2));
+        QCOMPARE(shell[0].file, shown);
         if (!retried.isEmpty())
             QCOMPARE(shell[1].file, retried.toStdString());
         QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
+    }
+
+    void helpOpensTheLocalPageOfTheLanguage() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        for (int language : {0, 2, 4}) {
+            SendMessageW(frame->CurrentPage(), WM_COMMAND, layout::kIdLanguageFirst + language, 0);
+            m_harness->ClearShellRequests();
+            SendMessageW(frame->CurrentPage(), WM_COMMAND, layout::kIdHelpFile, 0);
+            const auto shell = m_harness->ShellRequests();
+            QCOMPARE(shell.size(), std::size_t{1});
+            const std::string page = m_harness->ProgramFolder() + "help/" + kLanguageNames[language] + ".html";
+            QCOMPARE(shell[0].file, page);
+            QVERIFY2(fs::exists(page), page.c_str());
+        }
+        QVERIFY(m_harness->Boxes().empty());
+    }
+
+    void withoutAFileManagerTheSavedMessageSaysWhere() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        QVERIFY(SavePageWithWorkingCopy(frame, 100));
+        m_harness->AnswerShell(SE_ERR_NOASSOC);
+        const std::string destination = m_harness->WorkFolder() + "deck.pptx";
+        SaveAs(frame, destination);
+        QCOMPARE(m_harness->BoxTexts(),
+                 std::vector<std::string>{Lang("IDS_SAVE_COMPLETED_HERE") + "\n" + destination});
+        QVERIFY(fs::exists(destination));
+        QVERIFY(QTest::qWaitFor([&] { return PageOf<CBaseWndStep>(frame) != nullptr; }));
     }
 
     // --- Repair page ------------------------------------------------------

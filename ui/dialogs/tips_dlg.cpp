@@ -78,11 +78,30 @@ bool IsBlank(const std::string& line) {
 int g_nPickedTip = 0;
 std::string g_strPickedTipLine;
 
+// The tips file of the language in use: "Tips/German.Txt" in the program folder.
+std::string LanguageTipsPath() {
+    return g_strAppFolder + "Tips/" + kLanguageNames[ReadLanguageIndex()] + ".Txt";
+}
+
+// Line `number` (from 1) of a tips file, not counting blank lines; empty when there is none.
+std::string TipLine(const std::string& path, int number) {
+    std::ifstream file(path);
+    std::string line;
+    bool firstLine = true;
+    for (int found = 0; found < number && std::getline(file, line);) {
+        StripLineEnd(line);
+        if (firstLine) StripByteOrderMark(line);
+        firstLine = false;
+        if (!IsBlank(line) && ++found == number) return line;
+    }
+    return {};
+}
+
 }  // namespace
 
 void TranslatePickedTip() {
-    const std::string key = "IDS_TIP" + std::to_string(g_nPickedTip);
-    const std::string translated = g_nPickedTip > 0 ? LoadLangString(key.c_str()) : std::string();
+    // "Tips.Txt" is the English text; another language has its own file.
+    const std::string translated = g_nPickedTip > 0 ? TipLine(LanguageTipsPath(), g_nPickedTip) : std::string();
     g_strTipText = translated.empty() ? g_strPickedTipLine : translated;
 }
 

@@ -19,8 +19,8 @@ extern std::string g_strTipText;
 // stores it in `g_strTipText` and advances the counter "IDS_TIPS" of `section`
 // in the settings file. FALSE when the file is missing or has no tip.
 BOOL PickTip(const char* section);
-// Puts the picked tip into `g_strTipText` in the language in use: the language
-// file's "IDS_TIP<n>" for the n-th tip, else the line of "Tips.Txt".
+// Puts the picked tip into `g_strTipText` in the language in use: the n-th tip
+// of "Tips/<Language>.Txt", else the line of "Tips.Txt" (English).
 void TranslatePickedTip();
 
 // The note's place for a tip of `tipLength` characters, relative to the owner

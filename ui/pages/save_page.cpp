@@ -278,10 +278,14 @@ void CSavePage::OnSave() {
     const std::string folder = g_szSaveFolder;
     g_szSaveFolder.clear();
     g_strSourceTitle.clear();  // done with this file: the start page starts empty
-    if (MessageBoxW(Frame(), LoadLangString("IDS_SAVE_COMPLETED"), caption, MB_ICONINFORMATION) != IDOK)
-        return;
     CMainFrame* frame = Frame();
-    // From here on this page is on its way out: only the frame and the folder are used.
+    // The folder is shown by the desktop's file manager; without one, the
+    // message says where the file is instead of promising the folder.
+    const bool folderShown = OpenFolder(frame, folder);
+    const std::string done = folderShown ? LoadLangString("IDS_SAVE_COMPLETED")
+                                         : LoadLangString("IDS_SAVE_COMPLETED_HERE") + "\n" + m_szDestPath;
+    if (MessageBoxW(frame, done, caption, MB_ICONINFORMATION) != IDOK)
+        return;
+    // From here on this page is on its way out.
     SendMessageW(frame, WM_COMMAND, kStepStartPage, 0);
-    OpenFolder(frame, folder);
 }

@@ -250,10 +250,10 @@ void CStepPage::OnCommand(int id) {
         OpenWebPage(this, web::kSupportPage);
         return;
     case layout::kIdHelpFile:
-        OpenProgramFile(this, kHelpFileName, "");
+        OpenHelp(this);
         return;
     case layout::kIdUpdate:
-        OpenProgramFile(this, kUpdaterFileName, kUpdaterMenuArguments);
+        OpenWebPage(this, web::kUpdatePage);
         return;
     case layout::kIdTips:
         OnShowTips();
