@@ -10,7 +10,7 @@ PACKAGES=(
   python3 zip unzip time bc
   libreoffice-impress-nogui libreoffice-dev
   clang libclang-rt-dev
-  xvfb xauth x11-utils
+  xvfb xauth x11-utils xdotool
 )
 
 missing=()
