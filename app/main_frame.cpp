@@ -107,13 +107,19 @@ bool CMainFrame::ShowStartPage(OldPage old) {
 }
 
 bool CMainFrame::ShowRepairPage() {
+    m_pendingReport.reset();  // a new repair: an old report never shows
     return SwitchPage(OldPage::Destroy, &MakePage<CRepairPage>, layout::kRepairPageId);
 }
 
 // The save page is asked for from inside the repair page's own end-of-job
 // handling, which must not run a second time.
 bool CMainFrame::ShowSavePage() {
-    return SwitchPage(OldPage::DeleteOnly, &MakePage<CSavePage>, layout::kSavePageId);
+    const std::optional<RecoveryReport> report = std::exchange(m_pendingReport, std::nullopt);
+    if (!SwitchPage(OldPage::DeleteOnly, &MakePage<CSavePage>, layout::kSavePageId))
+        return false;
+    if (report)
+        static_cast<CSavePage*>(m_pCurrentPage)->SetRecoveryReport(*report);
+    return true;
 }
 
 bool CMainFrame::SwitchPage(OldPage old, CStepPage* (*make)(CMainFrame*), int pageId) {

@@ -168,6 +168,10 @@ LRESULT CRepairPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return OnProgress(wParam, lParam);
     case WM_REPAIR_PHASE:
         return OnPhase(wParam);
+    case WM_REPAIR_REPORT:
+        if (const auto* report = reinterpret_cast<const RecoveryReport*>(lParam); report && Frame())
+            Frame()->SetPendingReport(*report);
+        return 0;
     case WM_DESTROY:
         OnDestroy();
         return 0;
