@@ -465,6 +465,17 @@ private slots:
         QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
     }
 
+    void repairOfAFolderSaysSo() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        ChooseSource(frame, m_harness->WorkFolder());
+        Click(PageOf<CBaseWndStep>(frame), "btnRepair");
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_IS_FOLDER")});
+        QCOMPARE(m_harness->Boxes()[0].type, MB_ICONWARNING);
+        QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
+        QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), m_harness->WorkFolder());
+    }
+
     void repairNeedsTheFileSizePlus100MbFree() {
         CMainFrame* frame = StartWizard();
         QVERIFY(frame);

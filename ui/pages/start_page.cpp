@@ -176,6 +176,10 @@ void CBaseWndStep::OnRepair() {
     // A typed or pasted path becomes the chosen file.
     if (g_mappedSource.Path() != path || g_strSourceTitle.empty())
         ChooseSource(path);
+    if (std::error_code error; std::filesystem::is_directory(path, error)) {
+        ShowWarning(this, LoadLangString("IDS_IS_FOLDER", kMessageSize));
+        return;
+    }
     std::uint64_t size = 0;
     {
         CFileHandle file;
