@@ -4,6 +4,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <cstdio>
+#include <exception>
+
 #include "app/main_frame.h"
 #include "ui/pages/repair_page.h"
 #include "ui/pages/start_page.h"
@@ -63,7 +66,16 @@ void CRepairPPT::StartOfficeCheck() {
     m_pCheckReceiver = std::make_unique<QObject>();
     QObject* receiver = m_pCheckReceiver.get();
     m_officeThread = std::thread([this, receiver] {
-        const OfficeAnswer answer = CheckPowerPoint();
+        // Nothing may leave a thread's function: an office that fails in an
+        // unforeseen way counts as an office that did not start.
+        OfficeAnswer answer = OfficeAnswer::NotStarted;
+        try {
+            answer = CheckPowerPoint();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "deckmend: the office check failed: %s\n", error.what());
+        } catch (...) {
+            std::fprintf(stderr, "deckmend: the office check failed\n");
+        }
         QMetaObject::invokeMethod(
             receiver, [this, answer] { OnOfficeChecked(answer); }, Qt::QueuedConnection);
     });

@@ -20,7 +20,7 @@ for _ in $(seq 100); do xwininfo -display "$display" -root >/dev/null 2>&1 && br
 
 start=$(date +%s%N)
 HOME="$home" XDG_CONFIG_HOME="$home/.config" DISPLAY="$display" QT_QPA_PLATFORM=xcb \
-  "$BUILD_DIR/deckmend" >/dev/null 2>&1 &
+  "$BUILD_DIR/deckmend" >"${MEASURE_LOG:-/dev/null}" 2>&1 &
 app=$!
 while kill -0 "$app" 2>/dev/null; do
   if xwininfo -display "$display" -name Deckmend 2>/dev/null | grep -q "IsViewable"; then
