@@ -739,6 +739,8 @@ private slots:
     }
 
     void helpMenuAndTipsSpeakTheLanguageInUse() {
+        // The first tip (a wizard run from build/ may have moved the copied counter).
+        WritePrivateProfileStringW(kSettingsSection, "IDS_TIPS", "0", g_strSettingsIni);
         QVERIFY(SwitchLanguage(3));
         CMainFrame* frame = StartWizard();
         QVERIFY(frame);
@@ -1347,6 +1349,7 @@ private slots:
         QCOMPARE(UserSettingsPath(), config + "/deckmend/Settings.INI");
         // The shipped file says German; nothing of the user's yet.
         WritePrivateProfileStringW(kSettingsSection, "IDS_LANGUAGE", "2", shipped);
+        WritePrivateProfileStringW(kSettingsSection, "IDS_TIPS", "0", shipped);
         InitSettings(m_harness->ProgramFolder(), false);
         QCOMPARE(g_strSettingsIni, UserSettingsPath());
         QCOMPARE(ReadLanguageIndex(), 2);
