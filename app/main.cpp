@@ -1,5 +1,6 @@
 // deckmend: the repair wizard.
 #include <QApplication>
+#include <QFileInfo>
 
 #include "app/main_frame.h"
 #include "app/repair_ppt.h"
@@ -25,6 +26,13 @@ int main(int argc, char** argv) {
         SetTempFolder(workFolder.Path() + "/");
 
     CRepairPPT app;
+    // `deckmend FILE` (and the desktop entry's %f) chooses the file to repair.
+    const QStringList arguments = QApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        if (!arguments[i].startsWith(QLatin1Char('-'))) {
+            app.SetSourceToOpen(QFileInfo(arguments[i]).absoluteFilePath().toStdString());
+            break;
+        }
     if (!app.InitInstance())
         return 1;
     if (!app.MainWindow())

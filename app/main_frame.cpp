@@ -92,18 +92,34 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM) {
     return 0;
 }
 
+void CMainFrame::PreselectSource(const std::string& path) {
+    if (auto* start = qobject_cast<CBaseWndStep*>(m_pCurrentPage))
+        start->ChooseSource(path);
+}
+
+void CMainFrame::OnOfficeReady() {
+    if (auto* start = qobject_cast<CBaseWndStep*>(m_pCurrentPage))
+        start->OnOfficeReady();
+}
+
 bool CMainFrame::ShowStartPage(OldPage old) {
     return SwitchPage(old, &MakePage<CBaseWndStep>, layout::kStartPageId);
 }
 
 bool CMainFrame::ShowRepairPage() {
+    m_pendingReport.reset();  // a new repair: an old report never shows
     return SwitchPage(OldPage::Destroy, &MakePage<CRepairPage>, layout::kRepairPageId);
 }
 
 // The save page is asked for from inside the repair page's own end-of-job
 // handling, which must not run a second time.
 bool CMainFrame::ShowSavePage() {
-    return SwitchPage(OldPage::DeleteOnly, &MakePage<CSavePage>, layout::kSavePageId);
+    const std::optional<RecoveryReport> report = std::exchange(m_pendingReport, std::nullopt);
+    if (!SwitchPage(OldPage::DeleteOnly, &MakePage<CSavePage>, layout::kSavePageId))
+        return false;
+    if (report)
+        static_cast<CSavePage*>(m_pCurrentPage)->SetRecoveryReport(*report);
+    return true;
 }
 
 bool CMainFrame::SwitchPage(OldPage old, CStepPage* (*make)(CMainFrame*), int pageId) {
@@ -153,6 +169,11 @@ void CMainFrame::paintEvent(QPaintEvent*) {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (g_pRepairThread || !RepairJobsFinished()) {
         MessageBoxW(this, LoadLangString("IDS_WORD17"), LoadLangString("IDS_INFORMATION"), MB_ICONINFORMATION);
+        event->ignore();
+        return;
+    }
+    // A repaired copy that was not saved goes only when the user says so.
+    if (auto* save = qobject_cast<CSavePage*>(m_pCurrentPage); save && !save->MayLeave()) {
         event->ignore();
         return;
     }

@@ -4,6 +4,11 @@
 // 369 or 374) from a page or from the repair job.
 #include <QWidget>
 
+#include <optional>
+#include <string>
+
+#include "repair/recovery_report.h"
+
 #include "platform/window.h"
 
 class CStepPage;
@@ -20,6 +25,12 @@ public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     CStepPage* CurrentPage() const { return m_pCurrentPage; }
+    // Makes `path` the chosen file when the start page is shown.
+    void PreselectSource(const std::string& path);
+    // The start-up office check passed: the start page's Repair may be used.
+    void OnOfficeReady();
+    // The report of the repair that runs: shown by the next save page.
+    void SetPendingReport(const RecoveryReport& report) { m_pendingReport = report; }
     int CurrentPageId() const { return m_nCurrentPageId; }
 
 protected:
@@ -41,6 +52,7 @@ private:
     CStepPage* m_pCurrentPage = nullptr;
     int m_nCurrentPageId = 0;
     bool m_bDestroying = false;  // no more page switches
+    std::optional<RecoveryReport> m_pendingReport;
 };
 
 // Posts WM_CLOSE to the first PowerPoint frame window found, in the order of

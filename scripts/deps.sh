@@ -10,6 +10,7 @@ PACKAGES=(
   python3 zip unzip time bc nlohmann-json3-dev
   libreoffice-impress-nogui libreoffice-dev
   clang libclang-rt-dev
+  xvfb xauth x11-utils xdotool
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "platform/shell_execute.h"
@@ -24,13 +25,48 @@ bool IsWebAddress(const QString& file) {
                              url.scheme() == "mailto");
 }
 
+constexpr int kQueryTimeoutMs = 3000;
+
+// The desktop's handler for a MIME type or URL scheme ("x-scheme-handler/https"),
+// as xdg-mime knows it; empty when there is none. The query is waited for, so
+// that no child process is left behind.
+QString DesktopHandlerFor(const QString& type) {
+    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (xdgMime.isEmpty()) return {};
+    QProcess query;
+    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(kQueryTimeoutMs)) {
+        query.kill();
+        query.waitForFinished();
+        return {};
+    }
+    return QString::fromUtf8(query.readAllStandardOutput()).trimmed();
+}
+
+QString HandlerTypeOf(const QUrl& url) {
+    if (!url.isLocalFile()) return QStringLiteral("x-scheme-handler/") + url.scheme();
+    if (QFileInfo(url.toLocalFile()).isDir()) return QStringLiteral("inode/directory");
+    return url.toLocalFile().endsWith(QLatin1String(".html"), Qt::CaseInsensitive) ? QStringLiteral("text/html")
+                                                                                      : QString();
+}
+
+// Started detached (Qt forks twice): the browser is never our child to reap.
 int OpenWithBrowser(const QString& address) {
-    for (const char* command : kBrowserCommands)
-        if (QProcess::startDetached(QString::fromLatin1(command), {address})) return kShellExecuteSuccess;
-    return SE_ERR_FNF;
+    for (const char* command : kBrowserCommands) {
+        const QString program = QStandardPaths::findExecutable(QString::fromLatin1(command));
+        // sensible-browser and xdg-open exist without any browser behind them.
+        if (program.isEmpty() || (QLatin1String(command) != QLatin1String("x-www-browser") &&
+                                  DesktopHandlerFor(QStringLiteral("x-scheme-handler/https")).isEmpty()))
+            continue;
+        if (QProcess::startDetached(program, {address})) return kShellExecuteSuccess;
+    }
+    return SE_ERR_NOASSOC;
 }
 
 int OpenUrl(const QUrl& url) {
+    // xdg-open starts even when nothing will open the address: ask first.
+    const QString type = HandlerTypeOf(url);
+    if (!type.isEmpty() && DesktopHandlerFor(type).isEmpty()) return SE_ERR_NOASSOC;
     return QDesktopServices::openUrl(url) ? kShellExecuteSuccess : SE_ERR_NOASSOC;
 }
 

@@ -55,7 +55,7 @@ int ShowQtMessageBox(const MessageBoxRequest& request) {
     }
 }
 
-QString QtFilterOf(const std::string& filter) {
+QString QtFilterOfPair(const std::string& filter) {
     const FileFilterParts parts = SplitFileFilter(filter);
     QStringList patterns;
     for (const auto& pattern : parts.patterns)
@@ -69,9 +69,34 @@ QString QtFilterOf(const std::string& filter) {
     return QStringLiteral("%1 (%2)").arg(description, patterns.join(' '));
 }
 
+}  // namespace
+
+QStringList QtFiltersOf(const std::string& filter) {
+    // "description|patterns|description|patterns||": one Qt filter per pair.
+    QStringList filters;
+    std::size_t start = 0;
+    while (start < filter.size()) {
+        const std::size_t bar = filter.find('|', start);
+        if (bar == std::string::npos) {
+            filters << QtFilterOfPair(filter.substr(start));
+            break;
+        }
+        const std::size_t end = filter.find('|', bar + 1);
+        const std::string pair = filter.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!SplitFileFilter(pair).description.empty())
+            filters << QtFilterOfPair(pair);
+        if (end == std::string::npos || end + 1 >= filter.size() || filter[end + 1] == '|')
+            break;
+        start = end + 1;
+    }
+    return filters;
+}
+
+namespace {
+
 std::optional<std::string> ShowQtFileDialog(const FileDialogRequest& request) {
     QFileDialog dialog(WidgetOf(request.owner));
-    dialog.setNameFilter(QtFilterOf(request.filter));
+    dialog.setNameFilters(QtFiltersOf(request.filter));
     if (request.kind == FileDialogKind::Save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);

@@ -1,6 +1,9 @@
 #pragma once
 // Real message boxes and file dialogs for the wizard, installed behind the
 // platform's replaceable handlers (tests install scripted ones instead).
+#include <QStringList>
+#include <string>
+
 class CWnd;
 class QWidget;
 
@@ -10,3 +13,6 @@ void InstallQtDialogs();
 
 // The widget of a window, or nullptr when it has none.
 QWidget* WidgetOf(CWnd* window);
+
+// The Qt name filters of a "description|patterns|description|patterns||" filter.
+QStringList QtFiltersOf(const std::string& filter);

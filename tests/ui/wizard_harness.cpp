@@ -29,6 +29,11 @@ void CopyProgramFiles(const std::string& to) {
     fs::create_directories(fs::path(to) / "Lang");
     for (const auto& entry : fs::directory_iterator(build / "Lang"))
         fs::copy_file(entry.path(), fs::path(to) / "Lang" / entry.path().filename());
+    for (const char* folder : {"help", "Tips"}) {
+        fs::create_directories(fs::path(to) / folder);
+        for (const auto& entry : fs::directory_iterator(build / folder))
+            fs::copy_file(entry.path(), fs::path(to) / folder / entry.path().filename());
+    }
     for (const char* name : {"Settings.INI", "Tips.Txt"})
         if (fs::exists(build / name))
             fs::copy_file(build / name, fs::path(to) / name);
@@ -43,6 +48,8 @@ CWizardHarness::CWizardHarness() : m_root(MakeRoot()) {
     fs::create_directories(m_tempFolder);
     fs::create_directories(m_workFolder);
     CopyProgramFiles(m_programFolder);
+    // The user's settings folder of this test, never the real one.
+    setenv("XDG_CONFIG_HOME", (m_root + "/config").c_str(), 1);
     InitSettings(m_programFolder);
     SetTempFolder(m_tempFolder);
 

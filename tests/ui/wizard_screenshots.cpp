@@ -1,5 +1,6 @@
 // deckmend-wizard-screenshots [--all-languages] [OUTDIR]: renders the start
-// page, the repair page half-way and the save page at the frame's 888 x 530
+// page, the repair page half-way with its phase line and the save page with a
+// recovery report at the frame's 888 x 530
 // pixels to PNG files, in English and German, or in all five languages
 // (OUTDIR defaults to screenshots/ in the build folder).
 #include <QAbstractButton>
@@ -18,6 +19,7 @@
 #include "repair/io/working_files.h"
 #include "support/process.h"
 #include "ui/pages/repair_page.h"
+#include "ui/pages/repair_phase_message.h"
 #include "ui/pages/save_page.h"
 #include "ui/pages/start_page.h"
 #include "ui/settings/settings.h"
@@ -47,6 +49,24 @@ bool Save(CMainFrame& frame, const QString& folder, const QString& name) {
     return saved;
 }
 
+// A package repaired in part: what the save page shows after a typical repair.
+RecoveryReport SampleReport() {
+    RecoveryReport report;
+    report.outcome = RepairOutcome::RepairedInPart;
+    report.method = RepairMethod::ContainerRebuilt;
+    report.slides = 24;
+    report.characters = 5812;
+    report.pictures = 9;
+    report.notes = 6;
+    report.checkedInOffice = true;
+    report.items = {{"ppt/slides/slide17.xml", ItemState::LeftOut, "cut off at the end of the file"},
+                    {"ppt/media/image4.png", ItemState::Mended, "end of the data restored"},
+                    {"[Content_Types].xml", ItemState::Regenerated, ""},
+                    {"ppt/media/image7.png", ItemState::LeftOut, "no data"},
+                    {"ppt/media/image8.png", ItemState::LeftOut, "no data"}};
+    return report;
+}
+
 bool WaitForPage(CMainFrame& frame, int pageId) {
     return QTest::qWaitFor([&] { return !g_pRepairThread && RepairJobsFinished() && frame.CurrentPageId() == pageId; },
                            30000);
@@ -69,6 +89,7 @@ bool RenderPages(CWizardHarness& harness, const Language& language, const QStrin
     Click(frame.CurrentPage(), "btnRepair");
     if (auto* page = qobject_cast<CRepairPage*>(frame.CurrentPage())) {
         SendMessageW(page, WM_REPAIR_PROGRESS, kHalfWay, 100);
+        SendMessageW(page, WM_REPAIR_PHASE, static_cast<WPARAM>(RepairPhase::CheckingResult), 0);
         ok = Save(frame, folder, "repair-page-" + tag) && ok;
     } else {
         ok = false;
@@ -85,6 +106,8 @@ bool RenderPages(CWizardHarness& harness, const Language& language, const QStrin
     SendMessageW(&frame, WM_COMMAND, kStepSavePage, 0);
     harness.AnswerFileDialogs({"/home/user/Documents/Repaired Quarterly review 6-12-2026, 15-7-3.pptx"});
     Click(frame.CurrentPage(), "btnBrowse");
+    if (auto* page = qobject_cast<CSavePage*>(frame.CurrentPage()))
+        page->SetRecoveryReport(SampleReport());
     ok = Save(frame, folder, "save-page-" + tag) && ok;
     return ok;
 }

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QFileDialog>
+#include <QLabel>
+#include <QMimeData>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -39,10 +41,13 @@
 #include "support/process.h"
 #include "support/recording_server.h"
 #include "ui/controls/xcmd_btn.h"
+#include "ui/dialogs/tips_dlg.h"
 #include "ui/pages/animate_ctrl.h"
 #include "ui/pages/page_layout.h"
 #include "ui/pages/repair_page.h"
+#include "ui/pages/repair_phase_message.h"
 #include "ui/pages/save_page.h"
+#include "ui/pages/shell_targets.h"
 #include "ui/pages/start_page.h"
 #include "ui/pages/web_addresses.h"
 #include "ui/settings/settings.h"
@@ -76,6 +81,11 @@ QString EditText(QWidget* page) {
     return edit ? edit->text() : QStringLiteral("<no edit>");
 }
 
+std::string ReadText(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
 bool Contains(const std::vector<std::string>& texts, const std::string& text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
@@ -100,7 +110,7 @@ private:
             m_powerPoint->Script("Shapes.Count", {FakeAnswer::I4(0)});
         }
         m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
-        if (!m_app->InitInstance())
+        if (!m_app->InitInstance() || !m_app->WaitForOfficeCheck())
             return nullptr;
         return m_app->MainWindow();
     }
@@ -164,6 +174,7 @@ private:
         SaveAs(frame, destination);
         QVERIFY(Contains(m_harness->BoxTexts(), Lang("IDS_SAVE_COMPLETED")));
         QVERIFY(QTest::qWaitFor([&] { return PageOf<CBaseWndStep>(frame) != nullptr; }));
+        QVERIFY(EditText(PageOf<CBaseWndStep>(frame)).isEmpty());  // saved: the next file is a new one
         QVERIFY(fs::exists(destination));
         QVERIFY(!fs::exists(WorkingCopyPath()));
         const auto shell = m_harness->ShellRequests();
@@ -320,8 +331,8 @@ private slots:
         QTest::addColumn<bool>("result");
         QTest::addColumn<QString>("message");
         QTest::newRow("PowerPoint window open") << "window" << true << "IDS_WORD1|IDS_WORD2";
-        QTest::newRow("PowerPoint not installed") << "absent" << false << "IDS_WORD3|IDS_WORD10";
-        QTest::newRow("PowerPoint 97") << "97" << false << "IDS_WORD4|IDS_WORD11";
+        QTest::newRow("PowerPoint not installed") << "absent" << true << "IDS_WORD3|IDS_WORD10";
+        QTest::newRow("PowerPoint 97") << "97" << true << "IDS_WORD4|IDS_WORD11";
     }
 
     void startupChecks() {
@@ -338,17 +349,20 @@ private slots:
             m_powerPoint = std::make_unique<CRecordingServer>("PP97FrameClass");
 
         m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
-        const BOOL started = situation == "absent" ? m_app->InitInstance() : [&] {
-            if (!m_powerPoint)
-                m_powerPoint = std::make_unique<CRecordingServer>();
-            return m_app->InitInstance();
-        }();
+        if (situation != "absent" && !m_powerPoint)
+            m_powerPoint = std::make_unique<CRecordingServer>();
+        const BOOL started = m_app->InitInstance();
+        // The office check runs behind the window; a failed one closes it.
+        const bool windowFirst = m_app->MainWindow() && m_app->MainWindow()->isVisible();
+        const bool checked = m_app->WaitForOfficeCheck();
         if (openWindow)
             DestroyFrameWindow(openWindow);
         if (situation == "absent")
             CoRestoreServer(kPowerPointProgId, revoked);
 
         QCOMPARE(started != FALSE, result);
+        QCOMPARE(windowFirst, situation != "window");
+        QVERIFY(!checked);
         QVERIFY(!m_app->MainWindow());
         const auto boxes = m_harness->Boxes();
         QCOMPARE(boxes.size(), std::size_t{1});
@@ -357,6 +371,31 @@ private slots:
         QCOMPARE(boxes[0].caption, Lang("IDS_INFORMATION"));
         QCOMPARE(boxes[0].type, MB_ICONINFORMATION);
         QVERIFY(!boxes[0].owner);
+    }
+
+    void windowComesBeforeTheOfficeAnswers() {
+        m_powerPoint = std::make_unique<CRecordingServer>();
+        m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
+        const std::string path = m_harness->WorkFolder() + "deck.pptx";
+        QVERIFY(MakeSparseFile(path, 4096));
+        m_app->SetSourceToOpen(path);
+        QVERIFY(m_app->InitInstance());
+        CMainFrame* frame = m_app->MainWindow();
+        // Shown at once; the answer is taken in the event loop, which has not run yet.
+        QVERIFY(frame && frame->isVisible());
+        QVERIFY(!m_app->OfficeCheckDone());
+        auto* repair = qobject_cast<CXCmdBtn*>(Child(frame->CurrentPage(), "btnRepair"));
+        QVERIFY(repair);
+        QVERIFY(!repair->isEnabled());
+        QCOMPARE(repair->cursor().shape(), Qt::BusyCursor);
+        // Enter in the path field waits too.
+        QTest::keyClick(Child(frame->CurrentPage(), "editPath"), Qt::Key_Return);
+        QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
+        QVERIFY(m_app->WaitForOfficeCheck());
+        QVERIFY(repair->isEnabled());
+        QCOMPARE(repair->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(g_nPowerPointVersion, 2010);
+        QVERIFY(m_harness->Boxes().empty());
     }
 
     void secondInstanceIsRefused() {
@@ -426,8 +465,21 @@ private slots:
         fs::remove(path);
         Click(PageOf<CBaseWndStep>(frame), "btnRepair");
         QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_WORD9")});
-        QVERIFY(EditText(PageOf<CBaseWndStep>(frame)).isEmpty());
+        QCOMPARE(m_harness->Boxes()[0].type, MB_ICONWARNING);
+        // The path stays for another try once the file is back.
+        QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
         QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
+    }
+
+    void repairOfAFolderSaysSo() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        ChooseSource(frame, m_harness->WorkFolder());
+        Click(PageOf<CBaseWndStep>(frame), "btnRepair");
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_IS_FOLDER")});
+        QCOMPARE(m_harness->Boxes()[0].type, MB_ICONWARNING);
+        QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
+        QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), m_harness->WorkFolder());
     }
 
     void repairNeedsTheFileSizePlus100MbFree() {
@@ -444,7 +496,8 @@ private slots:
         const std::string expected =
             Lang("IDS_LOWDIKSPACE_TO_REPAIR") + " " + std::to_string(size / 1024 / 1024 + 1) + " MB";
         QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{expected});
-        QVERIFY(EditText(PageOf<CBaseWndStep>(frame)).isEmpty());
+        QCOMPARE(m_harness->Boxes()[0].type, MB_ICONWARNING);
+        QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
         QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
     }
 
@@ -502,6 +555,135 @@ private slots:
         QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
         QVERIFY(g_strSourceTitle.empty());
         QVERIFY(!fs::exists(TempFilePath(kPackageResultName)));
+    }
+
+    void openDialogOffersAllFilesAndEveryExtension_data() {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QString>("patterns");
+        QTest::newRow("2003") << 2003 << "*.ppt *.pps *.pot";
+        QTest::newRow("2010") << 2010 << "*.ppt *.pps *.pot *.pptx *.pptm *.ppsx *.potx";
+    }
+
+    void openDialogOffersAllFilesAndEveryExtension() {
+        QFETCH(int, version);
+        QFETCH(QString, patterns);
+        const QStringList filters = QtFiltersOf(OpenFilterFor(version));
+        QCOMPARE(filters.size(), 2);
+        QVERIFY2(filters[0].endsWith(QStringLiteral("(") + patterns + QStringLiteral(")")), qPrintable(filters[0]));
+        QCOMPARE(filters[1], QString::fromStdString(Lang("IDS_ALL_FILES")) + QStringLiteral(" (*)"));
+        // The save dialog's single filter is read as before.
+        QCOMPARE(QtFiltersOf(SaveFilterFor("ppt").filter),
+                 QStringList{QStringLiteral("Microsoft PowerPoint Files (*.ppt)")});
+    }
+
+    void typedPathIsRepairedOnEnter() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        const std::string source = DamagedPackage();
+        QVERIFY(!source.empty());
+        auto* edit = qobject_cast<QLineEdit*>(Child(PageOf<CBaseWndStep>(frame), "editPath"));
+        QVERIFY(edit && !edit->isReadOnly());
+        QTest::keyClicks(edit, QString::fromStdString(source));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(PageOf<CRepairPage>(frame));
+        QCOMPARE(g_mappedSource.Path(), source);
+        QCOMPARE(g_strSourceTitle, std::string("damaged deck"));
+        QCOMPARE(g_strSourceExt, std::string("pptx"));
+        QVERIFY(WaitForPage(frame, layout::kSavePageId));
+    }
+
+    static std::unique_ptr<QMimeData> FilesDrag(const QStringList& paths) {
+        auto data = std::make_unique<QMimeData>();
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls << (path.startsWith(QStringLiteral("http")) ? QUrl(path) : QUrl::fromLocalFile(path));
+        data->setUrls(urls);
+        return data;
+    }
+
+    void droppedFileIsChosen_data() {
+        QTest::addColumn<QStringList>("dragged");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("one file") << QStringList{"/tmp/deck one.pptx"} << true;
+        QTest::newRow("two files") << QStringList{"/tmp/a.ppt", "/tmp/b.ppt"} << false;
+        QTest::newRow("web address") << QStringList{"https://example.org/deck.pptx"} << false;
+    }
+
+    void droppedFileIsChosen() {
+        QFETCH(QStringList, dragged);
+        QFETCH(bool, taken);
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        auto* page = PageOf<CBaseWndStep>(frame);
+        QVERIFY(page->acceptDrops());
+        const std::unique_ptr<QMimeData> data = FilesDrag(dragged);
+        const QPoint where = layout::kPathRect.ToQRect().center();
+        QDragEnterEvent enter(where, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(page, &enter);
+        QCOMPARE(enter.isAccepted(), taken);
+        QDropEvent drop(where, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(page, &drop);
+        QCOMPARE(EditText(page), taken ? dragged[0] : QString());
+        if (taken) {
+            QCOMPARE(g_strSourceTitle, std::string("deck one"));
+            QCOMPARE(g_mappedSource.Path(), dragged[0].toStdString());
+        }
+    }
+
+    void commandLineFileIsPreselected() {
+        m_powerPoint = std::make_unique<CRecordingServer>();
+        m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
+        const std::string path = m_harness->WorkFolder() + "from the desktop.ppt";
+        m_app->SetSourceToOpen(path);
+        QVERIFY(m_app->InitInstance());
+        QVERIFY(m_app->WaitForOfficeCheck());
+        CMainFrame* frame = m_app->MainWindow();
+        QVERIFY(frame);
+        QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
+        QCOMPARE(g_strSourceTitle, std::string("from the desktop"));
+        QCOMPARE(g_strSourceExt, std::string("ppt"));
+    }
+
+    void focusIsVisibleOnEveryButton() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        QApplication::setActiveWindow(frame);
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        int checked = 0;
+        for (CXCmdBtn* button : frame->CurrentPage()->findChildren<CXCmdBtn*>()) {
+            if (!button->isVisible() || !button->isEnabled() || button->focusPolicy() == Qt::NoFocus)
+                continue;
+            frame->CurrentPage()->setFocus();
+            const QImage without = button->grab().toImage();
+            button->setFocus(Qt::TabFocusReason);
+            QVERIFY2(button->hasFocus(), qPrintable(button->objectName()));
+            QVERIFY2(button->grab().toImage() != without, qPrintable(button->objectName()));
+            ++checked;
+        }
+        QVERIFY(checked >= 4);  // Browse, Repair, the header links, the tips
+    }
+
+    void everyControlHasAnAccessibleName() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        const auto check = [](QWidget* page) {
+            for (QWidget* control : page->findChildren<QWidget*>()) {
+                if (!control->isVisibleTo(page) || !(qobject_cast<CXCmdBtn*>(control) || qobject_cast<QLineEdit*>(control)))
+                    continue;
+                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+            }
+            for (const char* link : {"btnHelp", "btnFaq", "btnSocial"})
+                QVERIFY2(!Child(page, link)->accessibleDescription().isEmpty(), link);
+        };
+        check(frame->CurrentPage());
+        QCOMPARE(Child(frame->CurrentPage(), "editPath")->accessibleName().toStdString(), Lang("IDS_ACC_SOURCE"));
+        CSavePage* save = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(save);
+        check(save);
+        QCOMPARE(Child(save, "btnHome")->accessibleName().toStdString(), Lang("IDS_ACC_HOME"));
+        // Names follow a language switch.
+        SendMessageW(save, WM_COMMAND, layout::kIdLanguageFirst + 2, 0);
+        QCOMPARE(Child(save, "btnHome")->accessibleName(), QStringLiteral("Zurück zur Startseite"));
     }
 
     // --- Header -----------------------------------------------------------
@@ -562,6 +744,51 @@ private slots:
         QVERIFY(button->geometry().left() >= layout::kTipsLeftmost);
     }
 
+    void helpMenuAndTipsSpeakTheLanguageInUse() {
+        // The first tip (a wizard run from build/ may have moved the copied counter).
+        WritePrivateProfileStringW(kSettingsSection, "IDS_TIPS", "0", g_strSettingsIni);
+        QVERIFY(SwitchLanguage(3));
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        auto* page = PageOf<CBaseWndStep>(frame);
+        QStringList items;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction* action : menu->actions())
+                items << action->text();
+            menu->close();
+        });
+        Click(page, "btnHelp");
+        QCOMPARE(items, QStringList({"Lingua", "Guida", "Assistenza", "Aggiornamento", "Informazioni"}));
+        auto* tips = qobject_cast<CXCmdBtn*>(Child(page, "btnTips"));
+        QVERIFY(tips);
+        QVERIFY(tips->m_strSubText.startsWith(QStringLiteral("Deckmend non modifica")));
+        // Back in English the same tip reads from the tips file.
+        SendMessageW(page, WM_COMMAND, layout::kIdLanguageFirst, 0);
+        QVERIFY(tips->m_strSubText.startsWith(QStringLiteral("Deckmend never changes")));
+    }
+
+    void tipLabelNeverRunsIntoTheTip_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("English") << "Tip:";
+        QTest::newRow("Italian") << "Suggerimento:";
+        QTest::newRow("French") << "Astuce :";
+    }
+
+    void tipLabelNeverRunsIntoTheTip() {
+        QFETCH(QString, caption);
+        const CaptionLayout text = LayoutCaption(layout::kTipsPictureSize, static_cast<int>(caption.size()), true,
+                                                 g_bWindows6);
+        QFont font(QString::fromLatin1(text.face));
+        font.setPointSizeF(text.points);
+        const QFontMetrics metrics(font);
+        const QRect place = SubTextRectAfter(text, metrics, caption);
+        QVERIFY(place.left() >= text.captionRect.left() + metrics.horizontalAdvance(caption + QLatin1Char(' ')));
+        QVERIFY(place.left() >= text.subTextRect.left());
+        QCOMPARE(place.width(), text.subTextRect.width());
+    }
+
     void headerLinksOpenTheProjectPages() {
         CMainFrame* frame = StartWizard();
         QVERIFY(frame);
@@ -578,40 +805,68 @@ private slots:
     void shellFailures_data() {
         QTest::addColumn<int>("command");
         QTest::addColumn<int>("result");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("address");  // "help": the help page in the language in use
         QTest::addColumn<QString>("retried");
-        QTest::newRow("help file missing") << layout::kIdHelpFile << SE_ERR_FNF << "The specified file was not found."
-                                           << "";
-        QTest::newRow("updater denied") << layout::kIdUpdate << SE_ERR_ACCESSDENIED
-                                        << "The operating system denied access to the specified file." << "";
-        QTest::newRow("web page without browser") << layout::kIdSupport << SE_ERR_NOASSOC << "" << "iexplore.exe";
-        QTest::newRow("unknown result") << layout::kIdHelpFile << 4 << "" << "";
+        QTest::newRow("help without a handler") << layout::kIdHelpFile << SE_ERR_NOASSOC << "help" << "iexplore.exe";
+        QTest::newRow("update not found") << layout::kIdUpdate << SE_ERR_FNF << web::kUpdatePage << "";
+        QTest::newRow("support without a browser") << layout::kIdSupport << SE_ERR_NOASSOC << web::kSupportPage
+                                                   << "iexplore.exe";
+        QTest::newRow("FAQ denied") << layout::kIdFaq << SE_ERR_ACCESSDENIED << web::kFaqPage << "";
+        QTest::newRow("share link, unknown result") << layout::kIdSocial << 4 << web::kSocialPage << "";
     }
 
     void shellFailures() {
         QFETCH(int, command);
         QFETCH(int, result);
-        QFETCH(QString, message);
+        QFETCH(QString, address);
         QFETCH(QString, retried);
         CMainFrame* frame = StartWizard();
         QVERIFY(frame);
+        const std::string shown = address == "help" ? HelpPagePath() : address.toStdString();
         m_harness->ClearShellRequests();
         m_harness->AnswerShell(result);
         SendMessageW(frame->CurrentPage(), WM_COMMAND, static_cast<WPARAM>(command), 0);
+        // Nothing could open it: the message shows the address.
         const auto boxes = m_harness->Boxes();
-        if (message.isEmpty()) {
-            QVERIFY(boxes.empty());
-        } else {
-            QCOMPARE(boxes.size(), std::size_t{1});
-            QCOMPARE(boxes[0].text, message.toStdString());
-            QCOMPARE(boxes[0].caption, Lang("IDS_RUNNING3"));
-            QCOMPARE(boxes[0].type, MB_ICONERROR);
-        }
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QCOMPARE(boxes[0].text, Lang("IDS_CANNOT_OPEN") + "\n" + shown);
+        QCOMPARE(boxes[0].caption, Lang("IDS_RUNNING3"));
+        QCOMPARE(boxes[0].type, MB_ICONWARNING);
         const auto shell = m_harness->ShellRequests();
         QCOMPARE(shell.size(), static_cast<std::size_t>(retried.isEmpty() ? 1 : 2));
+        QCOMPARE(shell[0].file, shown);
         if (!retried.isEmpty())
             QCOMPARE(shell[1].file, retried.toStdString());
         QCOMPARE(frame->CurrentPageId(), layout::kStartPageId);
+    }
+
+    void helpOpensTheLocalPageOfTheLanguage() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        for (int language : {0, 2, 4}) {
+            SendMessageW(frame->CurrentPage(), WM_COMMAND, layout::kIdLanguageFirst + language, 0);
+            m_harness->ClearShellRequests();
+            SendMessageW(frame->CurrentPage(), WM_COMMAND, layout::kIdHelpFile, 0);
+            const auto shell = m_harness->ShellRequests();
+            QCOMPARE(shell.size(), std::size_t{1});
+            const std::string page = m_harness->ProgramFolder() + "help/" + kLanguageNames[language] + ".html";
+            QCOMPARE(shell[0].file, page);
+            QVERIFY2(fs::exists(page), page.c_str());
+        }
+        QVERIFY(m_harness->Boxes().empty());
+    }
+
+    void withoutAFileManagerTheSavedMessageSaysWhere() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        QVERIFY(SavePageWithWorkingCopy(frame, 100));
+        m_harness->AnswerShell(SE_ERR_NOASSOC);
+        const std::string destination = m_harness->WorkFolder() + "deck.pptx";
+        SaveAs(frame, destination);
+        QCOMPARE(m_harness->BoxTexts(),
+                 std::vector<std::string>{Lang("IDS_SAVE_COMPLETED_HERE") + "\n" + destination});
+        QVERIFY(fs::exists(destination));
+        QVERIFY(QTest::qWaitFor([&] { return PageOf<CBaseWndStep>(frame) != nullptr; }));
     }
 
     // --- Repair page ------------------------------------------------------
@@ -646,6 +901,57 @@ private slots:
         g_bRun.exchange(0);
         ReleaseRepair();
         QVERIFY(WaitForPage(frame, layout::kStartPageId));
+    }
+
+    void phaseLineNamesWhatTheRepairDoes() {
+        CMainFrame* frame = nullptr;
+        CRepairPage* page = HeldPackageRepair(frame);
+        QVERIFY(page);
+        auto* line = page->findChild<QLabel*>("phase");
+        QVERIFY(line);
+        QVERIFY(line->text().isEmpty());
+        // Under the bar, clear of the bar and of Cancel.
+        QVERIFY(line->geometry().top() >= layout::kProgressRect.bottom);
+        QVERIFY(!line->geometry().intersects(layout::kCancelRect.ToQRect()));
+        for (int phase = 0; phase <= static_cast<int>(RepairPhase::Finishing); ++phase) {
+            QCOMPARE(SendMessageW(page, WM_REPAIR_PHASE, static_cast<WPARAM>(phase), 0), LRESULT{1});
+            QCOMPARE(page->Phase(), phase);
+            QCOMPARE(line->text().toStdString(), Lang(RepairPhaseTextKey(phase)));
+        }
+        // A value the page does not know changes nothing.
+        QCOMPARE(SendMessageW(page, WM_REPAIR_PHASE, 99, 0), LRESULT{0});
+        QCOMPARE(line->text().toStdString(), Lang("IDS_PHASE_FINISHING"));
+        // The line follows a language switch.
+        SendMessageW(page, WM_COMMAND, layout::kIdLanguageFirst + 2, 0);
+        QCOMPARE(line->text(), QStringLiteral("Abschluss…"));
+        g_bRun.exchange(0);
+        ReleaseRepair();
+        QVERIFY(WaitForPage(frame, layout::kStartPageId));
+    }
+
+    void reportFromTheJobReachesTheSavePage() {
+        CMainFrame* frame = nullptr;
+        CRepairPage* page = HeldPackageRepair(frame);
+        QVERIFY(page);
+        RecoveryReport report;
+        report.outcome = RepairOutcome::Repaired;
+        report.method = RepairMethod::ContainerRebuilt;
+        report.slides = 7;
+        report.characters = 321;
+        SendMessageW(page, WM_REPAIR_REPORT, 0, reinterpret_cast<LPARAM>(&report));
+        report.slides = 99;  // the page took a copy
+        ReleaseRepair();
+        QVERIFY(WaitForPage(frame, layout::kSavePageId));
+        auto* label = PageOf<CSavePage>(frame)->findChild<QLabel*>("report");
+        QVERIFY(label);
+        QVERIFY2(label->text().contains(QStringLiteral(": 7 ")), qPrintable(label->text()));
+        QVERIFY(label->text().contains(QStringLiteral("321")));
+        // The next repair starts without it.
+        m_harness->AnswerBoxes({IDYES});
+        Click(PageOf<CSavePage>(frame), "btnHome");
+        QVERIFY(SavePageWithWorkingCopy(frame, 100));
+        QCOMPARE(PageOf<CSavePage>(frame)->findChild<QLabel*>("report")->text().toStdString(),
+                 Lang("IDS_REPORT_NONE"));
     }
 
     void cancelAnsweredNoLeavesTheRepairRunning() {
@@ -707,7 +1013,10 @@ private slots:
         QCOMPARE(WidgetOf(m_harness->Boxes()[0].owner), static_cast<QWidget*>(frame));
         ReleaseRepair();
         QVERIFY(WaitForPage(frame, layout::kSavePageId));
+        // Now the repaired copy waits unsaved: closing asks once more.
+        m_harness->AnswerBoxes({IDYES});
         QVERIFY(frame->close());
+        QCOMPARE(m_harness->BoxTexts().back(), Lang("IDS_DISCARD_REPAIR"));
     }
 
     void failedRepairShowsItsMessageAndReturnsToTheStartPage_data() {
@@ -739,6 +1048,8 @@ private slots:
         QCOMPARE(boxes[0].text, Lang(key.toLatin1()));
         QCOMPARE(boxes[0].caption, Lang("IDS_INFORMATION"));
         QVERIFY(!g_pRepairThread);
+        // The file stays chosen for another try.
+        QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
     }
 
     // --- End to end -------------------------------------------------------
@@ -766,6 +1077,7 @@ private slots:
         const std::string destination = m_harness->WorkFolder() + "Repaired deck.ppt";
         m_app = std::make_unique<CRepairPPT>(m_harness->ProgramFolder());
         QVERIFY(m_app->InitInstance());
+        QVERIFY(m_app->WaitForOfficeCheck());
         CMainFrame* frame = m_app->MainWindow();
         QVERIFY(frame);
         ChooseSource(frame, source);
@@ -796,15 +1108,17 @@ private slots:
         QVERIFY(frame);
         CSavePage* page = SavePageWithWorkingCopy(frame, 100);
         QVERIFY(page);
-        // A destination chosen, then the dialog cancelled: the field is empty again.
-        m_harness->AnswerFileDialogs({m_harness->WorkFolder() + "a.pptx", std::nullopt});
-        Click(page, "btnBrowse");
-        Click(page, "btnBrowse");
         QVERIFY(EditText(page).isEmpty());
         Click(page, "btnSave");
         QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_WORD6")});
         QVERIFY(fs::exists(TempFilePath(kPackageResultName)));
         QCOMPARE(frame->CurrentPageId(), layout::kSavePageId);
+        // A destination chosen, then the dialog cancelled: the destination stays.
+        const std::string chosen = m_harness->WorkFolder() + "a.pptx";
+        m_harness->AnswerFileDialogs({chosen, std::nullopt});
+        Click(page, "btnBrowse");
+        Click(page, "btnBrowse");
+        QCOMPARE(EditText(page).toStdString(), chosen);
     }
 
     void saveNeedsRoomForTheWorkingCopy() {
@@ -816,7 +1130,8 @@ private slots:
         QVERIFY(page);
         SaveAs(frame, m_harness->WorkFolder() + "big.pptx");
         QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_LOWDIKSPACE_TO_SAVE")});
-        QVERIFY(EditText(page).isEmpty());
+        QCOMPARE(m_harness->Boxes()[0].type, MB_ICONWARNING);
+        QCOMPARE(EditText(page).toStdString(), m_harness->WorkFolder() + "big.pptx");
         QVERIFY(fs::exists(TempFilePath(kPackageResultName)));
         QVERIFY(!fs::exists(m_harness->WorkFolder() + "big.pptx"));
     }
@@ -844,8 +1159,133 @@ private slots:
         QVERIFY(frame);
         CSavePage* page = SavePageWithWorkingCopy(frame, 100);
         QVERIFY(page);
+        m_harness->AnswerBoxes({IDYES});
         Click(page, "btnHome");
         QVERIFY(PageOf<CBaseWndStep>(frame));
+        QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_DISCARD_REPAIR")});
+    }
+
+    void leavingAnUnsavedRepairAsksFirst_data() {
+        QTest::addColumn<bool>("byHome");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Home, stay") << true << IDNO;
+        QTest::newRow("Home, leave") << true << IDYES;
+        QTest::newRow("close, stay") << false << IDNO;
+        QTest::newRow("close, leave") << false << IDYES;
+        QTest::newRow("close, box dismissed") << false << IDOK;
+    }
+
+    void leavingAnUnsavedRepairAsksFirst() {
+        QFETCH(bool, byHome);
+        QFETCH(int, answer);
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(page);
+        m_harness->AnswerBoxes({answer});
+        bool closed = false;
+        if (byHome)
+            Click(page, "btnHome");
+        else
+            closed = frame->close();
+        const auto boxes = m_harness->Boxes();
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QCOMPARE(boxes[0].text, Lang("IDS_DISCARD_REPAIR"));
+        QCOMPARE(boxes[0].caption, Lang("IDS_CONFIRM"));
+        QCOMPARE(boxes[0].type, MB_YESNO | MB_ICONWARNING);
+        const bool leaves = answer == IDYES;
+        QCOMPARE(closed, !byHome && leaves);
+        QCOMPARE(frame->CurrentPageId(), byHome && leaves ? layout::kStartPageId : layout::kSavePageId);
+        if (!leaves)
+            QVERIFY(fs::exists(TempFilePath(kPackageResultName)));
+    }
+
+    void leavingWithoutAWaitingCopyAsksNothing() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(page);
+        // Saved elsewhere or gone: nothing is lost by leaving.
+        QVERIFY(fs::remove(TempFilePath(kPackageResultName)));
+        Click(page, "btnHome");
+        QVERIFY(PageOf<CBaseWndStep>(frame));
+        SendMessageW(frame, WM_COMMAND, kStepSavePage, 0);
+        QVERIFY(frame->close());
+        QVERIFY(m_harness->Boxes().empty());
+    }
+
+    static RecoveryReport PartlyRepairedPackage() {
+        RecoveryReport report;
+        report.outcome = RepairOutcome::RepairedInPart;
+        report.method = RepairMethod::ContainerRebuilt;
+        report.slides = 12;
+        report.characters = 4180;
+        report.pictures = 3;
+        report.notes = 2;
+        report.checkedInOffice = true;
+        report.items = {{"ppt/presentation.xml", ItemState::Kept, ""},
+                        {"ppt/slides/slide3.xml", ItemState::LeftOut, "cut off"},
+                        {"ppt/slides/slide4.xml", ItemState::Mended, "end restored"},
+                        {"[Content_Types].xml", ItemState::Regenerated, ""},
+                        {"ppt/media/image1.png", ItemState::LeftOut, "bad data"},
+                        {"ppt/media/image2.png", ItemState::LeftOut, "bad data"}};
+        return report;
+    }
+
+    QLabel* ReportLabel(CSavePage* page) { return page ? page->findChild<QLabel*>("report") : nullptr; }
+
+    void savePageShowsTheRecoveryReport() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QLabel* report = ReportLabel(page);
+        QVERIFY(report);
+        QCOMPARE(report->text().toStdString(), Lang("IDS_REPORT_NONE"));
+        // Inside the white field, above the path field.
+        QVERIFY(layout::kPanelField.ToQRect().contains(report->geometry()));
+        QVERIFY(!report->geometry().intersects(Child(page, "editPath")->geometry()));
+
+        page->SetRecoveryReport(PartlyRepairedPackage());
+        const std::string text = report->text().toStdString();
+        for (const std::string& part :
+             {std::string("12"), std::string("4180"), Lang("IDS_METHOD_CONTAINER"), Lang("IDS_REPORT_CHANGED"),
+              std::string("ppt/slides/slide3.xml (") + Lang("IDS_STATE_LEFT_OUT") + ": cut off)",
+              std::string("ppt/slides/slide4.xml (") + Lang("IDS_STATE_MENDED") + ": end restored)",
+              std::string("[Content_Types].xml (") + Lang("IDS_STATE_REGENERATED") + ")",
+              QString::fromStdString(Lang("IDS_REPORT_MORE")).arg(2).toStdString()})
+            QVERIFY2(text.find(part) != std::string::npos, part.c_str());
+        // Parts kept as they were and the last two changed ones are not named.
+        for (const char* absent : {"presentation.xml", "image1.png", "image2.png"})
+            QVERIFY2(text.find(absent) == std::string::npos, absent);
+        QVERIFY(text.find(Lang("IDS_REPORT_KEPT_SOURCE")) == std::string::npos);
+        QCOMPARE(report->accessibleDescription(), report->text());
+        const auto fits = [report] {
+            return QFontMetrics(report->font())
+                       .boundingRect(report->contentsRect(), Qt::TextWordWrap, report->text())
+                       .height() <= report->height();
+        };
+        QVERIFY(fits());
+
+        // A language switch shows the report in the new language.
+        SendMessageW(page, WM_COMMAND, layout::kIdLanguageFirst + 2, 0);
+        QVERIFY(report->text().startsWith(QStringLiteral("Wiederhergestellt: 12 Folien")));
+        QVERIFY(fits());
+    }
+
+    void keptSourceIsSaidInPlainWords() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(ReportLabel(page));
+        RecoveryReport report;
+        report.outcome = RepairOutcome::KeptSource;
+        report.method = RepairMethod::SourceResaved;
+        report.slides = 4;
+        page->SetRecoveryReport(report);
+        const std::string text = ReportLabel(page)->text().toStdString();
+        QVERIFY(text.find(Lang("IDS_REPORT_KEPT_SOURCE")) != std::string::npos);
+        QVERIFY(text.find(Lang("IDS_METHOD_RESAVED")) != std::string::npos);
+        QVERIFY(text.find(Lang("IDS_REPORT_CHANGED")) == std::string::npos);
     }
 
     void saveDialogFollowsTheSourceType_data() {
@@ -909,6 +1349,72 @@ private slots:
             texts.insert(text);
         }
         QCOMPARE(texts.size(), std::size_t{kLanguageCount});
+    }
+
+    void settingsGoToTheUserFolderWhenTheProgramFolderIsReadOnly() {
+        const std::string shipped = m_harness->ProgramFolder() + "Settings.INI";
+        const std::string config = qEnvironmentVariable("XDG_CONFIG_HOME").toStdString();
+        QCOMPARE(UserSettingsPath(), config + "/deckmend/Settings.INI");
+        // The shipped file says German; nothing of the user's yet.
+        WritePrivateProfileStringW(kSettingsSection, "IDS_LANGUAGE", "2", shipped);
+        WritePrivateProfileStringW(kSettingsSection, "IDS_TIPS", "0", shipped);
+        InitSettings(m_harness->ProgramFolder(), false);
+        QCOMPARE(g_strSettingsIni, UserSettingsPath());
+        QCOMPARE(ReadLanguageIndex(), 2);
+        QVERIFY(g_strLanguageIni.ends_with("Lang/German.INI"));
+        // A choice and a tip are kept in the user's file, the shipped one is untouched.
+        const std::string shippedNow = ReadText(shipped);
+        QVERIFY(SwitchLanguage(3));
+        QVERIFY(PickTip(kSettingsSection));
+        QCOMPARE(ReadText(shipped), shippedNow);
+        std::string stored;
+        GetPrivateProfileStringW(kSettingsSection, "IDS_LANGUAGE", "", stored, 10, UserSettingsPath());
+        QCOMPARE(stored, std::string("3"));
+        GetPrivateProfileStringW(kSettingsSection, "IDS_TIPS", "", stored, 10, UserSettingsPath());
+        QCOMPARE(stored, std::string("1"));
+        // The next start reads the user's file first.
+        InitSettings(m_harness->ProgramFolder(), false);
+        QCOMPARE(ReadLanguageIndex(), 3);
+        QVERIFY(g_strLanguageIni.ends_with("Lang/Italian.INI"));
+        // A writable program folder keeps its own file.
+        InitSettings(m_harness->ProgramFolder());
+        QCOMPARE(g_strSettingsIni, shipped);
+        QCOMPARE(ReadLanguageIndex(), 2);
+    }
+
+    void installedProgramFindsItsFiles() {
+        const fs::path root = m_harness->WorkFolder() + "usr";
+        fs::create_directories(root / "bin");
+        fs::create_directories(root / "share/deckmend/Lang");
+        QCOMPARE(fs::canonical(ProgramDataFolder((root / "bin").string() + "/")),
+                 fs::canonical(root / "share/deckmend"));
+        // A build folder holds its files itself.
+        fs::create_directories(root / "bin/Lang");
+        QCOMPARE(ProgramDataFolder((root / "bin").string() + "/"), (root / "bin").string() + "/");
+    }
+
+    void everyLanguageHasTheReportAndPhaseTexts() {
+        const char* const keys[] = {
+            "IDS_DISCARD_REPAIR",   "IDS_REPORT_NAME",      "IDS_REPORT_NONE",       "IDS_REPORT_COUNTS",
+            "IDS_REPORT_METHOD",    "IDS_METHOD_CONTAINER", "IDS_METHOD_RELINKED",   "IDS_METHOD_CUT",
+            "IDS_METHOD_FRAGMENTS", "IDS_METHOD_RESAVED",   "IDS_REPORT_KEPT_SOURCE", "IDS_REPORT_CHANGED",
+            "IDS_REPORT_MORE",      "IDS_STATE_MENDED",     "IDS_STATE_REGENERATED", "IDS_STATE_LEFT_OUT",
+            "IDS_PHASE_READING",    "IDS_PHASE_FINDING",    "IDS_PHASE_REBUILDING",  "IDS_PHASE_CHECKING",
+            "IDS_PHASE_COMPARING",  "IDS_PHASE_BUILDING",   "IDS_PHASE_FINISHING",   "IDS_MENU_LANGUAGE",
+            "IDS_MENU_HELP",        "IDS_MENU_SUPPORT",     "IDS_MENU_UPDATE",       "IDS_MENU_ABOUT"};
+        for (const char* language : kLanguageNames)
+            for (const char* key : keys) {
+                std::string text;
+                GetPrivateProfileStringW(kSettingsSection, key, "", text, 1000,
+                                         m_harness->ProgramFolder() + "Lang/" + language + ".INI");
+                const std::string where = std::string(language) + " " + key;
+                QVERIFY2(!text.empty(), where.c_str());
+                // Every placeholder of the English text is in the translation.
+                const std::string english = Lang(key);
+                for (const char* mark : {"%1", "%2", "%3", "%4"})
+                    QVERIFY2((english.find(mark) == std::string::npos) == (text.find(mark) == std::string::npos),
+                             where.c_str());
+            }
     }
 };
 

@@ -38,6 +38,8 @@ constexpr int kCaptionWidth = 120;
 constexpr int kCaptionLeft = 20;
 
 const QColor kGreyText(128, 128, 128);
+const QColor kFocusOuterColour(255, 200, 0);
+const QColor kFocusInnerColour(20, 20, 20);
 
 // The small pictures' font and text row depend on the font family.
 struct SmallFace {
@@ -69,6 +71,17 @@ CaptionLayout LayoutCaption(int pictureWidth, int captionLength, bool hasSubText
                 QRect()};
     return {small.face, kSmallPoints, QRect(kCaptionLeft, 0, kCaptionWidth, small.height),
             QRect(5 * captionLength + kCaptionLeft, 0, kSubTextWidth, small.height)};
+}
+
+QRect SubTextRectAfter(const CaptionLayout& layout, const QFontMetrics& metrics, const QString& caption) {
+    QRect place = layout.subTextRect;
+    if (place.isEmpty())
+        return place;
+    // Per-character places fit short captions only ("Suggerimento:" is longer).
+    const int captionEnd = layout.captionRect.x() + metrics.horizontalAdvance(caption + QLatin1Char(' '));
+    if (captionEnd > place.x())
+        place.moveLeft(captionEnd);
+    return place;
 }
 
 CXCmdBtn::CXCmdBtn() {
@@ -177,6 +190,18 @@ void CXCmdBtn::paintEvent(QPaintEvent*) {
     CaptureBackground();
     QPainter painter(this);
     DrawItem(painter, isDown());
+    if (hasFocus())
+        DrawFocusRing(painter);
+}
+
+// The keyboard focus, seen on the white panel and on the blue bands alike:
+// a dark line inside a light one.
+void CXCmdBtn::DrawFocusRing(QPainter& painter) {
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(kFocusOuterColour, 1));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.setPen(QPen(kFocusInnerColour, 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(1, 1, -2, -2));
 }
 
 void CXCmdBtn::DrawItem(QPainter& painter, bool pressed) {
@@ -201,10 +226,11 @@ void CXCmdBtn::DrawTexts(QPainter& painter, int pictureWidth) {
     const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
     painter.drawText(layout.captionRect, flags, m_strText);
     if (!layout.subTextRect.isEmpty()) {
+        const QRect place = SubTextRectAfter(layout, painter.fontMetrics(), m_strText);
         // A long tip ends in an ellipsis at the button's edge rather than mid-letter.
-        const int room = std::min(layout.subTextRect.width(), width() - layout.subTextRect.x());
+        const int room = std::min(place.width(), width() - place.x());
         const QString shown =
             painter.fontMetrics().elidedText(m_strSubText, Qt::ElideRight, std::max(room, 0));
-        painter.drawText(layout.subTextRect, flags, shown);
+        painter.drawText(place, flags, shown);
     }
 }

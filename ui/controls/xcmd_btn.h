@@ -15,6 +15,7 @@
 // mouse leaves it. The parent answers both with `ForwardDropHighlight`, which
 // sends WM_DROP_HIGHLIGHT (0, 0) back to the button of that id.
 #include <QAbstractButton>
+#include <QFontMetrics>
 #include <QPixmap>
 #include <QRect>
 #include <QString>
@@ -37,6 +38,9 @@ struct CaptionLayout {
 // `captionLength` characters; `hasSubText` and `windows6` matter for the small
 // (under 50 pixels) pictures only.
 CaptionLayout LayoutCaption(int pictureWidth, int captionLength, bool hasSubText, bool windows6);
+// Where the sub-text starts: at its place in `layout`, or further right when
+// `caption` drawn with `metrics` and a space would reach into it.
+QRect SubTextRectAfter(const CaptionLayout& layout, const QFontMetrics& metrics, const QString& caption);
 
 class CXCmdBtn : public QAbstractButton {
     Q_OBJECT
@@ -84,4 +88,5 @@ private:
     void OnClicked();
     void CaptureBackground();
     void DrawTexts(QPainter& painter, int pictureWidth);
+    void DrawFocusRing(QPainter& painter);
 };

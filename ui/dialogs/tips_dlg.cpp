@@ -18,7 +18,6 @@ namespace {
 constexpr const char* kTipsFile = "Tips.Txt";
 constexpr const char* kTipCounterKey = "IDS_TIPS";
 constexpr int kTipsUsed = 5;
-constexpr std::size_t kCounterValueSize = 200;
 
 // The note's top above the owner's bottom edge, by tip length: the longer the
 // tip, the taller the note (its height is -top - 35).
@@ -52,8 +51,7 @@ const NoteButton kNoteButtons[] = {
 
 // The counter's leading digit; anything else, or a digit past the tips used, is 0.
 int ReadTipCounter(const char* section) {
-    std::string value;
-    GetPrivateProfileStringW(section, kTipCounterKey, "", value, kCounterValueSize, g_strSettingsIni);
+    const std::string value = ReadSetting(section, kTipCounterKey);
     if (value.empty() || value.front() < '0' || value.front() > '9') return 0;
     const int counter = value.front() - '0';
     return counter < kTipsUsed ? counter : 0;
@@ -61,7 +59,7 @@ int ReadTipCounter(const char* section) {
 
 void WriteTipCounter(const char* section, int counter) {
     const std::string digit(1, static_cast<char>('0' + counter));
-    WritePrivateProfileStringW(section, kTipCounterKey, digit, g_strSettingsIni);
+    WriteSetting(section, kTipCounterKey, digit);
 }
 
 void StripLineEnd(std::string& line) {
@@ -76,7 +74,36 @@ bool IsBlank(const std::string& line) {
     return line.find_first_not_of(" \t") == std::string::npos;
 }
 
+// The picked tip: its number (from 1) and its line in "Tips.Txt".
+int g_nPickedTip = 0;
+std::string g_strPickedTipLine;
+
+// The tips file of the language in use: "Tips/German.Txt" in the program folder.
+std::string LanguageTipsPath() {
+    return g_strAppFolder + "Tips/" + kLanguageNames[ReadLanguageIndex()] + ".Txt";
+}
+
+// Line `number` (from 1) of a tips file, not counting blank lines; empty when there is none.
+std::string TipLine(const std::string& path, int number) {
+    std::ifstream file(path);
+    std::string line;
+    bool firstLine = true;
+    for (int found = 0; found < number && std::getline(file, line);) {
+        StripLineEnd(line);
+        if (firstLine) StripByteOrderMark(line);
+        firstLine = false;
+        if (!IsBlank(line) && ++found == number) return line;
+    }
+    return {};
+}
+
 }  // namespace
+
+void TranslatePickedTip() {
+    // "Tips.Txt" is the English text; another language has its own file.
+    const std::string translated = g_nPickedTip > 0 ? TipLine(LanguageTipsPath(), g_nPickedTip) : std::string();
+    g_strTipText = translated.empty() ? g_strPickedTipLine : translated;
+}
 
 BOOL PickTip(const char* section) {
     const int next = ReadTipCounter(section);
@@ -84,10 +111,13 @@ BOOL PickTip(const char* section) {
     // leaves the process's current folder alone.
     std::ifstream file(g_strAppFolder + kTipsFile);
     g_strTipText.clear();
+    g_strPickedTipLine.clear();
+    g_nPickedTip = 0;
     if (!file) return FALSE;
 
     std::string line;
     std::string lastTip;
+    int lastNumber = 0;
     bool firstLine = true;
     for (int number = 0; number < kTipsUsed && std::getline(file, line);) {
         StripLineEnd(line);
@@ -95,6 +125,7 @@ BOOL PickTip(const char* section) {
         firstLine = false;
         if (IsBlank(line)) continue;
         lastTip = line;
+        lastNumber = number + 1;
         if (number == next) {
             WriteTipCounter(section, next == kTipsUsed - 1 ? 0 : next + 1);
             break;
@@ -102,8 +133,11 @@ BOOL PickTip(const char* section) {
         ++number;
     }
     // Fewer tips than the counter: the last one is shown and the counter stays.
-    g_strTipText = lastTip;
-    return lastTip.empty() ? FALSE : TRUE;
+    g_strPickedTipLine = lastTip;
+    g_nPickedTip = lastNumber;
+    if (lastTip.empty()) return FALSE;
+    TranslatePickedTip();
+    return TRUE;
 }
 
 QRect TipsNoteGeometry(int tipLength, const QRect& owner) {

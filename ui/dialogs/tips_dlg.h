@@ -19,6 +19,9 @@ extern std::string g_strTipText;
 // stores it in `g_strTipText` and advances the counter "IDS_TIPS" of `section`
 // in the settings file. FALSE when the file is missing or has no tip.
 BOOL PickTip(const char* section);
+// Puts the picked tip into `g_strTipText` in the language in use: the n-th tip
+// of "Tips/<Language>.Txt", else the line of "Tips.Txt" (English).
+void TranslatePickedTip();
 
 // The note's place for a tip of `tipLength` characters, relative to the owner
 // window's rectangle `owner` (screen coordinates).

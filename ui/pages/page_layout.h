@@ -54,6 +54,7 @@ inline constexpr int kAnimationResource = 317;
 // Save page.
 inline constexpr int kIdSave = 375;
 inline constexpr int kIdDestinationPath = 376;
+inline constexpr int kIdReport = 378;
 
 // Help menu commands; the language commands are kIdLanguageFirst + index.
 inline constexpr int kIdHelpFile = 40011;
@@ -103,12 +104,20 @@ inline constexpr Rect kCancelRect{660, 312, 764, 338};
 inline constexpr Rect kProgressRect{110, 310, 648, 340};
 inline constexpr Rect kAnimationRect{70, 150, 800, 290};
 inline constexpr Pictures kCancelPictures{320, 321, 322};
+// The line under the bar that names the phase of the repair.
+inline constexpr Rect kPhaseRect{110, 344, 648, 366};
+inline constexpr int kIdPhase = 379;
 inline constexpr int kProgressTimerMs = 50;
 
 // Save page.
 inline constexpr Pictures kSaveHomePictures{112, 111, 113};
 inline constexpr Pictures kSavePictures{324, 323, 325};
 inline constexpr Pictures kSaveBrowsePictures{320, 321, 322};
+// The recovery report, in the white field above the path field.
+inline constexpr Rect kReportRect{70, 110, 814, 196};
+inline constexpr int kReportPoints = 9;
+// Items of the report named one by one; the rest are counted.
+inline constexpr int kReportItemsShown = 3;
 
 // Fonts: header sentence and path fields, in points.
 inline constexpr int kHeaderPoints = 10;

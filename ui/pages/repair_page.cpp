@@ -1,6 +1,7 @@
 #include "ui/pages/repair_page.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QProgressBar>
 #include <QThread>
 #include <QTimer>
@@ -21,6 +22,8 @@
 #include "ui/controls/widget_message.h"
 #include "ui/controls/xcmd_btn.h"
 #include "ui/pages/animate_ctrl.h"
+#include "ui/pages/page_painting.h"
+#include "ui/pages/repair_phase_message.h"
 #include "ui/settings/settings.h"
 
 namespace {
@@ -52,11 +55,10 @@ void ResetSharedRepairState() {
     g_pictureCarver.Reset();
 }
 
-RepairResult g_lastRepair;
-
 // Runs the repair for the page given as `param` and shows its ending there, as
-// the page's own messages: the animation stops, a failure is told in a message
-// box and the frame goes back to the start page; a result goes to the save page.
+// the page's own messages: the phases and the progress while it runs, then the
+// animation stops; a failure is told in a message box and the frame goes back
+// to the start page; a result goes with its report to the save page.
 UINT RepairThreadProc(void* param) {
     CWnd* page = static_cast<CWnd*>(param);
     RepairRequest request;
@@ -66,19 +68,22 @@ UINT RepairThreadProc(void* param) {
     context.progress = [page](std::uint64_t done, std::uint64_t total) {
         SendMessageW(page, WM_REPAIR_PROGRESS, static_cast<WPARAM>(done), static_cast<LPARAM>(total));
     };
-    RepairResult result = RepairPresentation(request, context);
+    context.phase = [page](RepairPhase phase) {
+        SendMessageW(page, WM_REPAIR_PHASE, static_cast<WPARAM>(phase), 0);
+    };
+    const RepairResult result = RepairPresentation(request, context);
     // Balances the office session's initialisation on this thread.
     CoUninitialize();
     g_strWorkingPath = result.resultPath;
-    const bool usable = result.Usable();
-    const std::string reason = result.report.reason;
-    g_lastRepair = std::move(result);
     SendMessageW(page->GetDlgItem(kRepairAnimationId), ACM_STOP, 0, 0);
-    if (usable) {
+    if (result.Usable()) {
+        SendMessageW(page, WM_REPAIR_REPORT, 0, reinterpret_cast<LPARAM>(&result.report));
         SendMessageW(page, WM_DESTROY, 0, 0);
         return 0;
     }
-    MessageBoxW(page, reason, LoadLangString("IDS_INFORMATION"), MB_ICONINFORMATION);
+    // A cancel is no failure: it is told as information.
+    const UINT icon = result.report.outcome == RepairOutcome::Cancelled ? MB_ICONINFORMATION : MB_ICONWARNING;
+    MessageBoxW(page, result.report.reason, LoadLangString("IDS_INFORMATION"), icon);
     CWnd* frame = page->GetParent();
     SendMessageW(page, WM_DESTROY, 0, 0);
     SendMessageW(frame, WM_COMMAND, kStepStartPage, 0);
@@ -87,7 +92,15 @@ UINT RepairThreadProc(void* param) {
 
 }  // namespace
 
-const RepairResult& LastRepairResult() { return g_lastRepair; }
+const char* RepairPhaseTextKey(int phase) {
+    static constexpr const char* kKeys[] = {"IDS_PHASE_READING",  "IDS_PHASE_FINDING",   "IDS_PHASE_REBUILDING",
+                                            "IDS_PHASE_CHECKING", "IDS_PHASE_COMPARING", "IDS_PHASE_BUILDING",
+                                            "IDS_PHASE_FINISHING"};
+    static_assert(std::size(kKeys) == static_cast<std::size_t>(RepairPhase::Finishing) + 1);
+    if (phase < 0 || phase >= static_cast<int>(std::size(kKeys)))
+        return nullptr;
+    return kKeys[phase];
+}
 
 unsigned NextPercent(unsigned current, WPARAM done, LPARAM total) {
     const auto doneValue = static_cast<std::uint32_t>(done);
@@ -145,6 +158,14 @@ bool CRepairPage::OnCreate() {
     m_pProgress->setValue(0);
     m_pProgress->setTextVisible(false);
 
+    m_pPhase = new QLabel(this);
+    m_pPhase->setObjectName(QStringLiteral("phase"));
+    SetDlgCtrlID(m_pPhase, layout::kIdPhase);
+    m_pPhase->setGeometry(layout::kPhaseRect.ToQRect());
+    m_pPhase->setFont(MakePageFont(this, layout::kReportPoints));
+    m_pPhase->setTextFormat(Qt::PlainText);
+    m_pProgress->setAccessibleName(Text("IDS_REPAIRING"));
+
     m_pAnimation = new CAnimateCtrl(this);
     m_pAnimation->setObjectName(QStringLiteral("animation"));
     SetDlgCtrlID(m_pAnimation, layout::kIdAnimation);
@@ -177,12 +198,19 @@ void CRepairPage::ApplyTexts() {
     m_strHeader = Text("IDS_REPAIRING");
     if (m_pBtnCancel)
         m_pBtnCancel->m_strText = Text("IDS_CANCEL");
+    ShowPhase();
 }
 
 LRESULT CRepairPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_REPAIR_PROGRESS:
         return OnProgress(wParam, lParam);
+    case WM_REPAIR_PHASE:
+        return OnPhase(wParam);
+    case WM_REPAIR_REPORT:
+        if (const auto* report = reinterpret_cast<const RecoveryReport*>(lParam); report && Frame())
+            Frame()->SetPendingReport(*report);
+        return 0;
     case WM_DESTROY:
         OnDestroy();
         return 0;
@@ -208,6 +236,25 @@ LRESULT CRepairPage::OnProgress(WPARAM done, LPARAM total) {
         m_pProgress->setValue(static_cast<int>(percent));
     }
     return m_nPercent;
+}
+
+LRESULT CRepairPage::OnPhase(WPARAM phase) {
+    // A value the page does not know leaves the line as it was.
+    const int value = phase > static_cast<WPARAM>(RepairPhase::Finishing) ? -1 : static_cast<int>(phase);
+    if (!RepairPhaseTextKey(value))
+        return 0;
+    m_nPhase = value;
+    ShowPhase();
+    return 1;
+}
+
+void CRepairPage::ShowPhase() {
+    if (!m_pPhase)
+        return;
+    const char* key = RepairPhaseTextKey(m_nPhase);
+    m_pPhase->setText(key ? Text(key) : QString());
+    if (m_pProgress)
+        m_pProgress->setAccessibleDescription(m_pPhase->text());
 }
 
 void CRepairPage::OnTimer() {
@@ -249,6 +296,8 @@ void CRepairPage::OnDestroy() {
         m_pTimer->stop();
     delete m_pProgress;
     m_pProgress = nullptr;
+    delete m_pPhase;
+    m_pPhase = nullptr;
     delete m_pBtnCancel;
     m_pBtnCancel = nullptr;
     RetireThread(std::exchange(g_pRepairThread, nullptr));

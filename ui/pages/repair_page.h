@@ -6,6 +6,7 @@
 #include "ui/pages/step_page.h"
 
 class CAnimateCtrl;
+class QLabel;
 class QProgressBar;
 class QTimer;
 
@@ -19,6 +20,8 @@ public:
     void DestroyWindow() override;
 
     unsigned Percent() const { return m_nPercent; }
+    // The phase shown under the bar; -1 before the first phase message.
+    int Phase() const { return m_nPhase; }
 
 protected:
     bool OnCreate() override;
@@ -27,6 +30,8 @@ protected:
 
 private:
     LRESULT OnProgress(WPARAM done, LPARAM total);
+    LRESULT OnPhase(WPARAM phase);
+    void ShowPhase();
     void OnTimer();
     void OnCancelRepair();
     void OnDestroy();
@@ -34,6 +39,8 @@ private:
 
     CXCmdBtn* m_pBtnCancel = nullptr;
     QProgressBar* m_pProgress = nullptr;
+    QLabel* m_pPhase = nullptr;
+    int m_nPhase = -1;
     CAnimateCtrl* m_pAnimation = nullptr;
     QTimer* m_pTimer = nullptr;
     unsigned m_nPercent = 0;
@@ -50,7 +57,3 @@ unsigned NextPercent(unsigned current, WPARAM done, LPARAM total);
 bool RepairJobsFinished();
 // Waits for them, still taking their last messages.
 void WaitForRepairJobs();
-
-// The result of the last repair the page ran: what the save page hands over and
-// reports.
-const RepairResult& LastRepairResult();

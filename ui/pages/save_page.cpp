@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -39,7 +40,72 @@ std::string Lower(std::string text) {
     return text;
 }
 
+QString Lang(const char* key) { return QString::fromStdString(LoadLangString(key)); }
+
+const char* MethodKey(RepairMethod method) {
+    switch (method) {
+    case RepairMethod::ContainerRebuilt: return "IDS_METHOD_CONTAINER";
+    case RepairMethod::StreamRelinked: return "IDS_METHOD_RELINKED";
+    case RepairMethod::CutAtUserEdit: return "IDS_METHOD_CUT";
+    case RepairMethod::RebuiltFromFragments: return "IDS_METHOD_FRAGMENTS";
+    case RepairMethod::SourceResaved: return "IDS_METHOD_RESAVED";
+    case RepairMethod::None: break;
+    }
+    return nullptr;
+}
+
+const char* StateKey(ItemState state) {
+    switch (state) {
+    case ItemState::Mended: return "IDS_STATE_MENDED";
+    case ItemState::Regenerated: return "IDS_STATE_REGENERATED";
+    case ItemState::LeftOut: return "IDS_STATE_LEFT_OUT";
+    case ItemState::Kept: break;
+    }
+    return "IDS_STATE_MENDED";
+}
+
+// "name (left out: why)" for the first few items that were not kept as they were.
+QString ChangedItemsText(const std::vector<ReportItem>& items) {
+    QStringList named;
+    int changed = 0;
+    for (const ReportItem& item : items) {
+        if (item.state == ItemState::Kept)
+            continue;
+        if (++changed > layout::kReportItemsShown)
+            continue;
+        QString state = Lang(StateKey(item.state));
+        if (!item.how.empty())
+            state += QStringLiteral(": ") + QString::fromStdString(item.how);
+        named << QStringLiteral("%1 (%2)").arg(QString::fromStdString(item.name), state);
+    }
+    if (changed == 0)
+        return {};
+    QString text = Lang("IDS_REPORT_CHANGED") + QLatin1Char(' ') + named.join(QStringLiteral("; "));
+    if (changed > layout::kReportItemsShown)
+        text += QLatin1Char(' ') + Lang("IDS_REPORT_MORE").arg(changed - layout::kReportItemsShown);
+    return text;
+}
+
 }  // namespace
+
+QString RecoveryReportText(const std::optional<RecoveryReport>& report) {
+    if (!report)
+        return Lang("IDS_REPORT_NONE");
+    QStringList lines;
+    lines << Lang("IDS_REPORT_COUNTS")
+                 .arg(report->slides)
+                 .arg(report->characters)
+                 .arg(report->pictures)
+                 .arg(report->notes);
+    if (const char* method = MethodKey(report->method))
+        lines << Lang("IDS_REPORT_METHOD") + QLatin1Char(' ') + Lang(method);
+    if (report->outcome == RepairOutcome::KeptSource)
+        lines << Lang("IDS_REPORT_KEPT_SOURCE");
+    const QString changed = ChangedItemsText(report->items);
+    if (!changed.isEmpty())
+        lines << changed;
+    return lines.join(QLatin1Char('\n'));
+}
 
 std::string ProposedSaveName(const std::string& title, const std::tm& when) {
     char stamp[64];
@@ -90,8 +156,39 @@ bool CSavePage::OnCreate() {
     if (!m_pBtnBrowse)
         return false;
     m_pBtnBrowse->setObjectName(QStringLiteral("btnBrowse"));
+
+    m_pReport = new QLabel(this);
+    m_pReport->setObjectName(QStringLiteral("report"));
+    SetDlgCtrlID(m_pReport, layout::kIdReport);
+    m_pReport->setGeometry(layout::kReportRect.ToQRect());
+    m_pReport->setFont(MakePageFont(this, layout::kReportPoints));
+    m_pReport->setWordWrap(true);
+    m_pReport->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_pReport->setTextFormat(Qt::PlainText);
+    ShowReport();
     FixFrameSize();
     return true;
+}
+
+void CSavePage::SetRecoveryReport(const RecoveryReport& report) {
+    m_report = report;
+    ShowReport();
+}
+
+void CSavePage::ShowReport() {
+    if (!m_pReport)
+        return;
+    const QString text = RecoveryReportText(m_report);
+    m_pReport->setText(text);
+    m_pReport->setAccessibleName(Text("IDS_REPORT_NAME"));
+    m_pReport->setAccessibleDescription(text);
+}
+
+bool CSavePage::MayLeave() {
+    if (!FileExists(WorkingCopyPath()))
+        return true;
+    return MessageBoxW(this, LoadLangString("IDS_DISCARD_REPAIR"), LoadLangString("IDS_CONFIRM"),
+                       MB_YESNO | MB_ICONWARNING) == IDYES;
 }
 
 // A message left open by the repair (titled like the information boxes) goes.
@@ -106,6 +203,7 @@ void CSavePage::ApplyTexts() {
     m_pBtnBrowse->m_strText = Text("IDS_BROWSE");
     m_pBtnSave->m_strText = Text("IDS_SAVE");
     m_strHeader = Text("IDS_SAVETEXT1");
+    ShowReport();
 }
 
 void CSavePage::OnCommand(int id) {
@@ -125,7 +223,12 @@ void CSavePage::OnCommand(int id) {
     }
 }
 
-void CSavePage::OnHome() { SendCommandToFrame(kStepStartPage); }
+void CSavePage::OnHome() {
+    if (!MayLeave())
+        return;
+    g_strSourceTitle.clear();  // done with this file: the start page starts empty
+    SendCommandToFrame(kStepStartPage);
+}
 
 void CSavePage::ClearPath() { m_pEditPath->clear(); }
 
@@ -137,10 +240,8 @@ void CSavePage::OnBrowse() {
     FileDialogRequest request{this,  FileDialogKind::Save, filter.filter, filter.extension,
                               ProposedSaveName(g_strSourceTitle, local), false, true};
     const std::optional<std::string> path = ShowFileDialog(request);
-    if (!path) {
-        ClearPath();
-        return;
-    }
+    if (!path)
+        return;  // cancelled: the destination chosen before stays
     m_pEditPath->setText(QString::fromStdString(*path));
     m_szDestPath = *path;
     g_szSaveFolder = FolderOf(*path);
@@ -165,23 +266,26 @@ void CSavePage::OnSave() {
         return;
     }
     if (size > freeBytes) {
-        MessageBoxW(this, LoadLangString("IDS_LOWDIKSPACE_TO_SAVE"), caption, MB_ICONINFORMATION);
-        ClearPath();
+        MessageBoxW(this, LoadLangString("IDS_LOWDIKSPACE_TO_SAVE"), caption, MB_ICONWARNING);
         return;
     }
     // Moved into place: the working copy is gone only once the destination is
     // complete, and a file being replaced is never left half-written.
     if (!MoveFileReplace(working, m_szDestPath)) {
-        MessageBoxW(this, LoadLangString("IDS_SAVE_FAILED"), caption, MB_ICONINFORMATION);
-        ClearPath();
+        MessageBoxW(this, LoadLangString("IDS_SAVE_FAILED"), caption, MB_ICONWARNING);
         return;
     }
     const std::string folder = g_szSaveFolder;
     g_szSaveFolder.clear();
-    if (MessageBoxW(Frame(), LoadLangString("IDS_SAVE_COMPLETED"), caption, MB_ICONINFORMATION) != IDOK)
-        return;
+    g_strSourceTitle.clear();  // done with this file: the start page starts empty
     CMainFrame* frame = Frame();
-    // From here on this page is on its way out: only the frame and the folder are used.
+    // The folder is shown by the desktop's file manager; without one, the
+    // message says where the file is instead of promising the folder.
+    const bool folderShown = OpenFolder(frame, folder);
+    const std::string done = folderShown ? LoadLangString("IDS_SAVE_COMPLETED")
+                                         : LoadLangString("IDS_SAVE_COMPLETED_HERE") + "\n" + m_szDestPath;
+    if (MessageBoxW(frame, done, caption, MB_ICONINFORMATION) != IDOK)
+        return;
+    // From here on this page is on its way out.
     SendMessageW(frame, WM_COMMAND, kStepStartPage, 0);
-    OpenFolder(frame, folder);
 }

@@ -3,16 +3,25 @@
 // dialog, and Save copies the repaired working copy there, removes the working
 // copy, returns the wizard to the start page and opens the destination folder.
 #include <ctime>
+#include <optional>
 #include <string>
 
+#include "repair/recovery_report.h"
 #include "ui/pages/step_page.h"
 
+class QLabel;
 class QLineEdit;
 
 class CSavePage : public CStepPage {
     Q_OBJECT
 public:
     explicit CSavePage(CMainFrame* frame);
+
+    // What the repair gave back, shown above the path field.
+    void SetRecoveryReport(const RecoveryReport& report);
+    // True when the repaired copy may be thrown away: it was saved, it is
+    // gone, or the user said so when asked.
+    bool MayLeave();
 
 protected:
     bool OnCreate() override;
@@ -25,13 +34,20 @@ private:
     void OnHome();
     void CloseInformationBoxes();
     void ClearPath();
+    void ShowReport();
 
     CXCmdBtn* m_pBtnSave = nullptr;
     CXCmdBtn* m_pBtnBrowse = nullptr;
     QLineEdit* m_pEditPath = nullptr;
+    QLabel* m_pReport = nullptr;
+    std::optional<RecoveryReport> m_report;
     QFont m_fontSmall;
     std::string m_szDestPath;
 };
+
+// The report as the save page shows it, in the language in use: what came
+// back, how, what was left out or mended; a neutral sentence without a report.
+QString RecoveryReportText(const std::optional<RecoveryReport>& report);
 
 // Folder of the destination chosen last; consumed by Save.
 extern std::string g_szSaveFolder;

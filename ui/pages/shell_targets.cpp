@@ -2,6 +2,7 @@
 
 #include "platform/message_box.h"
 #include "platform/shell_execute.h"
+#include "ui/pages/web_addresses.h"
 #include "ui/settings/settings.h"
 
 namespace {
@@ -10,30 +11,27 @@ constexpr const char* kFallbackBrowser = "iexplore.exe";
 
 bool Succeeded(int result) { return result > 32; }
 
-void ShowShellError(CWnd* owner, int result) {
-    if (const char* text = ShellErrorText(result))
-        MessageBoxW(owner, text, LoadLangString("IDS_RUNNING3"), MB_ICONERROR);
+void ShowAddress(CWnd* owner, const std::string& address) {
+    MessageBoxW(owner, LoadLangString("IDS_CANNOT_OPEN") + "\n" + address, LoadLangString("IDS_RUNNING3"),
+                MB_ICONWARNING);
 }
 
 }  // namespace
 
 void OpenWebPage(CWnd* owner, const std::string& address) {
-    const int result = ShellExecuteW(owner, "Open", address, "", "", SW_SHOW);
-    if (Succeeded(result))
-        return;
-    if (result == SE_ERR_NOASSOC) {
-        ShellExecuteW(owner, "Open", kFallbackBrowser, address, "", SW_SHOW);
-        return;
-    }
-    ShowShellError(owner, result);
-}
-
-void OpenProgramFile(CWnd* owner, const std::string& file, const std::string& parameters) {
-    const int result = ShellExecuteW(owner, "Open", file, parameters, g_strAppFolder, SW_SHOWNORMAL);
+    int result = ShellExecuteW(owner, "Open", address, "", "", SW_SHOW);
+    if (result == SE_ERR_NOASSOC)
+        result = ShellExecuteW(owner, "Open", kFallbackBrowser, address, "", SW_SHOW);
     if (!Succeeded(result))
-        ShowShellError(owner, result);
+        ShowAddress(owner, address);
 }
 
-void OpenFolder(CWnd* owner, const std::string& folder) {
-    ShellExecuteW(owner, "explore", folder, "", "", SW_RESTORE);
+std::string HelpPagePath() {
+    return g_strAppFolder + kHelpFolder + kLanguageNames[ReadLanguageIndex()] + ".html";
+}
+
+void OpenHelp(CWnd* owner) { OpenWebPage(owner, HelpPagePath()); }
+
+bool OpenFolder(CWnd* owner, const std::string& folder) {
+    return Succeeded(ShellExecuteW(owner, "explore", folder, "", "", SW_RESTORE));
 }

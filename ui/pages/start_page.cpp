@@ -1,6 +1,10 @@
 #include "ui/pages/start_page.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 
 #include <filesystem>
 
@@ -21,9 +25,11 @@
 namespace {
 
 constexpr std::size_t kMessageSize = 200;  // characters of the start page's messages
-constexpr const char* kFilterWithoutPackages = "Microsoft PowerPoint Files (*.ppt, *.pps) | *.ppt; *.pps||";
+constexpr const char* kFilterWithoutPackages = "Microsoft PowerPoint Files (*.ppt, *.pps, *.pot) | *.ppt; *.pps; *.pot";
 constexpr const char* kFilterWithPackages =
-    "Microsoft PowerPoint Files (*.ppt, *.pps, *.pptx) | *.ppt; *.pps; *.pptx||";
+    "Microsoft PowerPoint Files (*.ppt, *.pps, *.pot, *.pptx, *.pptm, *.ppsx, *.potx) | "
+    "*.ppt; *.pps; *.pot; *.pptx; *.pptm; *.ppsx; *.potx";
+constexpr const char* kAllFilesPattern = "*";
 
 // Files a repair may have left in the temporary folder; a new choice starts afresh.
 void DeleteLeftWorkingFiles() {
@@ -36,7 +42,14 @@ void ShowInformation(CWnd* owner, const std::string& text) {
     MessageBoxW(owner, text, LoadLangString("IDS_INFORMATION", kMessageSize), MB_ICONINFORMATION);
 }
 
+// A failure: the path stays, so that the user can put it right and try again.
+void ShowWarning(CWnd* owner, const std::string& text) {
+    MessageBoxW(owner, text, LoadLangString("IDS_INFORMATION", kMessageSize), MB_ICONWARNING);
+}
+
 }  // namespace
+
+bool g_bOfficeReady = true;
 
 bool EnoughSpaceToRepair(std::uint64_t size, std::uint64_t freeBytes) {
     // Signed: with less than the reserve free, nothing fits.
@@ -46,7 +59,20 @@ bool EnoughSpaceToRepair(std::uint64_t size, std::uint64_t freeBytes) {
 std::string OpenFilterFor(int powerPointVersion) {
     // PowerPoint 2000 to 2003 cannot open packages.
     const bool packages = powerPointVersion < 2000 || powerPointVersion > 2003;
-    return packages ? kFilterWithPackages : kFilterWithoutPackages;
+    std::string allFiles = LoadLangString("IDS_ALL_FILES");
+    if (allFiles.empty())
+        allFiles = "All files";
+    return std::string(packages ? kFilterWithPackages : kFilterWithoutPackages) + "|" + allFiles + " (" +
+           kAllFilesPattern + ")|" + kAllFilesPattern + "||";
+}
+
+std::optional<std::string> DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1)
+        return std::nullopt;
+    const QUrl url = data->urls().front();
+    if (!url.isLocalFile() || url.toLocalFile().isEmpty())
+        return std::nullopt;
+    return url.toLocalFile().toStdString();
 }
 
 CBaseWndStep::CBaseWndStep(CMainFrame* frame) : CStepPage(frame, QStringLiteral("startPage")) {}
@@ -63,9 +89,50 @@ bool CBaseWndStep::OnCreate() {
     m_pBtnBrowse->setObjectName(QStringLiteral("btnBrowse"));
     m_pBtnRepair->setObjectName(QStringLiteral("btnRepair"));
 
+    if (!g_bOfficeReady) {
+        m_pBtnRepair->setEnabled(false);
+        m_pBtnRepair->setCursor(Qt::BusyCursor);  // after the disable, which takes the cursor away
+    }
+
     m_pEditPath = CreatePathEdit(layout::kIdSourcePath, m_fontHeader);
+    // A path may be typed or pasted; Enter repairs it.
+    m_pEditPath->setReadOnly(false);
+    m_pEditPath->setAcceptDrops(false);  // a dropped file is taken by the page
+    connect(m_pEditPath, &QLineEdit::returnPressed, this, [this] { OnRepair(); });
+    setAcceptDrops(true);
+    // Back from a failed or cancelled repair, the file stays chosen for another try.
+    if (!g_strSourceTitle.empty() && !g_mappedSource.Path().empty())
+        m_pEditPath->setText(QString::fromStdString(g_mappedSource.Path()));
     FixFrameSize();
     return true;
+}
+
+void CBaseWndStep::ChooseSource(const std::string& path) {
+    DeleteLeftWorkingFiles();
+    const std::filesystem::path chosen(path);
+    if (m_pEditPath->text().toStdString() != path)
+        m_pEditPath->setText(QString::fromStdString(path));
+    const std::string ext = chosen.extension().string();
+    g_strSourceExt = ext.empty() ? ext : ext.substr(1);
+    g_mappedSource.SetPath(path);
+    g_strSourceTitle = chosen.stem().string();
+}
+
+void CBaseWndStep::OnOfficeReady() {
+    m_pBtnRepair->setEnabled(true);
+}
+
+void CBaseWndStep::dragEnterEvent(QDragEnterEvent* event) {
+    if (DroppedFile(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void CBaseWndStep::dropEvent(QDropEvent* event) {
+    const std::optional<std::string> path = DroppedFile(event->mimeData());
+    if (!path)
+        return;
+    event->acceptProposedAction();
+    ChooseSource(*path);
 }
 
 void CBaseWndStep::ApplyTexts() {
@@ -95,26 +162,29 @@ void CBaseWndStep::OnBrowse() {
     const std::optional<std::string> path = ShowFileDialog(request);
     if (!path)
         return;
-    const std::filesystem::path chosen(*path);
-    m_pEditPath->setText(QString::fromStdString(*path));
-    const std::string ext = chosen.extension().string();
-    g_strSourceExt = ext.empty() ? ext : ext.substr(1);
-    g_mappedSource.SetPath(*path);
-    g_strSourceTitle = chosen.stem().string();
+    ChooseSource(*path);
 }
 
 void CBaseWndStep::OnRepair() {
+    if (!g_bOfficeReady)
+        return;  // Enter in the path field before the office check answered
     const std::string path = m_pEditPath->text().toStdString();
     if (path.empty()) {
         ShowInformation(this, LoadLangString("IDS_WORD5", kMessageSize));
+        return;
+    }
+    // A typed or pasted path becomes the chosen file.
+    if (g_mappedSource.Path() != path || g_strSourceTitle.empty())
+        ChooseSource(path);
+    if (std::error_code error; std::filesystem::is_directory(path, error)) {
+        ShowWarning(this, LoadLangString("IDS_IS_FOLDER", kMessageSize));
         return;
     }
     std::uint64_t size = 0;
     {
         CFileHandle file;
         if (!file.Open(path, FileAccess::ReadOnly) || !file.Size(size)) {
-            ShowInformation(this, LoadLangString("IDS_WORD9", kMessageSize));
-            m_pEditPath->clear();
+            ShowWarning(this, LoadLangString("IDS_WORD9", kMessageSize));
             return;
         }
     }
@@ -126,7 +196,6 @@ void CBaseWndStep::OnRepair() {
         return;
     }
     const std::uint64_t megabytes = size / 1024 / 1024 + 1;
-    ShowInformation(this, LoadLangString("IDS_LOWDIKSPACE_TO_REPAIR", kMessageSize) + " " +
-                              std::to_string(megabytes) + " MB");
-    m_pEditPath->clear();
+    ShowWarning(this, LoadLangString("IDS_LOWDIKSPACE_TO_REPAIR", kMessageSize) + " " +
+                          std::to_string(megabytes) + " MB");
 }

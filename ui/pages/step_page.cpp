@@ -57,7 +57,39 @@ bool CStepPage::CreatePage(int pageId) {
     SetDlgCtrlID(this, pageId);
     setGeometry(0, 0, layout::kFrameWidth, layout::kFrameHeight);
     m_fontHeader = MakePageFont(this, layout::kHeaderPoints);
-    return OnCreate();
+    if (!OnCreate())
+        return false;
+    NameControls();
+    return true;
+}
+
+void CStepPage::NameControls() {
+    // Controls that draw pictures rather than words, and links whose caption
+    // does not say where they lead.
+    const struct {
+        const char* object;
+        const char* nameKey;  // nullptr: the caption is the name
+        const char* descriptionKey;
+    } kNames[] = {{"btnHome", "IDS_ACC_HOME", nullptr},
+                  {"btnSocial", "IDS_ACC_SHARE", "IDS_ACC_SHARE_DESC"},
+                  {"btnLogo", "IDS_RUNNING3", nullptr},
+                  {"btnHelp", nullptr, "IDS_ACC_HELP_DESC"},
+                  {"btnFaq", nullptr, "IDS_ACC_FAQ_DESC"}};
+    for (CXCmdBtn* button : findChildren<CXCmdBtn*>(Qt::FindDirectChildrenOnly)) {
+        button->setAccessibleName(button->m_strText);
+        button->setAccessibleDescription(button->m_strSubText);
+        for (const auto& entry : kNames) {
+            if (button->objectName() != QLatin1String(entry.object))
+                continue;
+            if (entry.nameKey)
+                button->setAccessibleName(Text(entry.nameKey));
+            if (entry.descriptionKey)
+                button->setAccessibleDescription(Text(entry.descriptionKey));
+        }
+    }
+    if (auto* edit = findChild<QLineEdit*>(QStringLiteral("editPath"), Qt::FindDirectChildrenOnly))
+        edit->setAccessibleName(Text(::GetDlgCtrlID(edit) == layout::kIdSourcePath ? "IDS_ACC_SOURCE"
+                                                                                   : "IDS_ACC_DESTINATION"));
 }
 
 QString CStepPage::Text(const char* key) const { return QString::fromStdString(LoadLangString(key)); }
@@ -159,8 +191,10 @@ void CStepPage::FitTipsButton() {
     QFont font(QString::fromLatin1(text.face));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(text.points);
-    const int tipWidth = QFontMetrics(font, m_pBtnTips).horizontalAdvance(m_pBtnTips->m_strSubText);
-    const int needed = text.subTextRect.x() + std::min(tipWidth, text.subTextRect.width()) + layout::kTipsEndRoom;
+    const QFontMetrics metrics(font, m_pBtnTips);
+    const QRect tipPlace = SubTextRectAfter(text, metrics, m_pBtnTips->m_strText);
+    const int tipWidth = metrics.horizontalAdvance(m_pBtnTips->m_strSubText);
+    const int needed = tipPlace.x() + std::min(tipWidth, tipPlace.width()) + layout::kTipsEndRoom;
     const int left = std::clamp(layout::kTipsRect.right - needed, layout::kTipsLeftmost, layout::kTipsRect.left);
     QRect place = layout::kTipsRect.ToQRect();
     place.setLeft(left);
@@ -216,10 +250,10 @@ void CStepPage::OnCommand(int id) {
         OpenWebPage(this, web::kSupportPage);
         return;
     case layout::kIdHelpFile:
-        OpenProgramFile(this, kHelpFileName, "");
+        OpenHelp(this);
         return;
     case layout::kIdUpdate:
-        OpenProgramFile(this, kUpdaterFileName, kUpdaterMenuArguments);
+        OpenWebPage(this, web::kUpdatePage);
         return;
     case layout::kIdTips:
         OnShowTips();
@@ -237,7 +271,7 @@ void CStepPage::OnCommand(int id) {
 QMenu* CStepPage::BuildHelpMenu() {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("helpMenu"));
-    QMenu* languages = menu->addMenu(QStringLiteral("Language"));
+    QMenu* languages = menu->addMenu(Text("IDS_MENU_LANGUAGE"));
     languages->setObjectName(QStringLiteral("languageMenu"));
     const int current = ReadLanguageIndex();
     auto* group = new QActionGroup(languages);
@@ -254,12 +288,12 @@ QMenu* CStepPage::BuildHelpMenu() {
         const char* caption;
         int command;
         int picture;
-    } items[] = {{"Help", layout::kIdHelpFile, kHelpFilePicture},
-                 {"Support", layout::kIdSupport, kSupportPicture},
-                 {"Update", layout::kIdUpdate, kUpdatePicture},
-                 {"About", layout::kIdAbout, kAboutPicture}};
+    } items[] = {{"IDS_MENU_HELP", layout::kIdHelpFile, kHelpFilePicture},
+                 {"IDS_MENU_SUPPORT", layout::kIdSupport, kSupportPicture},
+                 {"IDS_MENU_UPDATE", layout::kIdUpdate, kUpdatePicture},
+                 {"IDS_MENU_ABOUT", layout::kIdAbout, kAboutPicture}};
     for (const auto& item : items) {
-        QAction* action = menu->addAction(MenuIcon(item.picture), QString::fromLatin1(item.caption));
+        QAction* action = menu->addAction(MenuIcon(item.picture), Text(item.caption));
         action->setData(item.command);
         action->setObjectName(QStringLiteral("menu%1").arg(item.command));
     }
@@ -284,6 +318,7 @@ void CStepPage::OnLanguage(int index) {
         return;
     ApplyHeaderTexts();
     ApplyTexts();
+    NameControls();
     update();
 }
 
@@ -295,6 +330,7 @@ void CStepPage::ApplyHeaderTexts() {
     if (m_pBtnHelp && m_pBtnFaq)
         PlaceHeaderLinks();
     if (m_pBtnTips) {
+        TranslatePickedTip();
         m_pBtnTips->m_strText = Text("IDS_TIPS");
         m_pBtnTips->m_strSubText = QString::fromStdString(g_strTipText);
         FitTipsButton();

@@ -74,6 +74,8 @@ private:
     void OnAbout();
     void PlaceHeaderLinks();
     void FitTipsButton();
+    // Accessible names and descriptions of the page's controls, in the language in use.
+    void NameControls();
 
     CMainFrame* m_pFrame;
     CXCmdBtn* m_pBtnHelp = nullptr;

@@ -5,8 +5,8 @@ namespace web {
 inline constexpr const char* kSocialPage = "https://deckmend.example/community";
 inline constexpr const char* kSupportPage = "https://deckmend.example/support";
 inline constexpr const char* kFaqPage = "https://deckmend.example/faq";
+inline constexpr const char* kUpdatePage = "https://deckmend.example/update";
 }  // namespace web
 
-inline constexpr const char* kHelpFileName = "deckmend.chm";
-inline constexpr const char* kUpdaterFileName = "dmupdate.exe";
-inline constexpr const char* kUpdaterMenuArguments = "/NoUpdateSelf";
+// The help pages, one per language, in this folder of the program folder.
+inline constexpr const char* kHelpFolder = "help/";
