@@ -2,18 +2,16 @@
 // The main window: a fixed-size frame that shows exactly one wizard step page
 // at a time and switches pages when it receives a step command (WM_COMMAND 120,
 // 369 or 374) from a page or from the repair job.
-#include <QWidget>
-
 #include <optional>
 #include <string>
 
 #include "repair/recovery_report.h"
-
-#include "platform/window.h"
+#include "ui/pages/powerpoint_windows.h"
+#include "ui/pages/wizard_frame.h"
 
 class CStepPage;
 
-class CMainFrame : public QWidget, public CWnd {
+class CMainFrame : public CWizardFrame {
     Q_OBJECT
 public:
     CMainFrame();
@@ -30,7 +28,7 @@ public:
     // The start-up office check passed: the start page's Repair may be used.
     void OnOfficeReady();
     // The report of the repair that runs: shown by the next save page.
-    void SetPendingReport(const RecoveryReport& report) { m_pendingReport = report; }
+    void SetPendingReport(const RecoveryReport& report) override { m_pendingReport = report; }
     int CurrentPageId() const { return m_nCurrentPageId; }
 
 protected:
@@ -54,11 +52,3 @@ private:
     bool m_bDestroying = false;  // no more page switches
     std::optional<RecoveryReport> m_pendingReport;
 };
-
-// Posts WM_CLOSE to the first PowerPoint frame window found, in the order of
-// PowerPoint's generations; true when one was found.
-bool CloseRunningPowerPoint();
-// Whether a PowerPoint frame window is open.
-bool PowerPointWindowOpen();
-// The working files that a repair leaves in the temporary folder are deleted.
-void DeleteWorkingFiles();

@@ -16,7 +16,6 @@
 #include "platform/qt/qt_message_pump.h"
 #include "ui/settings/settings.h"
 
-int g_nPowerPointVersion = 0;
 
 namespace {
 

@@ -16,8 +16,6 @@ class QObject;
 // Name of the single-instance lock: the product's short name.
 inline constexpr const char* kInstanceLockName = "Deckmend PPT";
 
-// Version of the installed PowerPoint (97, 2000, 2002, 2003, 2007 or 2010).
-extern int g_nPowerPointVersion;
 
 class CRepairPPT {
 public:

@@ -1,5 +1,6 @@
 // The layers hold: the repair core's readers and rebuilds know nothing of the
-// job around them, and the core shows nothing and sends no window messages.
+// job around them, the core shows nothing and sends no window messages, and the
+// wizard's pages do not reach up into the application.
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@ const Rule kRules[] = {
     {{"repair/ppt", "repair/pptx", "repair/pictures", "repair/io"}, "#include \"repair/job/"},
     {{"repair"}, "SendMessageW"},
     {{"repair"}, "MessageBoxW"},
+    {{"ui/pages"}, "#include \"app/"},
 };
 
 std::string ReadText(const fs::path& path) {

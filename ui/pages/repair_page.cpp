@@ -8,7 +8,8 @@
 
 #include <vector>
 
-#include "app/main_frame.h"
+#include "ui/pages/powerpoint_windows.h"
+#include "ui/pages/wizard_frame.h"
 #include "automation/powerpoint_automation.h"
 #include "platform/com_runtime.h"
 #include "platform/folders.h"
@@ -125,7 +126,7 @@ void WaitForRepairJobs() {
     }
 }
 
-CRepairPage::CRepairPage(CMainFrame* frame) : CStepPage(frame, QStringLiteral("repairPage")) {
+CRepairPage::CRepairPage(CWizardFrame* frame) : CStepPage(frame, QStringLiteral("repairPage")) {
     ResetSharedRepairState();
 }
 
@@ -301,7 +302,7 @@ void CRepairPage::OnDestroy() {
     delete m_pBtnCancel;
     m_pBtnCancel = nullptr;
     RetireThread(std::exchange(g_pRepairThread, nullptr));
-    CMainFrame* frame = Frame();
+    CWizardFrame* frame = Frame();
     // The frame replaces this page by the save page; the page object stays
     // until control is back in the event loop.
     SendMessageW(frame, WM_COMMAND, kStepSavePage, 0);

@@ -13,7 +13,7 @@ class QTimer;
 class CRepairPage : public CStepPage {
     Q_OBJECT
 public:
-    explicit CRepairPage(CMainFrame* frame);
+    explicit CRepairPage(CWizardFrame* frame);
     ~CRepairPage() override;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -10,7 +10,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "app/main_frame.h"
+#include "ui/pages/wizard_frame.h"
 #include "platform/file_dialog.h"
 #include "platform/file_ops.h"
 #include "platform/folders.h"
@@ -134,7 +134,7 @@ std::string FolderOf(const std::string& path) {
     return parent.empty() ? std::string(".") : parent.string();
 }
 
-CSavePage::CSavePage(CMainFrame* frame) : CStepPage(frame, QStringLiteral("savePage")) {}
+CSavePage::CSavePage(CWizardFrame* frame) : CStepPage(frame, QStringLiteral("savePage")) {}
 
 bool CSavePage::OnCreate() {
     m_fontSmall = MakePageFont(this, layout::kHeaderPoints);
@@ -278,7 +278,7 @@ void CSavePage::OnSave() {
     const std::string folder = g_szSaveFolder;
     g_szSaveFolder.clear();
     g_strSourceTitle.clear();  // done with this file: the start page starts empty
-    CMainFrame* frame = Frame();
+    CWizardFrame* frame = Frame();
     // The folder is shown by the desktop's file manager; without one, the
     // message says where the file is instead of promising the folder.
     const bool folderShown = OpenFolder(frame, folder);

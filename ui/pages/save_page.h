@@ -15,7 +15,7 @@ class QLineEdit;
 class CSavePage : public CStepPage {
     Q_OBJECT
 public:
-    explicit CSavePage(CMainFrame* frame);
+    explicit CSavePage(CWizardFrame* frame);
 
     // What the repair gave back, shown above the path field.
     void SetRecoveryReport(const RecoveryReport& report);

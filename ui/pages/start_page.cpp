@@ -8,8 +8,7 @@
 
 #include <filesystem>
 
-#include "app/main_frame.h"
-#include "app/repair_ppt.h"
+#include "ui/pages/wizard_frame.h"
 #include "platform/file_dialog.h"
 #include "platform/file_handle.h"
 #include "platform/file_ops.h"
@@ -75,7 +74,7 @@ std::optional<std::string> DroppedFile(const QMimeData* data) {
     return url.toLocalFile().toStdString();
 }
 
-CBaseWndStep::CBaseWndStep(CMainFrame* frame) : CStepPage(frame, QStringLiteral("startPage")) {}
+CBaseWndStep::CBaseWndStep(CWizardFrame* frame) : CStepPage(frame, QStringLiteral("startPage")) {}
 
 bool CBaseWndStep::OnCreate() {
     m_strHeader = Text("IDS_CTEXT1");

@@ -12,7 +12,7 @@ class QMimeData;
 class CBaseWndStep : public CStepPage {
     Q_OBJECT
 public:
-    explicit CBaseWndStep(CMainFrame* frame);
+    explicit CBaseWndStep(CWizardFrame* frame);
 
     // Makes `path` the file to repair, as Browse does: typed, dropped or
     // named on the command line.

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "app/main_frame.h"
+#include "ui/pages/wizard_frame.h"
 #include "platform/file_ops.h"
 #include "ui/controls/control_styles.h"
 #include "ui/controls/picture_resources.h"
@@ -39,7 +39,7 @@ QIcon MenuIcon(int picture) { return QIcon(PictureResourcePath(picture)); }
 
 }  // namespace
 
-CStepPage::CStepPage(CMainFrame* frame, const QString& name) : QWidget(frame), m_pFrame(frame) {
+CStepPage::CStepPage(CWizardFrame* frame, const QString& name) : QWidget(frame), m_pFrame(frame) {
     setObjectName(name);
     SetParent(frame);
     // Pages paint every pixel themselves.

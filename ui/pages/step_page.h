@@ -10,7 +10,7 @@
 #include "platform/window.h"
 #include "ui/pages/page_layout.h"
 
-class CMainFrame;
+class CWizardFrame;
 class CTipsDlg;
 class CXCmdBtn;
 class QLineEdit;
@@ -30,7 +30,7 @@ public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 protected:
-    CStepPage(CMainFrame* frame, const QString& name);
+    CStepPage(CWizardFrame* frame, const QString& name);
 
     virtual bool OnCreate() = 0;
     // A command from a button or the help menu; the header's are handled here.
@@ -56,7 +56,7 @@ protected:
     // Closes and deletes the tip note, when there is one.
     void CloseTipsDlg();
     void SendCommandToFrame(int step);
-    CMainFrame* Frame() const { return m_pFrame; }
+    CWizardFrame* Frame() const { return m_pFrame; }
     QString Text(const char* key) const;
 
     bool event(QEvent* event) override;
@@ -77,7 +77,7 @@ private:
     // Accessible names and descriptions of the page's controls, in the language in use.
     void NameControls();
 
-    CMainFrame* m_pFrame;
+    CWizardFrame* m_pFrame;
     CXCmdBtn* m_pBtnHelp = nullptr;
     CXCmdBtn* m_pBtnFaq = nullptr;
     CXCmdBtn* m_pBtnTips = nullptr;

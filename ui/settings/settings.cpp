@@ -9,6 +9,8 @@
 
 #include "platform/ini_file.h"
 
+int g_nPowerPointVersion = 0;
+
 const char* const kLanguageNames[kLanguageCount] = {"English", "French", "German", "Italian",
                                                      "Spanish"};
 

@@ -50,3 +50,7 @@ std::string LoadLangString(const char* key, std::size_t size = 1000);
 int ReadLanguageIndex();
 // Makes `index` the current language; FALSE (nothing changed) when it already is.
 BOOL SwitchLanguage(int index);
+
+// Version of the installed PowerPoint (97, 2000, 2002, 2003, 2007 or 2010), as
+// the start-up check found it.
+extern int g_nPowerPointVersion;

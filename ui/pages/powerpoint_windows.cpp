@@ -2,7 +2,7 @@
 // repair page clean up after a repair.
 #include <string>
 
-#include "app/main_frame.h"
+#include "ui/pages/powerpoint_windows.h"
 #include "automation/powerpoint_automation.h"
 #include "platform/com_windows.h"
 #include "platform/file_ops.h"
