@@ -1,0 +1,582 @@
+#include "repair/ppt/persist_relink.h"
+
+#include <algorithm>
+#include <limits>
+#include <map>
+#include <set>
+#include <string>
+#include <unordered_set>
+
+#include "repair/ppt/record_signatures.h"
+
+namespace {
+
+using namespace ppt;
+
+// More user edits than this in one stream are not followed: a walk ends there.
+constexpr std::size_t kLongestEditChain = 1 << 16;
+
+struct Header {
+    std::uint16_t verInstance = 0;
+    std::uint16_t type = 0;
+    std::uint32_t length = 0;
+    std::uint16_t Version() const { return verInstance & 0xF; }
+    std::uint16_t Instance() const { return static_cast<std::uint16_t>(verInstance >> 4); }
+};
+
+std::optional<Header> HeaderAt(const CByteView& view, std::size_t at) {
+    if (!view.Has(at, kRecordHeaderSize))
+        return std::nullopt;
+    return Header{*view.Le16(at), *view.Le16(at + 2), *view.Le32(at + kRecLenOffset)};
+}
+
+// The record at `at` lies wholly inside the view.
+bool Fits(const CByteView& view, std::size_t at, const Header& h) {
+    return view.Has(at, kRecordHeaderSize) && view.Has(at + kRecordHeaderSize, h.length);
+}
+
+PersistKind KindOf(std::uint16_t type) {
+    switch (type) {
+    case kRtDocument: return PersistKind::Document;
+    case kRtSlide: return PersistKind::Slide;
+    case kRtNotes: return PersistKind::Notes;
+    case kRtMainMaster: return PersistKind::MainMaster;
+    case kRtHandout: return PersistKind::Handout;
+    case kRtExternalObjectStorage: return PersistKind::ExternalStorage;
+    default: return PersistKind::Other;
+    }
+}
+
+// A record that a persist directory may point at: a persist object's
+// container, or an object storage atom, whole inside the image. A container's
+// first child must fit in it, which garbage rarely does.
+bool IsPersistObject(const CByteView& view, std::size_t at) {
+    const auto h = HeaderAt(view, at);
+    if (!h || !Fits(view, at, *h))
+        return false;
+    const PersistKind kind = KindOf(h->type);
+    if (kind == PersistKind::ExternalStorage)
+        return h->Version() == 0 && h->Instance() <= 1;
+    if (kind == PersistKind::Other || h->Version() != kContainerVersion)
+        return false;
+    if (h->length == 0)
+        return true;
+    const auto child = HeaderAt(view, at + kRecordHeaderSize);
+    return child && h->length >= kRecordHeaderSize && child->length <= h->length - kRecordHeaderSize;
+}
+
+bool IsAtom(const CByteView& view, std::size_t at, std::uint16_t type) {
+    const auto h = HeaderAt(view, at);
+    return h && h->verInstance == 0 && h->type == type && Fits(view, at, *h);
+}
+
+bool IsUserEditHeader(const CByteView& view, std::size_t at) {
+    const auto h = HeaderAt(view, at);
+    return h && h->verInstance == 0 && h->type == kRtUserEditAtom &&
+           (h->length == kUserEditLengthShort || h->length == kUserEditLengthLong) && Fits(view, at, *h);
+}
+
+bool IsTopLevel(const CByteView& view, std::size_t at) {
+    return IsUserEditHeader(view, at) || IsAtom(view, at, kRtPersistDirectoryAtom) || IsPersistObject(view, at);
+}
+
+struct TopRecord {
+    std::size_t at = 0;
+    std::uint16_t type = 0;
+};
+
+// The top-level records of the image: walked from record to record, and where
+// a record is not one, searched for byte by byte until the next one.
+std::vector<TopRecord> ScanTopLevel(const CByteView& view) {
+    std::vector<TopRecord> found;
+    const std::uint8_t* bytes = view.data();
+    std::size_t at = 0;
+    while (view.Has(at, kRecordHeaderSize)) {
+        if (IsTopLevel(view, at)) {
+            const Header h = *HeaderAt(view, at);
+            found.push_back({at, h.type});
+            at += kRecordHeaderSize + h.length;
+            continue;
+        }
+        // The high byte of every top-level recType: 0x03, 0x0F, 0x10 or 0x17.
+        for (++at; view.Has(at, kRecordHeaderSize); ++at) {
+            const std::uint8_t high = bytes[at + 3];
+            if ((high == 0x03 || high == 0x0F || high == 0x10 || high == 0x17) && IsTopLevel(view, at))
+                break;
+        }
+    }
+    return found;
+}
+
+struct UserEdit {
+    std::size_t at = 0;      // in the image
+    std::size_t dirAt = 0;   // its persist directory, in the image
+    std::uint32_t lastSlideIdRef = 0, offsetLastEdit = 0, docPersistIdRef = 0, persistIdSeed = 0;
+    std::uint16_t lastView = 0;
+};
+
+// Image position of the stream offset `offset`, when it lies in the image.
+std::optional<std::size_t> ImagePos(const CByteView& view, std::uint64_t offset, std::int64_t delta) {
+    const std::int64_t at = static_cast<std::int64_t>(offset) + delta;
+    if (at < 0 || static_cast<std::uint64_t>(at) >= view.size())
+        return std::nullopt;
+    return static_cast<std::size_t>(at);
+}
+
+// A valid user edit: its header, and a persist directory where it points.
+std::optional<UserEdit> ReadUserEdit(const CByteView& view, std::size_t at, std::int64_t delta) {
+    if (!IsUserEditHeader(view, at))
+        return std::nullopt;
+    const std::size_t body = at + kRecordHeaderSize;
+    UserEdit edit;
+    edit.at = at;
+    const auto dir = ImagePos(view, *view.Le32(body + kUserEditOffsetPersistDir), delta);
+    if (!dir || !IsAtom(view, *dir, kRtPersistDirectoryAtom))
+        return std::nullopt;
+    edit.dirAt = *dir;
+    edit.lastSlideIdRef = *view.Le32(body + kUserEditLastSlideIdRef);
+    edit.offsetLastEdit = *view.Le32(body + kUserEditOffsetLastEdit);
+    edit.docPersistIdRef = *view.Le32(body + kUserEditDocPersistIdRef);
+    edit.persistIdSeed = *view.Le32(body + kUserEditPersistIdSeed);
+    edit.lastView = *view.Le16(body + kUserEditLastView);
+    return edit;
+}
+
+// Calls `visit(at, header)` for each child of the container at `at`, in order,
+// while the children fit; true when they fill the container exactly.
+template <typename Visit>
+bool ForEachChild(const CByteView& view, std::size_t at, Visit&& visit) {
+    const auto h = HeaderAt(view, at);
+    if (!h || !Fits(view, at, *h))
+        return false;
+    const std::size_t end = at + kRecordHeaderSize + h->length;
+    std::size_t child = at + kRecordHeaderSize;
+    while (child < end) {
+        const auto c = HeaderAt(view, child);
+        if (!c || end - child < kRecordHeaderSize || c->length > end - child - kRecordHeaderSize)
+            return false;
+        visit(child, *c);
+        child += kRecordHeaderSize + c->length;
+    }
+    return true;
+}
+
+struct SlideRef {
+    std::uint32_t persistId = 0;
+    std::uint32_t slideId = 0;
+};
+
+// What the live DocumentContainer references by persist id.
+struct DocumentRefs {
+    std::vector<SlideRef> slides, masters, notes;
+    std::uint32_t notesMaster = 0, handoutMaster = 0;
+};
+
+DocumentRefs ReadDocumentRefs(const CByteView& view, std::size_t docAt) {
+    DocumentRefs refs;
+    ForEachChild(view, docAt, [&](std::size_t child, const Header& h) {
+        const std::size_t body = child + kRecordHeaderSize;
+        if (h.type == kRtDocumentAtom && h.length >= kDocumentAtomHandoutMaster + 4) {
+            refs.notesMaster = *view.Le32(body + kDocumentAtomNotesMaster);
+            refs.handoutMaster = *view.Le32(body + kDocumentAtomHandoutMaster);
+        }
+        if (h.type != kRtSlideListWithText)
+            return;
+        std::vector<SlideRef>* list = h.Instance() == kSlideListSlides    ? &refs.slides
+                                      : h.Instance() == kSlideListMasters ? &refs.masters
+                                      : h.Instance() == kSlideListNotes   ? &refs.notes
+                                                                          : nullptr;
+        if (!list)
+            return;
+        ForEachChild(view, child, [&](std::size_t atom, const Header& a) {
+            if (a.type == kRtSlidePersistAtom && a.length >= kSlidePersistLength) {
+                const std::size_t abody = atom + kRecordHeaderSize;
+                list->push_back({*view.Le32(abody + kSlidePersistIdRef), *view.Le32(abody + kSlidePersistSlideId)});
+            }
+        });
+    });
+    return refs;
+}
+
+const char* KindName(PersistKind kind) {
+    switch (kind) {
+    case PersistKind::Document: return "document";
+    case PersistKind::Slide: return "slide";
+    case PersistKind::Notes: return "notes";
+    case PersistKind::MainMaster: return "master";
+    case PersistKind::Handout: return "handout master";
+    case PersistKind::ExternalStorage: return "object storage";
+    case PersistKind::Other: return "object";
+    }
+    return "object";
+}
+
+struct Found {
+    std::size_t at = 0;
+    bool older = false;    // a newer entry for the id failed its check
+    bool scanned = false;  // placed by the scan, not by a persist directory
+};
+
+class Relinker {
+public:
+    Relinker(const CByteView& view, std::optional<std::uint32_t> currentEdit, const std::vector<PictureSlot>& pictures)
+        : m_view(view), m_currentEdit(currentEdit), m_pictures(pictures) {}
+
+    RelinkResult Run();
+
+private:
+    std::optional<UserEdit> FindLiveEdit();
+    std::optional<UserEdit> EditBelow(std::size_t at, const std::unordered_set<std::size_t>& visited);
+    void ReadDirectory(std::size_t dirAt);
+    void WalkChain(const UserEdit& live);
+    bool PlaceDocument(std::uint32_t docId);
+    void PlaceNeeded(std::uint32_t id, std::initializer_list<std::uint16_t> types, const std::string& name);
+    std::vector<std::uint8_t> CopyDocument(std::size_t at, const std::set<std::uint32_t>& missing) const;
+    void FixPictureOffsets(std::vector<std::uint8_t>& doc) const;
+    void Write(const UserEdit& live, std::uint32_t docId, const DocumentRefs& refs);
+    // `lost`: something of the live edit is missing or not its newest version.
+    void Note(const std::string& name, ItemState state, const std::string& how, bool lost = true) {
+        m_result.items.push_back({name, state, how});
+        m_result.everythingKept = m_result.everythingKept && !lost;
+    }
+
+    const CByteView& m_view;
+    std::optional<std::uint32_t> m_currentEdit;
+    const std::vector<PictureSlot>& m_pictures;
+    std::vector<TopRecord> m_top;
+    std::int64_t m_delta = 0;  // image position minus stream offset
+    std::map<std::uint32_t, Found> m_found;
+    std::set<std::uint32_t> m_failed;  // ids whose newest entry failed its check
+    std::set<std::uint32_t> m_needed;
+    RelinkResult m_result;
+};
+
+// The live edit: the one "Current User" names when it is valid, else the
+// highest valid one the scan found. The stream's offsets are taken as image
+// positions, or shifted by where its persist directory was found.
+std::optional<UserEdit> Relinker::FindLiveEdit() {
+    if (m_currentEdit) {
+        if (auto edit = ReadUserEdit(m_view, *m_currentEdit, 0))
+            return edit;
+    }
+    for (auto top = m_top.rbegin(); top != m_top.rend(); ++top) {
+        if (top->type != kRtUserEditAtom)
+            continue;
+        if (auto edit = ReadUserEdit(m_view, top->at, 0))
+            return edit;
+        // A save writes its persist directory right before its user edit:
+        // where one ends at the user edit, it gives the shift.
+        const auto dir = std::next(top);
+        if (dir == m_top.rend() || dir->type != kRtPersistDirectoryAtom ||
+            dir->at + kRecordHeaderSize + HeaderAt(m_view, dir->at)->length != top->at)
+            continue;
+        const std::uint32_t named = *m_view.Le32(top->at + kRecordHeaderSize + kUserEditOffsetPersistDir);
+        const std::int64_t delta = static_cast<std::int64_t>(dir->at) - named;
+        if (auto edit = ReadUserEdit(m_view, top->at, delta)) {
+            m_delta = delta;
+            return edit;
+        }
+    }
+    return std::nullopt;
+}
+
+// The highest valid user edit the scan found below `at`, not yet visited.
+std::optional<UserEdit> Relinker::EditBelow(std::size_t at, const std::unordered_set<std::size_t>& visited) {
+    auto top = std::lower_bound(m_top.begin(), m_top.end(), at, [](const TopRecord& r, std::size_t p) { return r.at < p; });
+    while (top != m_top.begin()) {
+        --top;
+        if (top->type != kRtUserEditAtom || visited.count(top->at))
+            continue;
+        if (auto edit = ReadUserEdit(m_view, top->at, m_delta))
+            return edit;
+    }
+    return std::nullopt;
+}
+
+// Takes every entry of the directory whose id has no valid version yet.
+void Relinker::ReadDirectory(std::size_t dirAt) {
+    const Header h = *HeaderAt(m_view, dirAt);
+    std::size_t at = dirAt + kRecordHeaderSize;
+    const std::size_t end = at + h.length;
+    while (end - at >= 4) {
+        const std::uint32_t word = *m_view.Le32(at);
+        const std::uint32_t first = word & kPersistIdMask;
+        const std::uint32_t count = word >> kPersistIdBits;
+        at += 4;
+        if (count > (end - at) / 4)
+            return;
+        for (std::uint32_t k = 0; k < count; ++k, at += 4) {
+            const std::uint32_t id = first + k;
+            if (id == 0 || id > kPersistIdMask || m_found.count(id))
+                continue;
+            const auto target = ImagePos(m_view, *m_view.Le32(at), m_delta);
+            if (target && IsPersistObject(m_view, *target))
+                m_found[id] = Found{*target, m_failed.count(id) != 0, false};
+            else
+                m_failed.insert(id);
+        }
+    }
+}
+
+// Newest to oldest: offsetLastEdit is followed only to a smaller offset and
+// never twice; where it leads nowhere valid, the next lower valid user edit
+// found by the scan continues the walk.
+void Relinker::WalkChain(const UserEdit& live) {
+    std::unordered_set<std::size_t> visited;
+    std::optional<UserEdit> edit = live;
+    for (std::size_t steps = 0; edit && steps < kLongestEditChain; ++steps) {
+        visited.insert(edit->at);
+        ReadDirectory(edit->dirAt);
+        if (edit->offsetLastEdit == 0)
+            break;
+        const auto next = ImagePos(m_view, edit->offsetLastEdit, m_delta);
+        std::optional<UserEdit> previous;
+        if (next && *next < edit->at && !visited.count(*next))
+            previous = ReadUserEdit(m_view, *next, m_delta);
+        if (!previous) {
+            previous = EditBelow(edit->at, visited);
+            if (previous)
+                Note("user edit at " + std::to_string(edit->at), ItemState::Mended,
+                     "its link to the previous save is broken; the walk went on at the user edit found below it",
+                     false);
+        }
+        edit = previous;
+    }
+}
+
+// The live DocumentContainer, or when every entry for it is lost, the newest
+// one the scan found.
+bool Relinker::PlaceDocument(std::uint32_t docId) {
+    const auto entry = m_found.find(docId);
+    if (entry != m_found.end()) {
+        if (HeaderAt(m_view, entry->second.at)->type == kRtDocument)
+            return true;
+        m_found.erase(entry);
+    }
+    for (auto top = m_top.rbegin(); top != m_top.rend(); ++top) {
+        if (top->type == kRtDocument) {
+            m_found[docId] = Found{top->at, true, true};
+            return true;
+        }
+    }
+    return false;
+}
+
+// A needed object without a valid entry is looked for among the scanned
+// records between the objects of its neighbouring ids (a full save writes
+// them in id order); it is taken only when exactly one record of its kind fits.
+void Relinker::PlaceNeeded(std::uint32_t id, std::initializer_list<std::uint16_t> types, const std::string& name) {
+    if (id == 0 || id > kPersistIdMask)
+        return;
+    m_needed.insert(id);
+    if (m_found.count(id))
+        return;
+    std::size_t low = 0, high = m_view.size();
+    const auto above = m_found.upper_bound(id);
+    if (above != m_found.end())
+        high = above->second.at;
+    if (above != m_found.begin())
+        low = std::prev(above)->second.at;
+    std::set<std::size_t> used;
+    for (const auto& [_, f] : m_found)
+        used.insert(f.at);
+    std::vector<std::size_t> fitting;
+    for (const TopRecord& r : m_top) {
+        if (r.at > low && r.at < high && !used.count(r.at) &&
+            std::find(types.begin(), types.end(), r.type) != types.end())
+            fitting.push_back(r.at);
+        if (fitting.size() > 1)
+            break;
+    }
+    if (fitting.size() == 1) {
+        m_found[id] = Found{fitting.front(), false, true};
+        return;
+    }
+    Note(name, ItemState::LeftOut, "no valid version of it was found");
+}
+
+// The DocumentContainer as written: slides and notes that were left out are
+// taken out of its slide lists, so that no list names a missing object.
+std::vector<std::uint8_t> Relinker::CopyDocument(std::size_t at, const std::set<std::uint32_t>& missing) const {
+    const Header h = *HeaderAt(m_view, at);
+    const std::uint8_t* bytes = m_view.data();
+    std::vector<std::uint8_t> whole(bytes + at, bytes + at + kRecordHeaderSize + h.length);
+    if (missing.empty())
+        return whole;
+    std::vector<std::uint8_t> out(bytes + at, bytes + at + kRecordHeaderSize);
+    const bool walked = ForEachChild(m_view, at, [&](std::size_t child, const Header& c) {
+        if (c.type != kRtSlideListWithText) {
+            out.insert(out.end(), bytes + child, bytes + child + kRecordHeaderSize + c.length);
+            return;
+        }
+        const std::size_t listAt = out.size();
+        out.insert(out.end(), bytes + child, bytes + child + kRecordHeaderSize);
+        bool dropping = false;
+        ForEachChild(m_view, child, [&](std::size_t atom, const Header& a) {
+            if (a.type == kRtSlidePersistAtom && a.length >= kSlidePersistLength)
+                dropping = missing.count(*m_view.Le32(atom + kRecordHeaderSize + kSlidePersistIdRef)) != 0;
+            if (!dropping)
+                out.insert(out.end(), bytes + atom, bytes + atom + kRecordHeaderSize + a.length);
+        });
+        PutLe32(&out[listAt + kRecLenOffset], static_cast<std::uint32_t>(out.size() - listAt - kRecordHeaderSize));
+    });
+    if (!walked)
+        return whole;
+    PutLe32(&out[kRecLenOffset], static_cast<std::uint32_t>(out.size() - kRecordHeaderSize));
+    return out;
+}
+
+// Each BStore entry whose picture is in the written "Pictures" stream points at it.
+void Relinker::FixPictureOffsets(std::vector<std::uint8_t>& doc) const {
+    if (m_pictures.empty())
+        return;
+    const CByteView view(doc.data(), doc.size());
+    auto inside = [&](std::size_t at, std::uint16_t type, auto&& then) {
+        ForEachChild(view, at, [&](std::size_t child, const Header& c) {
+            if (c.type == type)
+                then(child, c);
+        });
+    };
+    inside(0, kRtDrawingGroup, [&](std::size_t group, const Header&) {
+        inside(group, kRtOfficeArtDgg, [&](std::size_t dgg, const Header&) {
+            inside(dgg, kRtOfficeArtBStore, [&](std::size_t store, const Header&) {
+                inside(store, kRtOfficeArtFbse, [&](std::size_t fbse, const Header& f) {
+                    const std::size_t body = fbse + kRecordHeaderSize;
+                    if (f.length < kFbseFoDelay + 4)
+                        return;
+                    for (const PictureSlot& slot : m_pictures) {
+                        if (view.Matches(body + kFbseUid, slot.uid.data(), kBlipUidSize)) {
+                            PutLe32(&doc[body + kFbseFoDelay], slot.offset);
+                            break;
+                        }
+                    }
+                });
+            });
+        });
+    });
+}
+
+void PutHeader(std::vector<std::uint8_t>& out, std::uint16_t verInstance, std::uint16_t type, std::uint32_t length) {
+    const std::size_t at = out.size();
+    out.resize(at + kRecordHeaderSize);
+    PutLe16(&out[at], verInstance);
+    PutLe16(&out[at + 2], type);
+    PutLe32(&out[at + kRecLenOffset], length);
+}
+
+void PutWord(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    const std::size_t at = out.size();
+    out.resize(at + 4);
+    PutLe32(&out[at], value);
+}
+
+// The objects in id order, then one persist directory and one user edit.
+void Relinker::Write(const UserEdit& live, std::uint32_t docId, const DocumentRefs& refs) {
+    std::set<std::uint32_t> missing;
+    for (std::uint32_t id : m_needed)
+        if (!m_found.count(id))
+            missing.insert(id);
+    std::vector<std::uint8_t>& out = m_result.stream;
+    for (const auto& [id, f] : m_found) {
+        const Header h = *HeaderAt(m_view, f.at);
+        const PersistKind kind = KindOf(h.type);
+        // Slides, notes, masters and documents that the live document does not
+        // name are old versions or deleted objects: not written.
+        const bool page = kind == PersistKind::Slide || kind == PersistKind::Notes ||
+                          kind == PersistKind::MainMaster || kind == PersistKind::Document;
+        if (page && !m_needed.count(id))
+            continue;
+        if (out.size() > std::numeric_limits<std::uint32_t>::max() - h.length) {
+            m_result = {};
+            return;
+        }
+        m_result.kept.push_back({id, kind, f.at, static_cast<std::uint32_t>(out.size())});
+        if (id == docId) {
+            std::vector<std::uint8_t> doc = CopyDocument(f.at, missing);
+            FixPictureOffsets(doc);
+            out.insert(out.end(), doc.begin(), doc.end());
+        } else {
+            out.insert(out.end(), m_view.data() + f.at, m_view.data() + f.at + kRecordHeaderSize + h.length);
+        }
+        if (f.older || f.scanned) {
+            m_result.fromOlderVersions = m_result.fromOlderVersions || f.older;
+            Note(std::string(KindName(kind)) + " (persist id " + std::to_string(id) + ")", ItemState::Mended,
+                 f.scanned ? "its directory entry is lost; taken from the records found"
+                           : "its newest version is damaged; taken from an earlier save");
+        }
+    }
+    // One directory entry per run of consecutive ids.
+    std::vector<std::uint8_t> dir;
+    for (std::size_t i = 0; i < m_result.kept.size();) {
+        std::size_t run = 1;
+        while (i + run < m_result.kept.size() && run < kPersistRunLongest &&
+               m_result.kept[i + run].persistId == m_result.kept[i].persistId + run)
+            ++run;
+        PutWord(dir, m_result.kept[i].persistId | static_cast<std::uint32_t>(run) << kPersistIdBits);
+        for (std::size_t k = 0; k < run; ++k)
+            PutWord(dir, m_result.kept[i + k].streamOffset);
+        i += run;
+    }
+    const auto dirOffset = static_cast<std::uint32_t>(out.size());
+    PutHeader(out, 0, kRtPersistDirectoryAtom, static_cast<std::uint32_t>(dir.size()));
+    out.insert(out.end(), dir.begin(), dir.end());
+
+    for (const SlideRef& s : refs.slides)
+        if (!missing.count(s.persistId))
+            m_result.slides.push_back(s.persistId);
+    std::uint32_t lastSlide = 0;
+    for (const SlideRef& s : refs.slides)
+        if (!missing.count(s.persistId) && s.slideId == live.lastSlideIdRef)
+            lastSlide = s.slideId;
+    const std::uint32_t highest = m_result.kept.empty() ? 0 : m_result.kept.back().persistId;
+    const std::uint32_t seed = live.persistIdSeed > highest && live.persistIdSeed <= kPersistIdMask + 1
+                                   ? live.persistIdSeed
+                                   : highest + 1;
+
+    m_result.userEditOffset = static_cast<std::uint32_t>(out.size());
+    PutHeader(out, 0, kRtUserEditAtom, kUserEditLengthShort);
+    PutWord(out, lastSlide);
+    PutWord(out, kUserEditMajorVersion << 24);  // version 0, minorVersion 0, majorVersion 3
+    PutWord(out, 0);                            // offsetLastEdit: the only save
+    PutWord(out, dirOffset);
+    PutWord(out, docId);
+    PutWord(out, seed);
+    PutWord(out, live.lastView);                // lastView, then two unused bytes
+}
+
+RelinkResult Relinker::Run() {
+    m_result.everythingKept = true;
+    m_top = ScanTopLevel(m_view);
+    const auto live = FindLiveEdit();
+    if (!live)
+        return {};
+    // A user edit above the live one was unusable: the newest save is lost.
+    for (const TopRecord& r : m_top)
+        if (r.type == kRtUserEditAtom && r.at > live->at)
+            Note("user edit at " + std::to_string(r.at), ItemState::LeftOut, "its persist directory is lost");
+    WalkChain(*live);
+    const std::uint32_t docId = live->docPersistIdRef;
+    if (docId == 0 || docId > kPersistIdMask || !PlaceDocument(docId))
+        return {};
+    m_needed.insert(docId);
+    const DocumentRefs refs = ReadDocumentRefs(m_view, m_found[docId].at);
+    for (const SlideRef& m : refs.masters)
+        PlaceNeeded(m.persistId, {kRtMainMaster, kRtSlide}, "master (persist id " + std::to_string(m.persistId) + ")");
+    for (std::size_t i = 0; i < refs.slides.size(); ++i)
+        PlaceNeeded(refs.slides[i].persistId, {kRtSlide},
+                    "slide " + std::to_string(i + 1) + " (persist id " + std::to_string(refs.slides[i].persistId) + ")");
+    for (const SlideRef& n : refs.notes)
+        PlaceNeeded(n.persistId, {kRtNotes}, "notes (persist id " + std::to_string(n.persistId) + ")");
+    PlaceNeeded(refs.notesMaster, {kRtNotes}, "notes master (persist id " + std::to_string(refs.notesMaster) + ")");
+    PlaceNeeded(refs.handoutMaster, {kRtHandout},
+                "handout master (persist id " + std::to_string(refs.handoutMaster) + ")");
+    Write(*live, docId, refs);
+    return std::move(m_result);
+}
+
+}  // namespace
+
+RelinkResult RelinkDocumentStream(const CByteView& image, std::optional<std::uint32_t> currentEdit,
+                                  const std::vector<PictureSlot>& pictures) {
+    return Relinker(image, currentEdit, pictures).Run();
+}
