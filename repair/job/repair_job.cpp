@@ -22,6 +22,7 @@
 #include "repair/ppt/document_image.h"
 #include "repair/ppt/document_trim.h"
 #include "repair/ppt/fragment_rebuild.h"
+#include "repair/ppt/persist_relink.h"
 #include "repair/ppt/presentation_writer.h"
 #include "repair/ppt/record_scanner.h"
 #include "repair/ppt/record_signatures.h"
@@ -76,6 +77,10 @@ private:
     CStreamLocator m_locator;
     CDocumentImage m_image;
     CDocumentCut m_cut;
+    // The relinked document stream, tried before the cut, and how the working
+    // copy was made.
+    RelinkResult m_relinked;
+    RepairMethod m_method = RepairMethod::None;
 };
 
 void DeleteStaleWorkingFiles() {
@@ -166,6 +171,8 @@ void CRepairJob::RunBinary(std::uint8_t sectorShift) {
         }
         ScanDocumentRecords(m_image.scanUnit, m_image.bytes.data(), m_image.length);
         SendCheckpoint(0.2);
+        m_relinked = RelinkDocumentStream(CByteView(m_image.bytes.data(), m_image.length), std::nullopt,
+                                          CarvedPictureSlots(g_srcFile));
         m_cut = TrimDocumentStream(std::move(m_image.bytes), m_image.length, m_image.scanUnit);
         SendCheckpoint(0.33);
         // Scanned again, so that the user edit's offset is the one inside the cut.
@@ -183,10 +190,19 @@ void CRepairJob::RunBinary(std::uint8_t sectorShift) {
     }
 }
 
-// The working copy: the cut written as a new compound file when a user edit
-// was found and the office server opens the result; otherwise a presentation
-// built anew through the office session from what the damaged bytes hold.
+// The working copy: the relinked stream, or else the cut, written as a new
+// compound file when the office server opens the result; otherwise a
+// presentation built anew through the office session from what the damaged
+// bytes hold.
 void CRepairJob::BuildWorkingCopy() {
+    m_method = RepairMethod::StreamRelinked;
+    if (m_relinked.Usable() && WritePresentationFile(m_image.scanUnit, m_relinked.stream.data(), g_strWorkingPath,
+                                                     static_cast<std::uint32_t>(m_relinked.stream.size()),
+                                                     m_relinked.userEditOffset))
+        return;
+    if (RepairCancelled())
+        return;
+    m_method = RepairMethod::CutAtUserEdit;
     const bool writable = g_posUserEdit != 0 && m_cut.length <= UINT32_MAX;
     if (writable && WritePresentationFile(m_image.scanUnit, m_cut.stream.data(), g_strWorkingPath,
                                           static_cast<std::uint32_t>(m_cut.length)))
@@ -194,6 +210,7 @@ void CRepairJob::BuildWorkingCopy() {
     if (RepairCancelled())
         return;
     SendCheckpoint(0.66);
+    m_method = RepairMethod::RebuiltFromFragments;
     m_cut = {};
     g_pptAutomation.NewPresentation(FALSE, 0);
     g_pptAutomation.SavePresentation(g_strWorkingPath, 1);

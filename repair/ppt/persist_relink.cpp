@@ -542,6 +542,8 @@ void Relinker::Write(const UserEdit& live, std::uint32_t docId, const DocumentRe
     PutWord(out, docId);
     PutWord(out, seed);
     PutWord(out, live.lastView);                // lastView, then two unused bytes
+    if (out.size() > std::numeric_limits<std::uint32_t>::max())
+        m_result = {};
 }
 
 RelinkResult Relinker::Run() {
