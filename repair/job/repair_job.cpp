@@ -22,7 +22,7 @@
 #include "repair/ppt/document_image.h"
 #include "repair/ppt/document_trim.h"
 #include "repair/ppt/fragment_rebuild.h"
-#include "repair/ppt/persist_relink.h"
+#include "repair/ppt/relink_source.h"
 #include "repair/ppt/presentation_writer.h"
 #include "repair/ppt/record_scanner.h"
 #include "repair/ppt/record_signatures.h"
@@ -171,8 +171,7 @@ void CRepairJob::RunBinary(std::uint8_t sectorShift) {
         }
         ScanDocumentRecords(m_image.scanUnit, m_image.bytes.data(), m_image.length);
         SendCheckpoint(0.2);
-        m_relinked = RelinkDocumentStream(CByteView(m_image.bytes.data(), m_image.length), std::nullopt,
-                                          CarvedPictureSlots(g_srcFile));
+        m_relinked = RelinkSourceDocument(g_mappedSource.Path(), m_image, g_srcFile);
         m_cut = TrimDocumentStream(std::move(m_image.bytes), m_image.length, m_image.scanUnit);
         SendCheckpoint(0.33);
         // Scanned again, so that the user edit's offset is the one inside the cut.
