@@ -287,6 +287,29 @@ TEST(RelinkEdges, LinksThatLoopOrIdsOutOfRangeEndTheWalk) {
     EXPECT_EQ(ReadBack(r, ids), (std::vector<std::string>{"A2", "B2", "C"}));
 }
 
+TEST(RelinkEdges, SectorsOutOfStreamOrderAreFoundByTheirPlaceInASector) {
+    // The full save, then three incremental saves, each part padded to whole
+    // sectors; the file holds junk, then the later part before the first.
+    StreamWriter w = FullSave();
+    w.bytes.resize((w.bytes.size() / 512 + 1) * 512, 0);
+    const std::size_t split = w.bytes.size();
+    for (const auto& [id, tag] : std::vector<std::pair<std::uint32_t, std::string>>{{3, "A2"}, {4, "B2"}, {3, "A3"}})
+        w.Save({{kDocId, StreamWriter::Document({3, 4, 5})}, {id, Tagged(kSlide, tag)}});
+    Bytes file(512, 0x5A);
+    file.insert(file.end(), w.bytes.begin() + static_cast<std::ptrdiff_t>(split), w.bytes.end());
+    file.resize((file.size() / 512 + 1) * 512, 0);
+    file.insert(file.end(), w.bytes.begin(), w.bytes.begin() + static_cast<std::ptrdiff_t>(split));
+
+    const CByteView view(file.data(), file.size());
+    EXPECT_FALSE(RelinkDocumentStream(view).everythingKept) << "read as one stream, the first save is not where it is named";
+    const RelinkResult r = RelinkDocumentStream(view, std::nullopt, {}, true);
+    ASSERT_TRUE(r.Usable());
+    std::set<std::uint32_t> ids;
+    EXPECT_EQ(ReadBack(r, ids), (std::vector<std::string>{"A3", "B2", "C"}));
+    EXPECT_EQ(ids, kAll);
+    EXPECT_TRUE(r.everythingKept);
+}
+
 TEST(RelinkEdges, NothingUsableWithoutAUserEdit) {
     for (Bytes image : {Bytes{}, Bytes(5, 0), Bytes(4096, 0xFF), FullSave().bytes}) {
         if (image.size() > 100)

@@ -1,9 +1,11 @@
 #include "repair/ppt/persist_relink.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <string>
 #include <unordered_set>
 
@@ -110,6 +112,7 @@ std::vector<TopRecord> ScanTopLevel(const CByteView& view) {
 
 struct UserEdit {
     std::size_t at = 0;      // in the image
+    std::int64_t streamOffset = 0;  // in the stream it was written to
     std::size_t dirAt = 0;   // its persist directory, in the image
     std::uint32_t lastSlideIdRef = 0, offsetLastEdit = 0, docPersistIdRef = 0, persistIdSeed = 0;
     std::uint16_t lastView = 0;
@@ -123,15 +126,17 @@ std::optional<std::size_t> ImagePos(const CByteView& view, std::uint64_t offset,
     return static_cast<std::size_t>(at);
 }
 
-// A valid user edit: its header, and a persist directory where it points.
-std::optional<UserEdit> ReadUserEdit(const CByteView& view, std::size_t at, std::int64_t delta) {
+// A valid user edit: its header, and a persist directory where `locateDir`
+// finds the one it names.
+template <typename LocateDir>
+std::optional<UserEdit> ReadUserEdit(const CByteView& view, std::size_t at, LocateDir&& locateDir) {
     if (!IsUserEditHeader(view, at))
         return std::nullopt;
     const std::size_t body = at + kRecordHeaderSize;
     UserEdit edit;
     edit.at = at;
-    const auto dir = ImagePos(view, *view.Le32(body + kUserEditOffsetPersistDir), delta);
-    if (!dir || !IsAtom(view, *dir, kRtPersistDirectoryAtom))
+    const auto dir = locateDir(*view.Le32(body + kUserEditOffsetPersistDir));
+    if (!dir)
         return std::nullopt;
     edit.dirAt = *dir;
     edit.lastSlideIdRef = *view.Le32(body + kUserEditLastSlideIdRef);
@@ -217,16 +222,32 @@ struct Found {
     bool scanned = false;  // placed by the scan, not by a persist directory
 };
 
+// A stream is stored in sectors of 512 bytes (or 4096, a multiple), or in
+// mini sectors of 64 bytes: wherever a sector lies, a stream offset keeps its
+// place within it.
+constexpr std::size_t kSectorUnits[] = {512, 64};
+
 class Relinker {
 public:
-    Relinker(const CByteView& view, std::optional<std::uint32_t> currentEdit, const std::vector<PictureSlot>& pictures)
-        : m_view(view), m_currentEdit(currentEdit), m_pictures(pictures) {}
+    Relinker(const CByteView& view, std::optional<std::uint32_t> currentEdit, const std::vector<PictureSlot>& pictures,
+             bool scattered)
+        : m_view(view), m_currentEdit(currentEdit), m_pictures(pictures), m_scattered(scattered) {}
 
     RelinkResult Run();
 
 private:
+    std::optional<std::size_t> Locate(std::uint32_t offset, std::int64_t delta, bool directory) const;
+    std::optional<UserEdit> EditAt(std::size_t at, std::int64_t delta) const {
+        return ReadUserEdit(m_view, at, [&](std::uint32_t offset) { return Locate(offset, delta, true); });
+    }
+    void Place(std::uint32_t id, const Found& found) {
+        m_found[id] = found;
+        m_used.insert(found.at);
+    }
     std::optional<UserEdit> FindLiveEdit();
-    std::optional<UserEdit> EditBelow(std::size_t at, const std::unordered_set<std::size_t>& visited);
+    void CollectEdits();
+    std::optional<UserEdit> EditBelow(std::int64_t streamOffset, const std::unordered_set<std::size_t>& visited);
+    std::optional<UserEdit> EditAtOffset(std::uint32_t offset, const std::unordered_set<std::size_t>& visited);
     void ReadDirectory(std::size_t dirAt);
     void WalkChain(const UserEdit& live);
     bool PlaceDocument(std::uint32_t docId);
@@ -243,7 +264,13 @@ private:
     const CByteView& m_view;
     std::optional<std::uint32_t> m_currentEdit;
     const std::vector<PictureSlot>& m_pictures;
+    bool m_scattered = false;
     std::vector<TopRecord> m_top;
+    std::vector<UserEdit> m_edits;  // every valid user edit the scan found
+    std::unordered_set<std::size_t> m_used;  // records already taken for an id
+    // Where the image is scattered: the records by their place within a sector
+    // of each of kSectorUnits.
+    std::unordered_map<std::size_t, std::vector<std::size_t>> m_byPlace[2];
     std::int64_t m_delta = 0;  // image position minus stream offset
     std::map<std::uint32_t, Found> m_found;
     std::set<std::uint32_t> m_failed;  // ids whose newest entry failed its check
@@ -251,46 +278,112 @@ private:
     RelinkResult m_result;
 };
 
-// The live edit: the one "Current User" names when it is valid, else the
-// highest valid one the scan found. The stream's offsets are taken as image
-// positions, or shifted by where its persist directory was found.
-std::optional<UserEdit> Relinker::FindLiveEdit() {
-    if (m_currentEdit) {
-        if (auto edit = ReadUserEdit(m_view, *m_currentEdit, 0))
-            return edit;
-    }
-    for (auto top = m_top.rbegin(); top != m_top.rend(); ++top) {
-        if (top->type != kRtUserEditAtom)
+// The record a stream offset names: at its image position, or where the
+// image's sectors are scattered, the record of the wanted kind not yet taken
+// that keeps the offset's place within a sector, nearest to that position.
+std::optional<std::size_t> Relinker::Locate(std::uint32_t offset, std::int64_t delta, bool directory) const {
+    auto wanted = [&](std::size_t at) {
+        return directory ? IsAtom(m_view, at, kRtPersistDirectoryAtom) : IsPersistObject(m_view, at);
+    };
+    const auto at = ImagePos(m_view, offset, delta);
+    if (at && wanted(*at))
+        return at;
+    if (!m_scattered)
+        return std::nullopt;
+    const std::int64_t expected = static_cast<std::int64_t>(offset) + delta;
+    for (std::size_t unit : kSectorUnits) {
+        std::optional<std::size_t> best;
+        std::uint64_t bestDistance = UINT64_MAX;
+        const auto& byPlace = m_byPlace[unit == kSectorUnits[0] ? 0 : 1];
+        const auto list = byPlace.find(offset % unit);
+        if (list == byPlace.end())
             continue;
-        if (auto edit = ReadUserEdit(m_view, top->at, 0))
-            return edit;
-        // A save writes its persist directory right before its user edit:
-        // where one ends at the user edit, it gives the shift.
-        const auto dir = std::next(top);
-        if (dir == m_top.rend() || dir->type != kRtPersistDirectoryAtom ||
-            dir->at + kRecordHeaderSize + HeaderAt(m_view, dir->at)->length != top->at)
-            continue;
-        const std::uint32_t named = *m_view.Le32(top->at + kRecordHeaderSize + kUserEditOffsetPersistDir);
-        const std::int64_t delta = static_cast<std::int64_t>(dir->at) - named;
-        if (auto edit = ReadUserEdit(m_view, top->at, delta)) {
-            m_delta = delta;
-            return edit;
+        for (const std::size_t candidate : list->second) {
+            const TopRecord r{candidate, 0};
+            if (m_used.count(r.at) || !wanted(r.at))
+                continue;
+            const auto distance = static_cast<std::uint64_t>(std::llabs(static_cast<std::int64_t>(r.at) - expected));
+            if (distance < bestDistance) {
+                best = r.at;
+                bestDistance = distance;
+            }
         }
+        if (best)
+            return best;
     }
     return std::nullopt;
 }
 
-// The highest valid user edit the scan found below `at`, not yet visited.
-std::optional<UserEdit> Relinker::EditBelow(std::size_t at, const std::unordered_set<std::size_t>& visited) {
-    auto top = std::lower_bound(m_top.begin(), m_top.end(), at, [](const TopRecord& r, std::size_t p) { return r.at < p; });
-    while (top != m_top.begin()) {
-        --top;
-        if (top->type != kRtUserEditAtom || visited.count(top->at))
+// Every valid user edit the scan found, with its offset in the stream: where
+// its persist directory ends right at it (as a save writes them), the shift
+// between image and stream comes from the directory; otherwise the image
+// position is taken as the offset.
+void Relinker::CollectEdits() {
+    for (auto top = m_top.begin(); top != m_top.end(); ++top) {
+        if (top->type != kRtUserEditAtom)
             continue;
-        if (auto edit = ReadUserEdit(m_view, top->at, m_delta))
-            return edit;
+        if (top != m_top.begin()) {
+            const auto dir = std::prev(top);
+            if (dir->type == kRtPersistDirectoryAtom &&
+                dir->at + kRecordHeaderSize + HeaderAt(m_view, dir->at)->length == top->at) {
+                const std::uint32_t named = *m_view.Le32(top->at + kRecordHeaderSize + kUserEditOffsetPersistDir);
+                const std::int64_t delta = static_cast<std::int64_t>(dir->at) - named;
+                if (auto edit = EditAt(top->at, delta)) {
+                    edit->streamOffset = static_cast<std::int64_t>(top->at) - delta;
+                    m_edits.push_back(*edit);
+                    continue;
+                }
+            }
+        }
+        if (auto edit = EditAt(top->at, 0)) {
+            edit->streamOffset = static_cast<std::int64_t>(top->at);
+            m_edits.push_back(*edit);
+        }
     }
-    return std::nullopt;
+}
+
+// The live edit: the one "Current User" names when it is valid, else the
+// valid one with the highest stream offset.
+std::optional<UserEdit> Relinker::FindLiveEdit() {
+    if (m_currentEdit) {
+        if (auto edit = EditAt(*m_currentEdit, 0)) {
+            edit->streamOffset = *m_currentEdit;
+            return edit;
+        }
+    }
+    if (m_edits.empty())
+        return std::nullopt;
+    const UserEdit live = *std::max_element(m_edits.begin(), m_edits.end(), [](const UserEdit& a, const UserEdit& b) {
+        return a.streamOffset != b.streamOffset ? a.streamOffset < b.streamOffset : a.at < b.at;
+    });
+    m_delta = static_cast<std::int64_t>(live.at) - live.streamOffset;
+    return live;
+}
+
+// The valid user edit found by the scan with the highest stream offset below
+// `streamOffset`, not yet visited.
+std::optional<UserEdit> Relinker::EditBelow(std::int64_t streamOffset, const std::unordered_set<std::size_t>& visited) {
+    std::optional<UserEdit> best;
+    for (const UserEdit& edit : m_edits)
+        if (edit.streamOffset < streamOffset && !visited.count(edit.at) &&
+            (!best || edit.streamOffset > best->streamOffset))
+            best = edit;
+    return best;
+}
+
+// The user edit at stream offset `offset`: one the scan found there, or the
+// record at its image position.
+std::optional<UserEdit> Relinker::EditAtOffset(std::uint32_t offset, const std::unordered_set<std::size_t>& visited) {
+    for (const UserEdit& edit : m_edits)
+        if (edit.streamOffset == offset && !visited.count(edit.at))
+            return edit;
+    const auto at = ImagePos(m_view, offset, m_delta);
+    if (!at || visited.count(*at))
+        return std::nullopt;
+    auto edit = EditAt(*at, m_delta);
+    if (edit)
+        edit->streamOffset = offset;
+    return edit;
 }
 
 // Takes every entry of the directory whose id has no valid version yet.
@@ -309,9 +402,9 @@ void Relinker::ReadDirectory(std::size_t dirAt) {
             const std::uint32_t id = first + k;
             if (id == 0 || id > kPersistIdMask || m_found.count(id))
                 continue;
-            const auto target = ImagePos(m_view, *m_view.Le32(at), m_delta);
-            if (target && IsPersistObject(m_view, *target))
-                m_found[id] = Found{*target, m_failed.count(id) != 0, false};
+            const auto target = Locate(*m_view.Le32(at), m_delta, false);
+            if (target)
+                Place(id, Found{*target, m_failed.count(id) != 0, false});
             else
                 m_failed.insert(id);
         }
@@ -329,14 +422,13 @@ void Relinker::WalkChain(const UserEdit& live) {
         ReadDirectory(edit->dirAt);
         if (edit->offsetLastEdit == 0)
             break;
-        const auto next = ImagePos(m_view, edit->offsetLastEdit, m_delta);
         std::optional<UserEdit> previous;
-        if (next && *next < edit->at && !visited.count(*next))
-            previous = ReadUserEdit(m_view, *next, m_delta);
+        if (edit->offsetLastEdit < edit->streamOffset)
+            previous = EditAtOffset(edit->offsetLastEdit, visited);
         if (!previous) {
-            previous = EditBelow(edit->at, visited);
+            previous = EditBelow(edit->streamOffset, visited);
             if (previous)
-                Note("user edit at " + std::to_string(edit->at), ItemState::Mended,
+                Note("user edit at " + std::to_string(edit->streamOffset), ItemState::Mended,
                      "its link to the previous save is broken; the walk went on at the user edit found below it",
                      false);
         }
@@ -355,7 +447,7 @@ bool Relinker::PlaceDocument(std::uint32_t docId) {
     }
     for (auto top = m_top.rbegin(); top != m_top.rend(); ++top) {
         if (top->type == kRtDocument) {
-            m_found[docId] = Found{top->at, true, true};
+            Place(docId, Found{top->at, true, true});
             return true;
         }
     }
@@ -389,7 +481,7 @@ void Relinker::PlaceNeeded(std::uint32_t id, std::initializer_list<std::uint16_t
             break;
     }
     if (fitting.size() == 1) {
-        m_found[id] = Found{fitting.front(), false, true};
+        Place(id, Found{fitting.front(), false, true});
         return;
     }
     Note(name, ItemState::LeftOut, "no valid version of it was found");
@@ -549,12 +641,19 @@ void Relinker::Write(const UserEdit& live, std::uint32_t docId, const DocumentRe
 RelinkResult Relinker::Run() {
     m_result.everythingKept = true;
     m_top = ScanTopLevel(m_view);
+    if (m_scattered) {
+        for (const TopRecord& r : m_top)
+            for (std::size_t u = 0; u < 2; ++u)
+                m_byPlace[u][r.at % kSectorUnits[u]].push_back(r.at);
+    }
+    CollectEdits();
     const auto live = FindLiveEdit();
     if (!live)
         return {};
     // A user edit above the live one was unusable: the newest save is lost.
     for (const TopRecord& r : m_top)
-        if (r.type == kRtUserEditAtom && r.at > live->at)
+        if (r.type == kRtUserEditAtom && static_cast<std::int64_t>(r.at) - m_delta > live->streamOffset &&
+            std::none_of(m_edits.begin(), m_edits.end(), [&](const UserEdit& e) { return e.at == r.at; }))
             Note("user edit at " + std::to_string(r.at), ItemState::LeftOut, "its persist directory is lost");
     WalkChain(*live);
     const std::uint32_t docId = live->docPersistIdRef;
@@ -579,6 +678,6 @@ RelinkResult Relinker::Run() {
 }  // namespace
 
 RelinkResult RelinkDocumentStream(const CByteView& image, std::optional<std::uint32_t> currentEdit,
-                                  const std::vector<PictureSlot>& pictures) {
-    return Relinker(image, currentEdit, pictures).Run();
+                                  const std::vector<PictureSlot>& pictures, bool scattered) {
+    return Relinker(image, currentEdit, pictures, scattered).Run();
 }

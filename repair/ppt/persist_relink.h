@@ -43,5 +43,7 @@ struct RelinkResult {
 // Relinks `image`. `currentEdit` is the user edit offset that "Current User"
 // names, when it is known. `pictures` moves each BStore entry's foDelay to its
 // picture in the written "Pictures" stream; empty keeps foDelay as it is.
+// `scattered`: the image is not the stream itself but sectors of the file (the
+// whole file, or runs of it), so a record may lie elsewhere than its offset says.
 RelinkResult RelinkDocumentStream(const CByteView& image, std::optional<std::uint32_t> currentEdit = std::nullopt,
-                                  const std::vector<PictureSlot>& pictures = {});
+                                  const std::vector<PictureSlot>& pictures = {}, bool scattered = false);

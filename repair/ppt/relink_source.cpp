@@ -25,5 +25,5 @@ RelinkResult RelinkSourceDocument(const std::string& path, const CDocumentImage&
             return relinked;
     }
     const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(image.length, image.bytes.size()));
-    return RelinkDocumentStream(CByteView(image.bytes.data(), length), std::nullopt, pictures);
+    return RelinkDocumentStream(CByteView(image.bytes.data(), length), std::nullopt, pictures, true);
 }
