@@ -234,6 +234,19 @@ const Row kRows[] = {
          return Zeroed(w.bytes, w.lastEdit - 8 - 16, 8);
      },
      {"A2", "B2", "C"}, kAll, false, false},
+    {"last user edit header zeroed",
+     [] {
+         StreamWriter w = IncrementalSaves();
+         return Zeroed(w.bytes, w.lastEdit, 8);
+     },
+     {"A3", "B2", "C"}, kAll, true, false},
+    {"last user edit cut off",
+     [] {
+         Bytes b = IncrementalSaves().bytes;
+         b.resize(b.size() - 36);
+         return b;
+     },
+     {"A3", "B2", "C"}, kAll, false, false},
     {"stream behind a prefix that is not its own",
      [] {
          Bytes b(700, 0x5A);
@@ -257,7 +270,7 @@ TEST_P(Relink, WritesTheLiveObjectsOnceInSlideOrder) {
     EXPECT_EQ(r.everythingKept, row.everythingKept);
     EXPECT_EQ(r.fromOlderVersions, row.fromOlderVersions);
     EXPECT_EQ(r.everythingKept, r.items.empty() || std::all_of(r.items.begin(), r.items.end(), [](const ReportItem& i) {
-                                    return i.how.find("link") != std::string::npos;
+                                    return i.state == ItemState::Mended && i.name.rfind("user edit", 0) == 0;
                                 })) << "every loss is reported";
 }
 
@@ -310,12 +323,11 @@ TEST(RelinkEdges, SectorsOutOfStreamOrderAreFoundByTheirPlaceInASector) {
     EXPECT_TRUE(r.everythingKept);
 }
 
-TEST(RelinkEdges, NothingUsableWithoutAUserEdit) {
-    for (Bytes image : {Bytes{}, Bytes(5, 0), Bytes(4096, 0xFF), FullSave().bytes}) {
-        if (image.size() > 100)
-            image.resize(image.size() - 36);  // the user edit cut off
+TEST(RelinkEdges, NothingUsableWithoutAPersistDirectory) {
+    Bytes noDirectory = FullSave().bytes;
+    noDirectory.resize(noDirectory.size() - 36 - 48);  // the directory and user edit cut off
+    for (const Bytes& image : {Bytes{}, Bytes(5, 0), Bytes(4096, 0xFF), noDirectory})
         EXPECT_FALSE(RelinkDocumentStream(CByteView(image.data(), image.size())).Usable());
-    }
 }
 
 TEST(RelinkEdges, BStoreEntriesPointAtTheirPicturesInTheWrittenStream) {

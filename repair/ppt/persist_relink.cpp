@@ -246,6 +246,8 @@ private:
     }
     std::optional<UserEdit> FindLiveEdit();
     void CollectEdits();
+    void MendEditAfter(std::size_t dirAt);
+    void StandInForLostEdit();
     std::optional<UserEdit> EditBelow(std::int64_t streamOffset, const std::unordered_set<std::size_t>& visited);
     std::optional<UserEdit> EditAtOffset(std::uint32_t offset, const std::unordered_set<std::size_t>& visited);
     void ReadDirectory(std::size_t dirAt);
@@ -340,6 +342,60 @@ void Relinker::CollectEdits() {
             m_edits.push_back(*edit);
         }
     }
+    for (const TopRecord& r : m_top)
+        if (r.type == kRtPersistDirectoryAtom)
+            MendEditAfter(r.at);
+    StandInForLostEdit();
+}
+
+// A user edit whose header is damaged but whose body, right after its persist
+// directory, names that directory: read from its body.
+void Relinker::MendEditAfter(std::size_t dirAt) {
+    const std::size_t at = dirAt + kRecordHeaderSize + HeaderAt(m_view, dirAt)->length;
+    const std::size_t body = at + kRecordHeaderSize;
+    if (!m_view.Has(body, kUserEditLengthShort) || IsUserEditHeader(m_view, at))
+        return;
+    const std::uint32_t named = *m_view.Le32(body + kUserEditOffsetPersistDir);
+    const std::int64_t delta = static_cast<std::int64_t>(dirAt) - named;
+    const bool namesIt = delta == 0 || (m_scattered && dirAt % kSectorUnits[1] == named % kSectorUnits[1]);
+    const std::uint32_t doc = *m_view.Le32(body + kUserEditDocPersistIdRef);
+    const std::uint32_t last = *m_view.Le32(body + kUserEditOffsetLastEdit);
+    if (!namesIt || doc == 0 || doc > kPersistIdMask || last >= named)
+        return;
+    UserEdit edit;
+    edit.at = at;
+    edit.dirAt = dirAt;
+    edit.streamOffset = static_cast<std::int64_t>(at) - delta;
+    edit.lastSlideIdRef = *m_view.Le32(body + kUserEditLastSlideIdRef);
+    edit.offsetLastEdit = last;
+    edit.docPersistIdRef = doc;
+    edit.persistIdSeed = *m_view.Le32(body + kUserEditPersistIdSeed);
+    edit.lastView = *m_view.Le16(body + kUserEditLastView);
+    m_edits.push_back(edit);
+    Note("user edit at " + std::to_string(edit.streamOffset), ItemState::Mended,
+         "its record header is damaged; read from its body", false);
+}
+
+// The last save's user edit is lost when the last persist directory found
+// lies after every user edit and none names it: the directory stands in for
+// the save, linked to the user edits below it, with the document at the
+// persist id the format gives it.
+void Relinker::StandInForLostEdit() {
+    const auto dir = std::find_if(m_top.rbegin(), m_top.rend(),
+                                  [](const TopRecord& r) { return r.type == kRtPersistDirectoryAtom; });
+    if (dir == m_top.rend() || std::any_of(m_edits.begin(), m_edits.end(), [&](const UserEdit& e) {
+            return e.dirAt == dir->at || e.at > dir->at;
+        }))
+        return;
+    UserEdit edit;
+    edit.dirAt = dir->at;
+    edit.at = dir->at + kRecordHeaderSize + HeaderAt(m_view, dir->at)->length;
+    edit.streamOffset = static_cast<std::int64_t>(edit.at);
+    edit.offsetLastEdit = std::numeric_limits<std::uint32_t>::max();  // unknown: the scan links it
+    edit.docPersistIdRef = kDocumentPersistId;
+    edit.lastView = kSlideView;
+    m_edits.push_back(edit);
+    Note("last user edit", ItemState::LeftOut, "lost; its persist directory stands in for it");
 }
 
 // The live edit: the one "Current User" names when it is valid, else the

@@ -108,6 +108,9 @@ inline constexpr std::uint32_t kUserEditDocPersistIdRef = 16;
 inline constexpr std::uint32_t kUserEditPersistIdSeed = 20;
 inline constexpr std::uint32_t kUserEditLastView = 24;
 inline constexpr std::uint32_t kUserEditMajorVersion = 3;
+// The document's persist id is always 1; lastView 1 is the slide view.
+inline constexpr std::uint32_t kDocumentPersistId = 1;
+inline constexpr std::uint16_t kSlideView = 1;
 // A PersistDirectoryEntry: persistId in the low 20 bits, cPersist in the high
 // 12, then cPersist 32-bit offsets.
 inline constexpr std::uint32_t kPersistIdBits = 20;
