@@ -49,9 +49,13 @@ PersistKind KindOf(std::uint16_t type) {
     }
 }
 
+template <typename Visit>
+bool ForEachChild(const CByteView& view, std::size_t at, Visit&& visit);
+
 // A record that a persist directory may point at: a persist object's
 // container, or an object storage atom, whole inside the image. A container's
-// first child must fit in it, which garbage rarely does.
+// children must fill it exactly, which garbage, or a container whose sectors
+// are not in order, rarely does.
 bool IsPersistObject(const CByteView& view, std::size_t at) {
     const auto h = HeaderAt(view, at);
     if (!h || !Fits(view, at, *h))
@@ -61,10 +65,7 @@ bool IsPersistObject(const CByteView& view, std::size_t at) {
         return h->Version() == 0 && h->Instance() <= 1;
     if (kind == PersistKind::Other || h->Version() != kContainerVersion)
         return false;
-    if (h->length == 0)
-        return true;
-    const auto child = HeaderAt(view, at + kRecordHeaderSize);
-    return child && h->length >= kRecordHeaderSize && child->length <= h->length - kRecordHeaderSize;
+    return ForEachChild(view, at, [](std::size_t, const auto&) {});
 }
 
 bool IsAtom(const CByteView& view, std::size_t at, std::uint16_t type) {
