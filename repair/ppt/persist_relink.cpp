@@ -54,9 +54,10 @@ bool ForEachChild(const CByteView& view, std::size_t at, Visit&& visit);
 
 // A record that a persist directory may point at: a persist object's
 // container, or an object storage atom, whole inside the image. A container's
-// children must fill it exactly, which garbage, or a container whose sectors
-// are not in order, rarely does.
-bool IsPersistObject(const CByteView& view, std::size_t at) {
+// first child must fit in it, which garbage rarely does; where the image's
+// sectors may be out of order (`whole`), its children must fill it exactly, as
+// they do only when its sectors follow each other.
+bool IsPersistObject(const CByteView& view, std::size_t at, bool whole) {
     const auto h = HeaderAt(view, at);
     if (!h || !Fits(view, at, *h))
         return false;
@@ -65,7 +66,12 @@ bool IsPersistObject(const CByteView& view, std::size_t at) {
         return h->Version() == 0 && h->Instance() <= 1;
     if (kind == PersistKind::Other || h->Version() != kContainerVersion)
         return false;
-    return ForEachChild(view, at, [](std::size_t, const auto&) {});
+    if (whole)
+        return ForEachChild(view, at, [](std::size_t, const auto&) {});
+    if (h->length == 0)
+        return true;
+    const auto child = HeaderAt(view, at + kRecordHeaderSize);
+    return child && h->length >= kRecordHeaderSize && child->length <= h->length - kRecordHeaderSize;
 }
 
 bool IsAtom(const CByteView& view, std::size_t at, std::uint16_t type) {
@@ -79,8 +85,8 @@ bool IsUserEditHeader(const CByteView& view, std::size_t at) {
            (h->length == kUserEditLengthShort || h->length == kUserEditLengthLong) && Fits(view, at, *h);
 }
 
-bool IsTopLevel(const CByteView& view, std::size_t at) {
-    return IsUserEditHeader(view, at) || IsAtom(view, at, kRtPersistDirectoryAtom) || IsPersistObject(view, at);
+bool IsTopLevel(const CByteView& view, std::size_t at, bool whole) {
+    return IsUserEditHeader(view, at) || IsAtom(view, at, kRtPersistDirectoryAtom) || IsPersistObject(view, at, whole);
 }
 
 struct TopRecord {
@@ -90,12 +96,12 @@ struct TopRecord {
 
 // The top-level records of the image: walked from record to record, and where
 // a record is not one, searched for byte by byte until the next one.
-std::vector<TopRecord> ScanTopLevel(const CByteView& view) {
+std::vector<TopRecord> ScanTopLevel(const CByteView& view, bool whole) {
     std::vector<TopRecord> found;
     const std::uint8_t* bytes = view.data();
     std::size_t at = 0;
     while (view.Has(at, kRecordHeaderSize)) {
-        if (IsTopLevel(view, at)) {
+        if (IsTopLevel(view, at, whole)) {
             const Header h = *HeaderAt(view, at);
             found.push_back({at, h.type});
             at += kRecordHeaderSize + h.length;
@@ -104,7 +110,7 @@ std::vector<TopRecord> ScanTopLevel(const CByteView& view) {
         // The high byte of every top-level recType: 0x03, 0x0F, 0x10 or 0x17.
         for (++at; view.Has(at, kRecordHeaderSize); ++at) {
             const std::uint8_t high = bytes[at + 3];
-            if ((high == 0x03 || high == 0x0F || high == 0x10 || high == 0x17) && IsTopLevel(view, at))
+            if ((high == 0x03 || high == 0x0F || high == 0x10 || high == 0x17) && IsTopLevel(view, at, whole))
                 break;
         }
     }
@@ -286,7 +292,7 @@ private:
 // that keeps the offset's place within a sector, nearest to that position.
 std::optional<std::size_t> Relinker::Locate(std::uint32_t offset, std::int64_t delta, bool directory) const {
     auto wanted = [&](std::size_t at) {
-        return directory ? IsAtom(m_view, at, kRtPersistDirectoryAtom) : IsPersistObject(m_view, at);
+        return directory ? IsAtom(m_view, at, kRtPersistDirectoryAtom) : IsPersistObject(m_view, at, m_scattered);
     };
     const auto at = ImagePos(m_view, offset, delta);
     if (at && wanted(*at))
@@ -697,7 +703,7 @@ void Relinker::Write(const UserEdit& live, std::uint32_t docId, const DocumentRe
 
 RelinkResult Relinker::Run() {
     m_result.everythingKept = true;
-    m_top = ScanTopLevel(m_view);
+    m_top = ScanTopLevel(m_view, m_scattered);
     if (m_scattered) {
         for (const TopRecord& r : m_top)
             for (std::size_t u = 0; u < 2; ++u)
