@@ -25,6 +25,7 @@
 #include "repair/ppt/presentation_writer.h"
 #include "repair/ppt/record_scanner.h"
 #include "repair/ppt/record_signatures.h"
+#include "repair/ppt/relink_source.h"
 #include "repair/ppt/stream_locator.h"
 #include "repair/pptx/package_driver.h"
 #include "repair/pptx/package_probe.h"
@@ -126,6 +127,8 @@ private:
     CStreamLocator m_locator;
     CDocumentImage m_image;
     CDocumentCut m_cut;
+    // The relinked document stream, tried before the cut.
+    RelinkResult m_relinked;
 };
 
 RepairResult CRepairJob::Run() {
@@ -213,6 +216,7 @@ bool CRepairJob::RunBinaryChain() {
     ScanDocumentRecords(m_image.scanUnit, m_image.bytes.data(), m_image.length);
     SendCheckpoint(0.2);
     SendPhase(RepairPhase::RebuildingDocument);
+    m_relinked = RelinkSourceDocument(g_mappedSource.Path(), m_image, g_srcFile);
     m_cut = TrimDocumentStream(std::move(m_image.bytes), m_image.length, m_image.scanUnit);
     SendCheckpoint(0.33);
     // Scanned again, so that the user edit's offset is the one inside the cut.
@@ -224,11 +228,24 @@ bool CRepairJob::RunBinaryChain() {
     return !Cancelled() && built;
 }
 
-// The working copy: the cut written as a new compound file when a user edit
-// was found and the office server opens the result; otherwise a presentation
-// built anew through the office session from what the damaged bytes hold.
+// The working copy: the relinked document stream written as a new compound
+// file when the office opens it; else the cut at a user edit, written and opened
+// the same way; otherwise a presentation built anew through the office session
+// from what the damaged bytes hold.
 bool CRepairJob::BuildWorkingCopy() {
     SendPhase(RepairPhase::CheckingResult);
+    if (m_relinked.Usable() && WritePresentationFile(m_image.scanUnit, m_relinked.stream.data(), g_strWorkingPath,
+                                                     static_cast<std::uint32_t>(m_relinked.stream.size()),
+                                                     m_relinked.userEditOffset)) {
+        RecoveryReport& report = m_result.report;
+        report.method = RepairMethod::StreamRelinked;
+        report.items = m_relinked.items;
+        report.everythingKept = m_relinked.everythingKept;
+        m_somethingLeftOut = !m_relinked.everythingKept || m_relinked.fromOlderVersions;
+        return true;
+    }
+    if (Cancelled())
+        return false;
     const bool writable = g_posUserEdit != 0 && m_cut.length <= UINT32_MAX;
     if (writable && WritePresentationFile(m_image.scanUnit, m_cut.stream.data(), g_strWorkingPath,
                                           static_cast<std::uint32_t>(m_cut.length))) {

@@ -236,8 +236,7 @@ bool HandleContainer(CByteView group, std::size_t at, std::uint64_t a) {
         ++g_nSlideContainers;
         return true;
     case kNotesContainer:
-        if (!WalkContainer(kSlideLayoutCode, a, recLen))
-            return false;
+        // Notes belong to their slide: they never become slides of their own.
         ++g_nNotesContainers;
         return true;
     default:

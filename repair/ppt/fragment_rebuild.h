@@ -1,9 +1,9 @@
 #pragma once
 // The rebuild from fragments: when no compound file can be made of the damaged
 // presentation, the office session builds a new one. The file under repair is
-// scanned for slide lists, slides and notes; each one adds slides and the texts
-// found in it, in file order, and the carved pictures follow on slides of
-// their own.
+// scanned for slide lists and slides; each one adds slides and the texts found
+// in it, in file order, and the carved pictures follow on slides of their own.
+// Notes containers are counted but never become slides.
 #include <cstdint>
 #include <string>
 

@@ -15,6 +15,8 @@
 #include "repair/io/job_control.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/record_scanner.h"
+#include "repair/ppt/record_signatures.h"
+#include "repair/ppt/source_bytes.h"
 
 namespace {
 
@@ -128,14 +130,31 @@ int PatchCurrentUserAtoms(const std::string& path, std::uint32_t offsetToCurrent
     return patched;
 }
 
+std::vector<PictureSlot> CarvedPictureSlots(CRawFile& file) {
+    const std::uint64_t size = g_pictureCarver.GetPicturesStreamSize();
+    std::vector<PictureSlot> slots;
+    if (size == 0 || size > kLargestStream)
+        return slots;
+    std::uint64_t offset = 0;
+    for (const CPictureEntry& entry : g_pictureCarver.Pictures()) {
+        PictureSlot slot;
+        slot.offset = static_cast<std::uint32_t>(offset);
+        if (entry.m_nRecordSize >= ppt::kRecordHeaderSize + ppt::kBlipUidSize &&
+            ReadSourceBytes(file, slot.uid.data(), entry.m_nOffset + ppt::kRecordHeaderSize, ppt::kBlipUidSize))
+            slots.push_back(slot);
+        offset += entry.m_nRecordSize;
+    }
+    return slots;
+}
+
 BOOL WritePresentationFile(std::uint32_t sectorSize, const std::uint8_t* stream, const std::string& path,
-                           std::uint32_t streamLength) {
+                           std::uint32_t streamLength, std::optional<std::uint32_t> offsetToCurrentEdit) {
     if (!WriteCompoundFile(sectorSize, stream, path, streamLength))
         return FALSE;
     if (RepairCancelled())
         return FALSE;
     // The stream lengths are 32-bit, so the user edit's offset in the stream is too.
-    if (PatchCurrentUserAtoms(path, static_cast<std::uint32_t>(g_posUserEdit)) <= 0)
+    if (PatchCurrentUserAtoms(path, offsetToCurrentEdit.value_or(static_cast<std::uint32_t>(g_posUserEdit))) <= 0)
         return FALSE;
     Sleep(kSettlePause);
     return TestOpen(path);

@@ -5,9 +5,14 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/win_types.h"
+
+class CRawFile;
+#include "repair/ppt/persist_relink.h"
 
 inline constexpr const char* kPicturesStreamName = "Pictures";
 inline constexpr const char* kDocumentStreamName = "PowerPoint Document";
@@ -38,12 +43,18 @@ inline constexpr std::size_t kCurrentEditFieldSize = 4;
 
 // Writes the compound file `path` with the streams "Pictures" (when pictures
 // were carved), "PowerPoint Document" (`streamLength` bytes of `stream`) and
-// "Current User", points the CurrentUserAtom at g_posUserEdit and has the office
+// "Current User", points the CurrentUserAtom at `offsetToCurrentEdit` (by
+// default g_posUserEdit) and has the office
 // open the file as a test. TRUE when the office opened it (and closed it again
 // unsaved). FALSE when it could not be written or patched, on a cancel (the file
 // stays), or when the office refused it (the file is deleted).
 BOOL WritePresentationFile(std::uint32_t sectorSize, const std::uint8_t* stream, const std::string& path,
-                           std::uint32_t streamLength);
+                           std::uint32_t streamLength, std::optional<std::uint32_t> offsetToCurrentEdit = std::nullopt);
+
+// Where each carved picture lies in the "Pictures" stream that
+// WritePresentationFile writes, with its BLIP id read from `file`. Empty when
+// that stream is not written.
+std::vector<PictureSlot> CarvedPictureSlots(CRawFile& file);
 
 // Stores `offsetToCurrentEdit` in every CurrentUserAtom of the file at `path`
 // that is the whole written template (all its bytes but that field); nothing

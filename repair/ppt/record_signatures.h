@@ -82,4 +82,56 @@ inline constexpr std::uint32_t kFatSector = 0xFFFFFFFD;
 inline constexpr std::uint32_t kRunStartDocument = 0x03E8000F;
 inline constexpr std::uint32_t kRunStartXml = 0x6C6D782E;
 
+
+// Record types (the recType word) that the relink of the document stream reads.
+inline constexpr std::uint16_t kRtDocument = 0x03E8;
+inline constexpr std::uint16_t kRtDocumentAtom = 0x03E9;
+inline constexpr std::uint16_t kRtSlide = 0x03EE;
+inline constexpr std::uint16_t kRtNotes = 0x03F0;
+inline constexpr std::uint16_t kRtSlidePersistAtom = 0x03F3;
+inline constexpr std::uint16_t kRtMainMaster = 0x03F8;
+inline constexpr std::uint16_t kRtDrawingGroup = 0x040B;
+inline constexpr std::uint16_t kRtHandout = 0x0FC9;
+inline constexpr std::uint16_t kRtSlideListWithText = 0x0FF0;
+inline constexpr std::uint16_t kRtUserEditAtom = 0x0FF5;
+inline constexpr std::uint16_t kRtExternalObjectStorage = 0x1011;  // ExOleObjStg, ExControlStg, VbaProjectStg
+inline constexpr std::uint16_t kRtPersistDirectoryAtom = 0x1772;
+inline constexpr std::uint16_t kRtOfficeArtDgg = 0xF000;
+inline constexpr std::uint16_t kRtOfficeArtBStore = 0xF001;
+inline constexpr std::uint16_t kRtOfficeArtFbse = 0xF007;
+// recVer of a container (the low four bits of the first header word).
+inline constexpr std::uint16_t kContainerVersion = 0xF;
+// recInstance of a SlideListWithTextContainer: the slides, masters or notes list.
+inline constexpr std::uint16_t kSlideListSlides = 0, kSlideListMasters = 1, kSlideListNotes = 2;
+
+// UserEditAtom body fields (offsets from the end of the header).
+inline constexpr std::uint32_t kUserEditLastSlideIdRef = 0;
+inline constexpr std::uint32_t kUserEditVersion = 4;        // version 0, minorVersion 0, majorVersion 3
+inline constexpr std::uint32_t kUserEditOffsetLastEdit = 8;
+inline constexpr std::uint32_t kUserEditOffsetPersistDir = 12;
+inline constexpr std::uint32_t kUserEditDocPersistIdRef = 16;
+inline constexpr std::uint32_t kUserEditPersistIdSeed = 20;
+inline constexpr std::uint32_t kUserEditLastView = 24;
+inline constexpr std::uint32_t kUserEditMajorVersion = 3;
+// The document's persist id is always 1; lastView 1 is the slide view.
+inline constexpr std::uint32_t kDocumentPersistId = 1;
+inline constexpr std::uint16_t kSlideView = 1;
+// A PersistDirectoryEntry: persistId in the low 20 bits, cPersist in the high
+// 12, then cPersist 32-bit offsets.
+inline constexpr std::uint32_t kPersistIdBits = 20;
+inline constexpr std::uint32_t kPersistIdMask = 0xFFFFF;
+inline constexpr std::uint32_t kPersistRunLongest = 0xFFF;
+// SlidePersistAtom body: persistIdRef at 0, slideId at 12.
+inline constexpr std::uint32_t kSlidePersistIdRef = 0;
+inline constexpr std::uint32_t kSlidePersistSlideId = 12;
+inline constexpr std::uint32_t kSlidePersistLength = 20;
+// DocumentAtom body: notes master and handout master persist ids.
+inline constexpr std::uint32_t kDocumentAtomNotesMaster = 24;
+inline constexpr std::uint32_t kDocumentAtomHandoutMaster = 28;
+// OfficeArtFBSE body: the BLIP's MD4 id at 2, foDelay (its offset in the
+// "Pictures" stream) at 28. A BLIP record's own id follows its header.
+inline constexpr std::uint32_t kFbseUid = 2;
+inline constexpr std::uint32_t kFbseFoDelay = 28;
+inline constexpr std::uint32_t kBlipUidSize = 16;
+
 }  // namespace ppt

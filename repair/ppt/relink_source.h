@@ -1,0 +1,14 @@
+#pragma once
+// The relink as the binary chain runs it: over the "PowerPoint Document"
+// stream as the compound file's own tables give it when they are readable (with
+// the user edit that "Current User" names), else over the document image.
+#include <string>
+
+#include "repair/io/raw_file.h"
+#include "repair/ppt/document_image.h"
+#include "repair/ppt/persist_relink.h"
+
+// `path` is the file under repair, `file` the same file open for block reads
+// (the carved pictures are read from it). The result is not usable when
+// neither the stream nor the image holds a live document.
+RelinkResult RelinkSourceDocument(const std::string& path, const CDocumentImage& image, CRawFile& file);
