@@ -242,8 +242,11 @@ void CRepairJob::RunPackage() {
     ResetPackageScanState();
     g_mappedSource.Map(nullptr);
     bool repaired = false;
+    PackageRepairResult package;
     try {
-        repaired = CopyPackageToTemp(g_mappedSource.Path()) && RepairPackage();
+        if (CopyPackageToTemp(g_mappedSource.Path()))
+            package = RepairPackageWithReport();
+        repaired = package.repaired;
     } catch (const std::bad_alloc&) {
         g_mappedSource.Unmap();
         CloseSource();
@@ -254,6 +257,11 @@ void CRepairJob::RunPackage() {
     CloseSource();
     if (RepairCancelled()) {
         AbortRepair(m_texts.cancelled);
+        return;
+    }
+    if (package.failure == PackageFailure::NotAPresentation) {
+        // Another kind of document: the office would open it, but not as a presentation.
+        AbortRepair(m_texts.cannotRepair);
         return;
     }
     EndWithTheBetterResult(repaired, TempFilePath(kPackageResultName));

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include "platform/file_ops.h"
 #include "repair/job/job_state.h"
 #include "repair/job/working_files.h"
+#include "repair/pptx/central_directory.h"
 #include "repair/pptx/local_header.h"
 #include "repair/pptx/package_source.h"
 #include "repair/pptx/zip_format.h"
@@ -78,7 +80,7 @@ std::string PartName(const LocalHeader& h) {
 class CRebuild {
 public:
     CRebuild(CPackageSource& source, COutput& output, PackageScanState& state)
-        : m_source(source), m_output(output), m_state(state) {}
+        : m_source(source), m_output(output), m_state(state), m_directory(ReadSurvivingDirectory(source)) {}
 
     // Walks the source and copies its entries; false when cancelled or on a write error.
     bool CopyEntries();
@@ -91,6 +93,8 @@ private:
     std::optional<std::uint64_t> TakeEntry(std::uint64_t position, bool& failed);
     void AppendDirectoryRecord(const std::vector<std::uint8_t>& header, const LocalHeader& in,
                                bool entryZip64);
+    void NoteCutEntry(const LocalHeader& h, std::uint64_t position);
+    std::optional<LocalHeader> NamedByDirectory(const LocalHeader& h, std::uint64_t position);
 
     CPackageSource& m_source;
     COutput& m_output;
@@ -98,6 +102,8 @@ private:
     std::uint64_t m_lastPercent = UINT64_MAX;
     // Names taken so far: a package holds each part once.
     std::unordered_set<std::string> m_names;
+    // The old directory's records by local header offset, where it survives.
+    std::unordered_map<std::uint64_t, DirectoryRecord> m_directory;
 };
 
 void CRebuild::Progress(bool force) {
@@ -142,7 +148,15 @@ std::optional<Descriptor> CRebuild::FindDescriptor(std::uint64_t dataStart, bool
 
 std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& failed) {
     auto in = ReadLocalHeader(m_source, position);
-    if (!in || !Acceptable(*in, position, m_state.sourceSize) || !m_names.insert(PartName(*in)).second)
+    if (!in)
+        return std::nullopt;
+    if (auto named = NamedByDirectory(*in, position))
+        in = named;
+    if (!Acceptable(*in, position, m_state.sourceSize)) {
+        NoteCutEntry(*in, position);
+        return std::nullopt;
+    }
+    if (!m_names.insert(PartName(*in)).second)
         return std::nullopt;
     const std::uint64_t dataStart = position + in->Length();
 
@@ -220,6 +234,39 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
     }
     m_state.outputOffset += outLength;
     return dataStart + h.compressedSize;
+}
+
+// Where the old directory has a record for this header that names another
+// entry, and the bytes after the header's fixed part are that name, the name
+// length was damaged: the header is read again with the record's. Its data
+// must then end where the record says.
+std::optional<LocalHeader> CRebuild::NamedByDirectory(const LocalHeader& h, std::uint64_t position) {
+    auto record = m_directory.find(position);
+    if (record == m_directory.end())
+        return std::nullopt;
+    const std::string& name = record->second.name;
+    if (name.size() == h.nameLength)
+        return std::nullopt;
+    auto bytes = m_source.Bytes(position + zip::local::kSize, name.size());
+    if (!bytes || !bytes->Matches(0, name.data(), name.size()))
+        return std::nullopt;
+    auto named = ReadLocalHeader(m_source, position, static_cast<std::uint16_t>(name.size()));
+    if (!named || (!named->HasDescriptor() && named->compressedSize != record->second.compressedSize))
+        return std::nullopt;
+    m_state.namedByDirectory.push_back(name);
+    return named;
+}
+
+// Only a named entry whose data starts inside the file and whose sizes are
+// known from its header is worth inflating up to the end of the file.
+void CRebuild::NoteCutEntry(const LocalHeader& h, std::uint64_t position) {
+    const std::uint64_t dataStart = position + h.Length();
+    if (h.nameLength == 0 || dataStart >= m_state.sourceSize || h.HasDescriptor() ||
+        m_state.cutEntries.size() >= kMaxCutEntries)
+        return;
+    std::string name(h.bytes.begin() + zip::local::kSize, h.bytes.begin() + zip::local::kSize + h.nameLength);
+    m_state.cutEntries.push_back({name, *CByteView(h.bytes.data(), h.bytes.size()).Le16(zip::local::kMethod),
+                                  h.flags, dataStart});
 }
 
 void CRebuild::AppendDirectoryRecord(const std::vector<std::uint8_t>& header, const LocalHeader& h,
@@ -360,6 +407,8 @@ BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& output
     s.bytesWritten = 0;
     s.directory.clear();
     s.entryLengths.clear();
+    s.cutEntries.clear();
+    s.namedByDirectory.clear();
     SendProgress(0, 0);
 
     CPackageSource source;

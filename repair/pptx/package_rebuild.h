@@ -9,6 +9,16 @@
 
 #include "platform/win_types.h"
 
+// An entry whose data runs past the end of the source: a cut-off file. Its data
+// is taken up to the end of the file by the mending step after the rebuild.
+struct CutEntry {
+    std::string name;
+    std::uint16_t method = 0;
+    std::uint16_t flags = 0;
+    std::uint64_t dataStart = 0;
+};
+inline constexpr std::size_t kMaxCutEntries = 16;
+
 // The scan state of one rebuild; `ResetPackageScanState` zeroes it before each run.
 struct PackageScanState {
     std::uint64_t scanPosition = 0;
@@ -23,6 +33,8 @@ struct PackageScanState {
     std::uint64_t bytesWritten = 0;
     std::vector<std::uint8_t> directory;       // the new central directory
     std::vector<std::uint64_t> entryLengths;   // output length of entry N at index N - 1
+    std::vector<CutEntry> cutEntries;          // entries not taken because they are cut off
+    std::vector<std::string> namedByDirectory; // entries whose damaged local header the old directory mended
 };
 
 extern PackageScanState g_packageScan;
