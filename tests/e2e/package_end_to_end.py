@@ -53,6 +53,21 @@ def sample(names):
     return [names[int(i * step)] for i in range(SAMPLE)]
 
 
+def convert_all(files, outdir, profile):
+    """Converts the files in order; where the office stops (a file that brings it
+    down), the first file left is counted as not opened and the rest go on in a
+    new run."""
+    odps, left = {}, list(files)
+    while left:
+        got = convert_to_odp(left, outdir, profile)
+        odps.update(got)
+        reached = max([i for i, f in enumerate(left) if f in got], default=-1)
+        # Files before the last one converted were tried and refused; the one
+        # after it stopped the run.
+        left = left[reached + 2:]
+    return odps
+
+
 def repair(build, source, dest):
     try:
         run = subprocess.run([os.path.join(build, "deckmend-repair"), "--no-compare", source, dest],
@@ -80,7 +95,7 @@ def main():
         with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
             outcomes = list(pool.map(lambda c: repair(build, c[2], c[3]), cases))
         repaired = [c[3] for c, o in zip(cases, outcomes) if o[0] == 0]
-        odps = convert_to_odp(repaired, os.path.join(work, "odp"), os.path.join(work, "profile"))
+        odps = convert_all(repaired, os.path.join(work, "odp"), os.path.join(work, "profile"))
 
         originals = poi_load_many([os.path.join(corpus, "pptx", n) for n in names])
         originals_in_poi = {n: line.startswith("slides") for n, line in zip(names, originals)}
