@@ -278,7 +278,8 @@ std::vector<ReportItem> Items(const std::vector<PackagePart>& parts) {
 
 // Checks every entry; a broken XML part is closed where it was cut, any other
 // broken part left out.
-std::vector<PackagePart> CheckEntries(CFileHandle& rebuilt, const std::vector<Entry>& entries, bool& cancelled) {
+std::vector<PackagePart> CheckEntries(CFileHandle& rebuilt, const std::vector<Entry>& entries,
+                                      const std::vector<bool>& checkedSound, bool& cancelled) {
     std::vector<PackagePart> parts;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (RepairCancelled()) {
@@ -291,6 +292,11 @@ std::vector<PackagePart> CheckEntries(CFileHandle& rebuilt, const std::vector<En
         part.entry = static_cast<int>(i);
         if ((e.flags & zip::kFlagEncrypted) || (e.method != kStored && e.method != kDeflated)) {
             part.how = "kept unchecked: encrypted or of an unknown method";
+            parts.push_back(std::move(part));
+            continue;
+        }
+        // Found sound while the rebuild copied it: not read again.
+        if (checkedSound.size() == entries.size() && checkedSound[i]) {
             parts.push_back(std::move(part));
             continue;
         }
@@ -392,7 +398,7 @@ PackageRepairResult MendPackage(const std::string& sourcePath, const PackageScan
         return result;
     }
     bool cancelled = false;
-    std::vector<PackagePart> parts = CheckEntries(rebuilt, *entries, cancelled);
+    std::vector<PackagePart> parts = CheckEntries(rebuilt, *entries, scan.entrySound, cancelled);
     if (cancelled) {
         result.failure = PackageFailure::Cancelled;
         DeleteFileW(rebuiltPath);

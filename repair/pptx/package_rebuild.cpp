@@ -1,6 +1,7 @@
 #include "repair/pptx/package_rebuild.h"
 
 #include <cctype>
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -12,6 +13,7 @@
 #include "repair/job/job_state.h"
 #include "repair/job/working_files.h"
 #include "repair/pptx/central_directory.h"
+#include "repair/pptx/entry_check.h"
 #include "repair/pptx/local_header.h"
 #include "repair/pptx/package_source.h"
 #include "repair/pptx/zip_format.h"
@@ -44,11 +46,29 @@ public:
         m_buffer.clear();
         return ok;
     }
-    // Copies `count` bytes of `in` from `position`; `piece` sees the bytes copied
-    // so far and may stop the copy.
-    bool CopyFrom(int in, std::uint64_t position, std::uint64_t count,
-                  const std::function<bool(std::uint64_t)>& piece) {
-        return Flush() && CopyRange(in, position, m_file.Fd(), count, piece) == static_cast<std::int64_t>(count);
+    // Copies `count` bytes of `in` from `position` through `check`, in one pass;
+    // `piece` sees the bytes copied so far and may stop the copy.
+    bool CopyChecked(int in, std::uint64_t position, std::uint64_t count, CEntryCheck& check,
+                     const std::function<bool(std::uint64_t)>& piece) {
+        if (!Flush())
+            return false;
+        m_copy.resize(kOutputBuffer);
+        for (std::uint64_t done = 0; done < count;) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kOutputBuffer, count - done));
+            const ssize_t got = ::pread(in, m_copy.data(), want, static_cast<off_t>(position + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return false;
+            const std::size_t n = static_cast<std::size_t>(got);
+            check.Feed(m_copy.data(), n);
+            if (!m_file.Write(m_copy.data(), n))
+                return false;
+            done += n;
+            if (!piece(done))
+                return false;
+        }
+        return true;
     }
     void Close() {
         Flush();
@@ -58,6 +78,7 @@ public:
 private:
     CFileHandle m_file;
     std::vector<std::uint8_t> m_buffer;
+    std::vector<std::uint8_t> m_copy;
 };
 
 struct Descriptor {
@@ -215,19 +236,24 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
     // The header as changed, then the data unchanged.
     bool ok = m_output.Append(header.data(), header.size());
     m_state.bytesWritten += header.size();
+    // The data is checked as it is copied: one pass over it.
+    CEntryCheck check(*CByteView(header.data(), header.size()).Le16(zip::local::kMethod));
     if (ok && m_source.InBlock(dataStart, h.compressedSize)) {
         auto data = m_source.Bytes(dataStart, static_cast<std::size_t>(h.compressedSize));
         ok = data && m_output.Append(data->data(), data->size());
+        if (data)
+            check.Feed(data->data(), data->size());
         m_state.bytesWritten += h.compressedSize;
         Progress();
     } else if (ok) {
         std::uint64_t before = m_state.bytesWritten;
-        ok = m_output.CopyFrom(m_source.Fd(), dataStart, h.compressedSize, [&](std::uint64_t copied) {
+        ok = m_output.CopyChecked(m_source.Fd(), dataStart, h.compressedSize, check, [&](std::uint64_t copied) {
             m_state.bytesWritten = before + copied;
             Progress();
             return !RepairCancelled();
         });
     }
+    m_state.entrySound.push_back(!(flags & zip::kFlagEncrypted) && check.Sound(h.crc, h.uncompressedSize));
     if (!ok) {
         failed = true;
         return std::nullopt;
@@ -409,6 +435,7 @@ BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& output
     s.entryLengths.clear();
     s.cutEntries.clear();
     s.namedByDirectory.clear();
+    s.entrySound.clear();
     SendProgress(0, 0);
 
     CPackageSource source;

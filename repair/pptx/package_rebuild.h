@@ -35,6 +35,9 @@ struct PackageScanState {
     std::vector<std::uint64_t> entryLengths;   // output length of entry N at index N - 1
     std::vector<CutEntry> cutEntries;          // entries not taken because they are cut off
     std::vector<std::string> namedByDirectory; // entries whose damaged local header the old directory mended
+    // Per entry taken, in order: its data inflated (or read) whole with CRC and
+    // size as recorded, checked while it was copied.
+    std::vector<bool> entrySound;
 };
 
 extern PackageScanState g_packageScan;
