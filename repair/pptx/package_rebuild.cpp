@@ -201,6 +201,9 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
     m_state.entryCount++;
     m_state.headerOffset = m_state.outputOffset;
     m_state.offsetZip64 = m_state.headerOffset >= k32;
+    // A version no reader knows is a damaged byte: readers refuse the entry for it.
+    if ((h.versionNeeded & 0xFF) > zip::kHighestVersion)
+        h.versionNeeded = h.zip64Field ? zip::kVersionZip64 : zip::kVersionDeflate;
     m_state.lastVersionNeeded = h.versionNeeded;
 
     // ZIP64 only where it is needed: a local ZIP64 form whose sizes and offset fit
@@ -215,6 +218,7 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
         header.erase(field, field + static_cast<std::ptrdiff_t>(fieldLength));
         PutLe16(&header[zip::local::kExtraLength], static_cast<std::uint16_t>(h.extraLength - fieldLength));
     }
+    PutLe16(&header[zip::local::kVersionNeeded], h.versionNeeded);
     PutLe16(&header[zip::local::kFlags], flags);
     PutLe32(&header[zip::local::kCrc], h.crc);
     if (m_state.entryZip64) {

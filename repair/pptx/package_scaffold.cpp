@@ -160,6 +160,37 @@ Doc Parse(const std::string& text, bool recover) {
     return doc;
 }
 
+// How often a damaged part is cut back before it is given up.
+constexpr int kMendAttempts = 8;
+
+// The byte offset of the first error of a strict parse; nothing when the text
+// parses.
+std::optional<std::size_t> FirstErrorOffset(const std::string& text) {
+    if (text.size() > kMaxMendedPart)
+        return 0;
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    if (!ctxt)
+        return 0;
+    xmlDoc* doc = xmlCtxtReadMemory(ctxt, text.data(), static_cast<int>(text.size()), nullptr, nullptr,
+                                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    std::optional<std::size_t> offset;
+    if (!doc || !ctxt->wellFormed || !ctxt->nsWellFormed || doc->intSubset) {
+        // The error's line and column, turned into an offset.
+        const xmlError* error = xmlCtxtGetLastError(ctxt);
+        std::size_t at = 0;
+        for (int line = 1; error && line < error->line && at < text.size(); ++line) {
+            at = text.find('\n', at);
+            at = at == std::string::npos ? text.size() : at + 1;
+        }
+        if (error && error->int2 > 0)
+            at += static_cast<std::size_t>(error->int2 - 1);
+        offset = std::min(at, text.size());
+    }
+    xmlFreeDoc(doc);
+    xmlFreeParserCtxt(ctxt);
+    return offset;
+}
+
 std::string Serialize(xmlDoc* doc) {
     xmlChar* buffer = nullptr;
     int size = 0;
@@ -656,10 +687,25 @@ ScaffoldOutcome CScaffold::Run() {
 }  // namespace
 
 std::optional<std::string> CloseTruncatedXml(const std::string& prefix) {
-    Doc doc = Parse(prefix, true);
-    if (!doc)
-        return std::nullopt;
-    return Serialize(doc.get());
+    // Recovery closes what is open but may carry damaged bytes along; the result
+    // counts only when it parses strictly. Otherwise the text is cut before the
+    // first error and tried again, a few times, each cut at an earlier tag.
+    std::string text = prefix;
+    for (int attempt = 0; attempt < kMendAttempts && !text.empty(); ++attempt) {
+        Doc doc = Parse(text, true);
+        if (!doc)
+            return std::nullopt;
+        std::string out = Serialize(doc.get());
+        std::optional<std::size_t> error = FirstErrorOffset(out);
+        if (!error)
+            return out;
+        std::size_t cut = std::min(FirstErrorOffset(text).value_or(text.size()), text.size());
+        cut = text.rfind('<', cut == 0 ? 0 : cut - 1);
+        if (cut == std::string::npos || cut == 0)
+            return std::nullopt;
+        text.resize(cut);
+    }
+    return std::nullopt;
 }
 
 bool IsWellFormedXml(const std::string& text) {

@@ -64,6 +64,12 @@ inline constexpr std::size_t kZip64Size = 24;
 // The old directory header's method field, read where the scan meets one.
 inline constexpr std::size_t kCentralMethodOffset = 10;
 
+// "Version needed to extract": the highest that the application note defines,
+// and what a damaged value above it is written as.
+inline constexpr std::uint16_t kHighestVersion = 63;
+inline constexpr std::uint16_t kVersionDeflate = 20;
+inline constexpr std::uint16_t kVersionZip64 = 45;
+
 // General purpose flags.
 inline constexpr std::uint16_t kFlagEncrypted = 0x0001;
 inline constexpr std::uint16_t kFlagDescriptor = 0x0008;
