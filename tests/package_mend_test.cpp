@@ -144,8 +144,9 @@ Bytes CutInLast(const std::vector<Entry>& parts, std::size_t keep) {
     return bytes;
 }
 
-// The whole package with the name length of `name`'s local header damaged.
-Bytes WithDamagedNameLength(const std::vector<Entry>& parts, const std::string& name) {
+// The whole package with one byte of `name`'s local header damaged.
+Bytes WithDamagedHeader(const std::vector<Entry>& parts, const std::string& name, std::size_t field,
+                        std::uint8_t flip) {
     Builder b;
     std::uint64_t at = 0;
     for (const auto& e : parts) {
@@ -155,7 +156,7 @@ Bytes WithDamagedNameLength(const std::vector<Entry>& parts, const std::string& 
     }
     b.Finish();
     Bytes bytes = b.bytes();
-    bytes[at + 26] ^= 0x05;
+    bytes[at + field] ^= flip;
     return bytes;
 }
 
@@ -261,8 +262,11 @@ TEST(PackageMend, TableOfDamagedPresentations) {
          [&] { return Build(Changed(sound, "ppt/slides/slide2.xml", [](Entry& e) { *e.crcOverride ^= 1; })); },
          Expected(sound, {{"ppt/slides/slide2.xml", M}})},
         {"a damaged local header, the directory intact",
-         [&] { return WithDamagedNameLength(sound, "ppt/slides/slide2.xml"); },
+         [&] { return WithDamagedHeader(sound, "ppt/slides/slide2.xml", 26, 0x05); },
          Expected(sound, {{"ppt/slides/slide2.xml", M}})},
+        {"encryption and patch flags set by damage on a sound slide",
+         [&] { return WithDamagedHeader(sound, "ppt/slides/slide1.xml", 6, 0x21); },
+         Expected(sound, {{"ppt/slides/slide1.xml", M}})},
         {"a damaged picture",
          [&] { return Build(Changed(sound, "ppt/media/image1.png", [](Entry& e) { e.data[e.data.size() / 2] ^= 0x55; })); },
          Expected(sound, {{"ppt/media/image1.png", L}, {"ppt/slides/_rels/slide1.xml.rels", M},

@@ -190,15 +190,20 @@ class CWriter {
 public:
     bool Create(const std::string& path) { return m_file.Open(path, FileAccess::CreateNew); }
 
-    bool CopyEntry(CFileHandle& from, const Entry& e) {
+    bool CopyEntry(CFileHandle& from, const Entry& e, bool clearFlags) {
         std::vector<std::uint8_t> record = e.record;
         PutLe32(&record[zip::central::kLocalHeaderOffset], static_cast<std::uint32_t>(m_offset));
+        const std::uint16_t flags = clearFlags ? e.flags & ~zip::kFlagsRefused : e.flags;
+        PutLe16(&record[zip::central::kFlags], flags);
         const std::uint64_t length = e.dataStart + e.compressedSize - e.headerOffset;
         std::vector<std::uint8_t> buffer(kChunk);
         for (std::uint64_t done = 0; done < length;) {
             std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, length - done));
-            if (from.ReadAt(buffer.data(), want, e.headerOffset + done) != static_cast<std::int64_t>(want) ||
-                !m_file.Write(buffer.data(), want))
+            if (from.ReadAt(buffer.data(), want, e.headerOffset + done) != static_cast<std::int64_t>(want))
+                return false;
+            if (done == 0 && want >= zip::local::kSize)
+                PutLe16(&buffer[zip::local::kFlags], flags);
+            if (!m_file.Write(buffer.data(), want))
                 return false;
             done += want;
         }
@@ -290,13 +295,19 @@ std::vector<PackagePart> CheckEntries(CFileHandle& rebuilt, const std::vector<En
         PackagePart part;
         part.name = e.name;
         part.entry = static_cast<int>(i);
-        if ((e.flags & zip::kFlagEncrypted) || (e.method != kStored && e.method != kDeflated)) {
-            part.how = "kept unchecked: encrypted or of an unknown method";
+        // Found sound while the rebuild copied it: not read again. Encryption or
+        // patch flags on data that checks sound are damaged bits.
+        if (checkedSound.size() == entries.size() && checkedSound[i]) {
+            if (e.flags & zip::kFlagsRefused) {
+                part.state = ItemState::Mended;
+                part.how = "damaged flags cleared";
+                part.clearFlags = true;
+            }
             parts.push_back(std::move(part));
             continue;
         }
-        // Found sound while the rebuild copied it: not read again.
-        if (checkedSound.size() == entries.size() && checkedSound[i]) {
+        if ((e.flags & zip::kFlagEncrypted) || (e.method != kStored && e.method != kDeflated)) {
+            part.how = "kept unchecked: encrypted or of an unknown method";
             parts.push_back(std::move(part));
             continue;
         }
@@ -371,7 +382,7 @@ bool WriteMended(CFileHandle& rebuilt, const std::vector<Entry>& entries, const 
         if (p.hasContent)
             ok = ok && writer.AddPart(p.name, p.content);
         else if (p.entry >= 0)
-            ok = ok && writer.CopyEntry(rebuilt, entries[static_cast<std::size_t>(p.entry)]);
+            ok = ok && writer.CopyEntry(rebuilt, entries[static_cast<std::size_t>(p.entry)], p.clearFlags);
     };
     for (int pass = 0; pass < 2; ++pass)
         for (const auto& p : parts)

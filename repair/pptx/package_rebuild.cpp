@@ -257,7 +257,7 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
             return !RepairCancelled();
         });
     }
-    m_state.entrySound.push_back(!(flags & zip::kFlagEncrypted) && check.Sound(h.crc, h.uncompressedSize));
+    m_state.entrySound.push_back(check.Sound(h.crc, h.uncompressedSize));
     if (!ok) {
         failed = true;
         return std::nullopt;

@@ -23,6 +23,7 @@ struct PackagePart {
     bool hasContent = false;     // `content` replaces the stored bytes
     std::string content;
     int entry = -1;              // the entry it is copied from, -1 for a new part
+    bool clearFlags = false;     // copied with the flags no reader accepts cleared
 };
 
 // The well-formed document that `prefix` (a cut-off or damaged XML part) starts,
