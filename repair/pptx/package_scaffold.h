@@ -12,8 +12,9 @@
 
 #include "repair/recovery_report.h"
 
-// The largest XML part that is read into memory to be mended or checked.
-inline constexpr std::size_t kMaxMendedPart = 16u << 20;
+// The largest XML part that is read into memory to be mended or checked: its
+// parsed tree takes several times its size.
+inline constexpr std::size_t kMaxMendedPart = 4u << 20;
 
 // One part of the package being put together.
 struct PackagePart {
