@@ -289,6 +289,12 @@ struct Relationship {
     std::string id, type, target;
 };
 
+// True when a relationship type names `kind`, in the transitional namespace or
+// the strict one ("http://purl.oclc.org/ooxml/officeDocument/relationships/...").
+bool TypeIs(const std::string& type, const std::string& kind) {
+    return EndsWith(type, "/" + kind);
+}
+
 std::string RelsDocument(const std::vector<Relationship>& rels) {
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<Relationships xmlns=\"";
     out += kRelsNs;
@@ -406,7 +412,7 @@ void CScaffold::LeaveOutOrphans() {
     for (PackagePart* layout : PartsOfKind("ppt/slidelayouts/slidelayout")) {
         bool hasMaster = false;
         for (const auto& r : ReadRelationships(Find(RelsOf(layout->name))))
-            hasMaster = hasMaster || (r.type == kRelType + "slideMaster" && Survives(r.target));
+            hasMaster = hasMaster || (TypeIs(r.type, "slideMaster") && Survives(r.target));
         if (!hasMaster)
             LeaveOut(*layout, "its slide master is lost");
     }
@@ -502,7 +508,7 @@ void CScaffold::AttachLostLayouts() {
         std::string relsName = RelsOf(slide->name);
         PackagePart* rels = Find(relsName);
         auto existing = ReadRelationships(rels);
-        if (std::any_of(existing.begin(), existing.end(), [&](const Relationship& r) { return r.type == layoutType; }))
+        if (std::any_of(existing.begin(), existing.end(), [&](const Relationship& r) { return TypeIs(r.type, "slideLayout"); }))
             continue;
         Relationship layout{"rIdLayout", layoutType, RelativeTarget(slide->name, layouts.front()->name)};
         if (!rels) {
@@ -641,8 +647,10 @@ void CScaffold::RepairContentTypes() {
             continue;
         std::string lower = Lower(part.name);
         std::string ext = Extension(part.name);
+        // A part kept as it was keeps the type the package gave it; a new or
+        // mended one without an override gets the type of its place.
         const PartKind* kind = KindOf(part.name);
-        if (kind && !overrides.count(lower))
+        if (kind && !overrides.count(lower) && (part.state != ItemState::Kept || !doc))
             overrides[lower] = {part.name, kind->contentType};
         if (!overrides.count(lower) && !defaults.count(ext)) {
             auto known = DefaultTypes().find(ext);
