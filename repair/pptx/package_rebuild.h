@@ -1,8 +1,9 @@
 #pragma once
 // Rebuild of a damaged ZIP package without trusting its central directory: the
 // source is walked for local file headers, every entry that can be accounted for
-// is copied unchanged (nothing is inflated, no CRC is checked), and a new central
-// directory with its end records is written behind the entries.
+// is copied with its data unchanged (and checked on the way: inflated, its CRC
+// computed), and a new central directory with its end records is written behind
+// the entries. The mending of the presentation follows (package_mend.h).
 #include <cstdint>
 #include <string>
 #include <vector>
