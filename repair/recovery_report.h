@@ -42,9 +42,12 @@ struct ReportItem {
 struct ShownFigures {
     bool opened = false;
     std::int64_t slides = 0;
-    std::int64_t characters = 0;
+    std::int64_t characters = 0;  // kNotCounted when no office counted them
     std::int64_t paragraphs = 0;
 };
+
+// A figure that nothing counted (the text of a result no office opened).
+inline constexpr std::int64_t kNotCounted = -1;
 
 struct RecoveryReport {
     RepairOutcome outcome = RepairOutcome::Failed;

@@ -5,9 +5,10 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-qpa-plugins libzip-dev libgsf-1-dev
+  qt6-base-dev qt6-qpa-plugins libzip-dev libgsf-1-dev zlib1g-dev libxml2-dev libdeflate-dev
   fonts-dejavu fonts-liberation fonts-crosextra-carlito
   python3 zip unzip time bc nlohmann-json3-dev
+  libapache-poi-java default-jdk-headless
   libreoffice-impress-nogui libreoffice-dev
   clang libclang-rt-dev
   xvfb xauth x11-utils xdotool

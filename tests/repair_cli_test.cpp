@@ -26,9 +26,10 @@ namespace {
 
 testzip::Bytes SoundPackage() {
     testzip::Builder b;
-    b.Add(testzip::Entry("[Content_Types].xml", std::string(400, 'c')));
-    b.Garbage(std::string(300, 'g'));
-    b.Add(testzip::Entry("ppt/presentation.xml", std::string(900, 'p')));
+    for (const auto& e : testzip::MinimalPresentation()) {
+        b.Add(e);
+        b.Garbage(std::string(300, 'g'));
+    }
     return b.bytes();
 }
 

@@ -43,8 +43,13 @@ testzip::Bytes Package(std::initializer_list<const char*> names) {
     return b.bytes();
 }
 
+// A real, minimal presentation: its parts check sound, so nothing needs the office.
 testzip::Bytes SoundPackage() {
-    return Package({"[Content_Types].xml", "_rels/.rels", "ppt/presentation.xml", "ppt/slides/slide1.xml"});
+    testzip::Builder b;
+    for (const auto& e : testzip::MinimalPresentation())
+        b.Add(e);
+    b.Finish();
+    return b.bytes();
 }
 
 // A compound file with a word-processing stream and no presentation in it.

@@ -4,6 +4,7 @@
 #include <new>
 #include <sys/stat.h>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "automation/powerpoint_automation.h"
@@ -29,7 +30,6 @@
 #include "repair/ppt/stream_locator.h"
 #include "repair/pptx/package_driver.h"
 #include "repair/pptx/package_probe.h"
-#include "repair/pptx/package_rebuild.h"
 #include "repair/pptx/zip_format.h"
 #include "ui/settings/settings.h"
 
@@ -96,6 +96,22 @@ ShownFigures Figures(const CPresentationMeasure& measure) {
     return {measure.opened, measure.slides, measure.characters, static_cast<std::int64_t>(measure.paragraphs.size())};
 }
 
+enum class PartKind { Slide, Notes, Media };
+
+// Parts of the result of one kind, by their place in the package.
+std::int64_t CountParts(const std::vector<ReportItem>& items, PartKind kind) {
+    static constexpr std::string_view kFolders[] = {"ppt/slides/", "ppt/notesSlides/", "ppt/media/"};
+    const std::string_view folder = kFolders[static_cast<int>(kind)];
+    std::int64_t count = 0;
+    for (const ReportItem& item : items) {
+        const std::string_view name = item.name;
+        const bool part = name.starts_with(folder) && name.find('/', folder.size()) == std::string_view::npos;
+        const bool xml = kind == PartKind::Media || name.ends_with(".xml");
+        count += item.state != ItemState::LeftOut && part && xml;
+    }
+    return count;
+}
+
 // Every way out of a step: the job goes on only while `Going`.
 class CRepairJob {
 public:
@@ -108,6 +124,7 @@ private:
     bool RunBinaryChain();
     bool BuildWorkingCopy();
     void RunPackage();
+    void HandOverUnchecked(const std::string& result);
     void Finish(const std::string& working, bool produced);
     void Grade(const CCheckedResult& checked, const std::string& working);
     void Fail(const std::string& reason);
@@ -281,20 +298,43 @@ void CRepairJob::RunPackage() {
     SendPhase(RepairPhase::FindingRecords);
     g_mappedSource.Map(nullptr);
     const std::string copy = TempFilePath(kPackageCopyName);
-    const bool repaired = CopyPackageToTemp(g_mappedSource.Path()) && RepairPackage();
-    const bool presentation = DirectoryNamesPresentation(g_packageScan.directory);
+    const std::string result = TempFilePath(kPackageResultName);
+    PackageRepairResult package;
+    if (CopyPackageToTemp(g_mappedSource.Path()))
+        package = RepairPackageWithReport();
     // The byte copy of the user's package is of no use once the rebuild has run.
     DeleteFileW(copy);
     g_mappedSource.Unmap();
     CloseSource();
     if (Cancelled())
         return;
-    if (repaired && !presentation) {
-        DeleteFileW(TempFilePath(kPackageResultName));
+    if (package.failure == PackageFailure::NotAPresentation) {
+        DeleteFileW(result);
         return Fail(m_texts.notPresentation);
     }
-    m_result.report.method = RepairMethod::ContainerRebuilt;
-    Finish(TempFilePath(kPackageResultName), repaired);
+    RecoveryReport& report = m_result.report;
+    report.method = RepairMethod::ContainerRebuilt;
+    report.items = std::move(package.items);
+    report.everythingKept = package.repaired && package.everythingKept;
+    m_somethingLeftOut = !report.everythingKept;
+    // Every part came back byte for byte with its CRC checked: the office can
+    // show no more of the damaged file than this, and nothing needs checking.
+    if (report.everythingKept && CountParts(report.items, PartKind::Slide) > 0)
+        return HandOverUnchecked(result);
+    Finish(result, package.repaired);
+}
+
+// The package as it is, its figures counted from its parts.
+void CRepairJob::HandOverUnchecked(const std::string& result) {
+    RecoveryReport& report = m_result.report;
+    report.outcome = RepairOutcome::Repaired;
+    report.checkedInOffice = false;
+    report.slides = CountParts(report.items, PartKind::Slide);
+    report.pictures = CountParts(report.items, PartKind::Media);
+    report.notes = CountParts(report.items, PartKind::Notes);
+    report.characters = kNotCounted;
+    m_result.resultPath = result;
+    m_result.comparison = "kept the rebuilt file: every part of the damaged file came back as it was";
 }
 
 // The office opens what was produced (and, when asked, the damaged file); the

@@ -40,8 +40,9 @@ const char* OutcomeText(RepairOutcome outcome) {
 }
 
 std::string Contents(const RecoveryReport& report) {
-    std::string text = Counted(report.slides, "slide", "slides") + ", " +
-                       Counted(report.characters, "character", "characters");
+    std::string text = Counted(report.slides, "slide", "slides");
+    if (report.characters != kNotCounted)
+        text += ", " + Counted(report.characters, "character", "characters");
     if (report.pictures > 0)
         text += ", " + Counted(report.pictures, "picture", "pictures");
     if (report.notes > 0)
@@ -66,7 +67,12 @@ std::string ReportSummary(const RepairResult& result) {
         return std::string(OutcomeText(report.outcome)) + ": " + report.reason;
     std::string text = std::string(OutcomeText(report.outcome)) + ": " + Contents(report) + " (" +
                        MethodText(report.method) + ")";
-    text += report.checkedInOffice ? "; opened in the office." : "; not opened in an office, which is not available.";
+    if (report.checkedInOffice)
+        text += "; opened in the office.";
+    else if (!report.everythingKept)
+        text += "; not opened in an office, which is not available.";
+    else
+        text += ".";
     if (report.everythingKept)
         text += "\nEvery part of the damaged file came back as it was.";
     AddItems(text, report, ItemState::LeftOut, "Left out");
@@ -92,7 +98,7 @@ nlohmann::json ReportJson(const RepairResult& result, const std::string& source,
         {"method", MethodName(report.method)},
         {"result",
          {{"slides", report.slides},
-          {"characters", report.characters},
+          {"characters", report.characters == kNotCounted ? nlohmann::json() : nlohmann::json(report.characters)},
           {"pictures", report.pictures},
           {"notes", report.notes},
           {"checkedInOffice", report.checkedInOffice}}},

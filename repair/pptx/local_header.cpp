@@ -18,6 +18,11 @@ std::optional<std::size_t> FindExtraField(CByteView extra, std::uint16_t tag, st
 }
 
 std::optional<LocalHeader> ReadLocalHeader(CPackageSource& source, std::uint64_t position) {
+    return ReadLocalHeader(source, position, std::nullopt);
+}
+
+std::optional<LocalHeader> ReadLocalHeader(CPackageSource& source, std::uint64_t position,
+                                           std::optional<std::uint16_t> nameLength) {
     auto fixed = source.Bytes(position, zip::local::kSize);
     if (!fixed)
         return std::nullopt;
@@ -27,13 +32,14 @@ std::optional<LocalHeader> ReadLocalHeader(CPackageSource& source, std::uint64_t
     h.crc = *fixed->Le32(zip::local::kCrc);
     h.compressedSize = *fixed->Le32(zip::local::kCompressedSize);
     h.uncompressedSize = *fixed->Le32(zip::local::kUncompressedSize);
-    h.nameLength = *fixed->Le16(zip::local::kNameLength);
+    h.nameLength = nameLength.value_or(*fixed->Le16(zip::local::kNameLength));
     h.extraLength = *fixed->Le16(zip::local::kExtraLength);
 
     auto whole = source.Bytes(position, h.Length());
     if (!whole)
         return std::nullopt;
     h.bytes.assign(whole->data(), whole->data() + whole->size());
+    PutLe16(&h.bytes[zip::local::kNameLength], h.nameLength);
     CByteView extra(h.bytes.data() + zip::local::kSize + h.nameLength, h.extraLength);
     // The ZIP64 field of a local header holds both sizes: 16 bytes at least.
     h.zip64Field = FindExtraField(extra, zip::kZip64ExtraTag, 16);

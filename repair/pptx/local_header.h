@@ -30,6 +30,10 @@ std::optional<std::size_t> FindExtraField(CByteView extra, std::uint16_t tag, st
 
 // The local header at `position`; nothing when it runs past the end of the file.
 std::optional<LocalHeader> ReadLocalHeader(CPackageSource& source, std::uint64_t position);
+// The same with the name length given (by a directory record) in place of the
+// header's own, which is written into the header bytes.
+std::optional<LocalHeader> ReadLocalHeader(CPackageSource& source, std::uint64_t position,
+                                           std::optional<std::uint16_t> nameLength);
 
 // A header is taken when it has a name and its data ends within the file.
 bool Acceptable(const LocalHeader& h, std::uint64_t position, std::uint64_t sourceSize);

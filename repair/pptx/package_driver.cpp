@@ -3,6 +3,7 @@
 #include "platform/file_ops.h"
 #include "repair/io/job_control.h"
 #include "repair/io/working_files.h"
+#include "repair/pptx/package_mend.h"
 #include "repair/pptx/package_rebuild.h"
 
 void ResetPackageScanState() {
@@ -13,9 +14,13 @@ BOOL CopyPackageToTemp(const std::string& sourcePath) {
     return CopyFileW(sourcePath, TempFilePath(kPackageCopyName), FALSE);
 }
 
+PackageRepairResult RepairPackageWithReport() {
+    PackageRepairResult result = RepairPackageFile(TempFilePath(kPackageCopyName), TempFilePath(kPackageResultName));
+    if (!result.repaired)
+        SendProgress(100, 100);
+    return result;
+}
+
 BOOL RepairPackage() {
-    if (RebuildPackage())
-        return TRUE;
-    SendProgress(100, 100);
-    return FALSE;
+    return RepairPackageWithReport().repaired ? TRUE : FALSE;
 }

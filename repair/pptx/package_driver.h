@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/win_types.h"
+#include "repair/pptx/package_result.h"
 
 // Zeroes the scan state of the package rebuild; run first, every time.
 void ResetPackageScanState();
@@ -12,3 +13,7 @@ BOOL CopyPackageToTemp(const std::string& sourcePath);
 // Rebuilds the copy into "tempRecDoc.pptx". On failure the progress bar is sent
 // to its end and FALSE returned.
 BOOL RepairPackage();
+// The same, with the reason for a failure and the state of every part: the
+// container is rebuilt, every entry checked, broken XML parts mended and the
+// presentation's scaffolding rebuilt.
+PackageRepairResult RepairPackageWithReport();

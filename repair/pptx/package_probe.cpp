@@ -4,9 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "repair/io/read_value.h"
 #include "repair/pptx/local_header.h"
-#include "repair/pptx/zip_format.h"
 
 namespace {
 
@@ -50,20 +48,3 @@ bool IsShiftedPackage(const std::string& path) {
     return false;
 }
 
-bool DirectoryNamesPresentation(const std::vector<std::uint8_t>& directory) {
-    const CByteView view(directory.data(), directory.size());
-    std::size_t at = 0;
-    while (view.Le32(at) == zip::kCentralHeaderMagic) {
-        const auto nameLength = view.Le16(at + zip::central::kNameLength);
-        const auto extraLength = view.Le16(at + zip::central::kExtraLength);
-        const auto commentLength = view.Le16(at + zip::central::kCommentLength);
-        const std::size_t nameAt = at + zip::central::kSize;
-        if (!nameLength || !extraLength || !commentLength || nameAt + *nameLength > directory.size())
-            return false;
-        const std::string_view name(reinterpret_cast<const char*>(directory.data()) + nameAt, *nameLength);
-        if (name == "ppt/presentation.xml" || name.starts_with("ppt/slides/slide"))
-            return true;
-        at = nameAt + *nameLength + *extraLength + *commentLength;
-    }
-    return false;
-}

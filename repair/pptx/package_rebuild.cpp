@@ -1,8 +1,10 @@
 #include "repair/pptx/package_rebuild.h"
 
 #include <cctype>
+#include <cerrno>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <unistd.h>
 
@@ -10,6 +12,8 @@
 #include "platform/file_ops.h"
 #include "repair/io/job_control.h"
 #include "repair/io/working_files.h"
+#include "repair/pptx/central_directory.h"
+#include "repair/pptx/entry_check.h"
 #include "repair/pptx/local_header.h"
 #include "repair/pptx/package_source.h"
 #include "repair/pptx/zip_format.h"
@@ -42,11 +46,29 @@ public:
         m_buffer.clear();
         return ok;
     }
-    // Copies `count` bytes of `in` from `position`; `piece` sees the bytes copied
-    // so far and may stop the copy.
-    bool CopyFrom(int in, std::uint64_t position, std::uint64_t count,
-                  const std::function<bool(std::uint64_t)>& piece) {
-        return Flush() && CopyRange(in, position, m_file.Fd(), count, piece) == static_cast<std::int64_t>(count);
+    // Copies `count` bytes of `in` from `position` through `check`, in one pass;
+    // `piece` sees the bytes copied so far and may stop the copy.
+    bool CopyChecked(int in, std::uint64_t position, std::uint64_t count, CEntryCheck& check,
+                     const std::function<bool(std::uint64_t)>& piece) {
+        if (!Flush())
+            return false;
+        m_copy.resize(kOutputBuffer);
+        for (std::uint64_t done = 0; done < count;) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kOutputBuffer, count - done));
+            const ssize_t got = ::pread(in, m_copy.data(), want, static_cast<off_t>(position + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return false;
+            const std::size_t n = static_cast<std::size_t>(got);
+            check.Feed(m_copy.data(), n);
+            if (!m_file.Write(m_copy.data(), n))
+                return false;
+            done += n;
+            if (!piece(done))
+                return false;
+        }
+        return true;
     }
     // False when the last bytes could not be written (a full disk): the package
     // then lacks its end and is no result.
@@ -59,6 +81,7 @@ public:
 private:
     CFileHandle m_file;
     std::vector<std::uint8_t> m_buffer;
+    std::vector<std::uint8_t> m_copy;
 };
 
 struct Descriptor {
@@ -81,7 +104,7 @@ std::string PartName(const LocalHeader& h) {
 class CRebuild {
 public:
     CRebuild(CPackageSource& source, COutput& output, PackageScanState& state)
-        : m_source(source), m_output(output), m_state(state) {}
+        : m_source(source), m_output(output), m_state(state), m_directory(ReadSurvivingDirectory(source)) {}
 
     // Walks the source and copies its entries; false when cancelled or on a write error.
     bool CopyEntries();
@@ -94,6 +117,8 @@ private:
     std::optional<std::uint64_t> TakeEntry(std::uint64_t position, bool& failed);
     void AppendDirectoryRecord(const std::vector<std::uint8_t>& header, const LocalHeader& in,
                                bool entryZip64);
+    void NoteCutEntry(const LocalHeader& h, std::uint64_t position);
+    std::optional<LocalHeader> NamedByDirectory(const LocalHeader& h, std::uint64_t position);
 
     CPackageSource& m_source;
     COutput& m_output;
@@ -101,6 +126,8 @@ private:
     std::uint64_t m_lastPercent = UINT64_MAX;
     // Names taken so far: a package holds each part once.
     std::unordered_set<std::string> m_names;
+    // The old directory's records by local header offset, where it survives.
+    std::unordered_map<std::uint64_t, DirectoryRecord> m_directory;
 };
 
 void CRebuild::Progress(bool force) {
@@ -145,7 +172,15 @@ std::optional<Descriptor> CRebuild::FindDescriptor(std::uint64_t dataStart, bool
 
 std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& failed) {
     auto in = ReadLocalHeader(m_source, position);
-    if (!in || !Acceptable(*in, position, m_state.sourceSize) || !m_names.insert(PartName(*in)).second)
+    if (!in)
+        return std::nullopt;
+    if (auto named = NamedByDirectory(*in, position))
+        in = named;
+    if (!Acceptable(*in, position, m_state.sourceSize)) {
+        NoteCutEntry(*in, position);
+        return std::nullopt;
+    }
+    if (!m_names.insert(PartName(*in)).second)
         return std::nullopt;
     const std::uint64_t dataStart = position + in->Length();
 
@@ -169,6 +204,9 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
     m_state.entryCount++;
     m_state.headerOffset = m_state.outputOffset;
     m_state.offsetZip64 = m_state.headerOffset >= k32;
+    // A version no reader knows is a damaged byte: readers refuse the entry for it.
+    if ((h.versionNeeded & 0xFF) > zip::kHighestVersion)
+        h.versionNeeded = h.zip64Field ? zip::kVersionZip64 : zip::kVersionDeflate;
     m_state.lastVersionNeeded = h.versionNeeded;
 
     // ZIP64 only where it is needed: a local ZIP64 form whose sizes and offset fit
@@ -183,6 +221,7 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
         header.erase(field, field + static_cast<std::ptrdiff_t>(fieldLength));
         PutLe16(&header[zip::local::kExtraLength], static_cast<std::uint16_t>(h.extraLength - fieldLength));
     }
+    PutLe16(&header[zip::local::kVersionNeeded], h.versionNeeded);
     PutLe16(&header[zip::local::kFlags], flags);
     PutLe32(&header[zip::local::kCrc], h.crc);
     if (m_state.entryZip64) {
@@ -204,25 +243,63 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
     // The header as changed, then the data unchanged.
     bool ok = m_output.Append(header.data(), header.size());
     m_state.bytesWritten += header.size();
+    // The data is checked as it is copied: one pass over it.
+    CEntryCheck check(*CByteView(header.data(), header.size()).Le16(zip::local::kMethod));
     if (ok && m_source.InBlock(dataStart, h.compressedSize)) {
         auto data = m_source.Bytes(dataStart, static_cast<std::size_t>(h.compressedSize));
         ok = data && m_output.Append(data->data(), data->size());
+        if (data)
+            check.Feed(data->data(), data->size());
         m_state.bytesWritten += h.compressedSize;
         Progress();
     } else if (ok) {
         std::uint64_t before = m_state.bytesWritten;
-        ok = m_output.CopyFrom(m_source.Fd(), dataStart, h.compressedSize, [&](std::uint64_t copied) {
+        ok = m_output.CopyChecked(m_source.Fd(), dataStart, h.compressedSize, check, [&](std::uint64_t copied) {
             m_state.bytesWritten = before + copied;
             Progress();
             return !RepairCancelled();
         });
     }
+    m_state.entrySound.push_back(check.Sound(h.crc, h.uncompressedSize));
     if (!ok) {
         failed = true;
         return std::nullopt;
     }
     m_state.outputOffset += outLength;
     return dataStart + h.compressedSize;
+}
+
+// Where the old directory has a record for this header that names another
+// entry, and the bytes after the header's fixed part are that name, the name
+// length was damaged: the header is read again with the record's. Its data
+// must then end where the record says.
+std::optional<LocalHeader> CRebuild::NamedByDirectory(const LocalHeader& h, std::uint64_t position) {
+    auto record = m_directory.find(position);
+    if (record == m_directory.end())
+        return std::nullopt;
+    const std::string& name = record->second.name;
+    if (name.size() == h.nameLength)
+        return std::nullopt;
+    auto bytes = m_source.Bytes(position + zip::local::kSize, name.size());
+    if (!bytes || !bytes->Matches(0, name.data(), name.size()))
+        return std::nullopt;
+    auto named = ReadLocalHeader(m_source, position, static_cast<std::uint16_t>(name.size()));
+    if (!named || (!named->HasDescriptor() && named->compressedSize != record->second.compressedSize))
+        return std::nullopt;
+    m_state.namedByDirectory.push_back(name);
+    return named;
+}
+
+// Only a named entry whose data starts inside the file and whose sizes are
+// known from its header is worth inflating up to the end of the file.
+void CRebuild::NoteCutEntry(const LocalHeader& h, std::uint64_t position) {
+    const std::uint64_t dataStart = position + h.Length();
+    if (h.nameLength == 0 || dataStart >= m_state.sourceSize || h.HasDescriptor() ||
+        m_state.cutEntries.size() >= kMaxCutEntries)
+        return;
+    std::string name(h.bytes.begin() + zip::local::kSize, h.bytes.begin() + zip::local::kSize + h.nameLength);
+    m_state.cutEntries.push_back({name, *CByteView(h.bytes.data(), h.bytes.size()).Le16(zip::local::kMethod),
+                                  h.flags, dataStart});
 }
 
 void CRebuild::AppendDirectoryRecord(const std::vector<std::uint8_t>& header, const LocalHeader& h,
@@ -363,6 +440,9 @@ BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& output
     s.bytesWritten = 0;
     s.directory.clear();
     s.entryLengths.clear();
+    s.cutEntries.clear();
+    s.namedByDirectory.clear();
+    s.entrySound.clear();
     SendProgress(0, 0);
 
     CPackageSource source;

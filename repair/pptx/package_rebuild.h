@@ -1,13 +1,24 @@
 #pragma once
 // Rebuild of a damaged ZIP package without trusting its central directory: the
 // source is walked for local file headers, every entry that can be accounted for
-// is copied unchanged (nothing is inflated, no CRC is checked), and a new central
-// directory with its end records is written behind the entries.
+// is copied with its data unchanged (and checked on the way: inflated, its CRC
+// computed), and a new central directory with its end records is written behind
+// the entries. The mending of the presentation follows (package_mend.h).
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/win_types.h"
+
+// An entry whose data runs past the end of the source: a cut-off file. Its data
+// is taken up to the end of the file by the mending step after the rebuild.
+struct CutEntry {
+    std::string name;
+    std::uint16_t method = 0;
+    std::uint16_t flags = 0;
+    std::uint64_t dataStart = 0;
+};
+inline constexpr std::size_t kMaxCutEntries = 16;
 
 // The scan state of one rebuild; `ResetPackageScanState` zeroes it before each run.
 struct PackageScanState {
@@ -23,6 +34,11 @@ struct PackageScanState {
     std::uint64_t bytesWritten = 0;
     std::vector<std::uint8_t> directory;       // the new central directory
     std::vector<std::uint64_t> entryLengths;   // output length of entry N at index N - 1
+    std::vector<CutEntry> cutEntries;          // entries not taken because they are cut off
+    std::vector<std::string> namedByDirectory; // entries whose damaged local header the old directory mended
+    // Per entry taken, in order: its data inflated (or read) whole with CRC and
+    // size as recorded, checked while it was copied.
+    std::vector<bool> entrySound;
 };
 
 extern PackageScanState g_packageScan;

@@ -64,9 +64,18 @@ inline constexpr std::size_t kZip64Size = 24;
 // The old directory header's method field, read where the scan meets one.
 inline constexpr std::size_t kCentralMethodOffset = 10;
 
+// "Version needed to extract": the highest that the application note defines,
+// and what a damaged value above it is written as.
+inline constexpr std::uint16_t kHighestVersion = 63;
+inline constexpr std::uint16_t kVersionDeflate = 20;
+inline constexpr std::uint16_t kVersionZip64 = 45;
+
 // General purpose flags.
 inline constexpr std::uint16_t kFlagEncrypted = 0x0001;
 inline constexpr std::uint16_t kFlagDescriptor = 0x0008;
+// Encryption and patched-data flags: a reader refuses the entry for them, so on
+// an entry whose data checks sound they are damage.
+inline constexpr std::uint16_t kFlagsRefused = 0x0001 | 0x0020 | 0x0040 | 0x2000;
 
 // Extra fields: a tag and a data size of two bytes each, then the data.
 inline constexpr std::size_t kExtraHeaderSize = 4;

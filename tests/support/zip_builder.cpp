@@ -33,9 +33,52 @@ std::uint32_t Crc32(const std::string& data) {
         ::crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
+std::string DeflateRaw(const std::string& text) {
+    z_stream z{};
+    deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, text.size()), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+std::vector<Entry> MinimalPresentation() {
+    const std::string decl = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+    const std::string rels = "http://schemas.openxmlformats.org/package/2006/relationships";
+    return {
+        {"[Content_Types].xml",
+         decl + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+                "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                "<Override PartName=\"/ppt/presentation.xml\" ContentType=\"application/"
+                "vnd.openxmlformats-officedocument.presentationml.presentation.main+xml\"/></Types>"},
+        {"_rels/.rels",
+         decl + "<Relationships xmlns=\"" + rels + "\"><Relationship Id=\"rId1\" Type=\"http://schemas."
+                "openxmlformats.org/officeDocument/2006/relationships/officeDocument\" Target=\"ppt/presentation.xml\"/>"
+                "</Relationships>"},
+        {"ppt/presentation.xml",
+         decl + "<p:presentation xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\">"
+                "<p:sldSz cx=\"9144000\" cy=\"6858000\"/><p:notesSz cx=\"6858000\" cy=\"9144000\"/></p:presentation>"},
+        {"ppt/_rels/presentation.xml.rels", decl + "<Relationships xmlns=\"" + rels + "\"/>"},
+    };
+}
+
+Entry Deflated(const std::string& name, const std::string& text) {
+    Entry e(name, DeflateRaw(text));
+    e.method = 8;
+    e.crcOverride = Crc32(text);
+    e.uncompressedSize64 = text.size();
+    return e;
+}
+
 std::uint64_t Builder::Add(const Entry& e) {
     std::uint64_t offset = m_bytes.size();
-    std::uint32_t crc = Crc32(e.data);
+    std::uint32_t crc = e.crcOverride.value_or(Crc32(e.data));
     std::uint64_t size = e.data.size();
     std::uint64_t declared = e.uncompressedSize64.value_or(size);
     std::string extra = e.extra;
@@ -79,9 +122,9 @@ void Builder::Finish() {
         Le(m_bytes, e.method, 2);
         Le(m_bytes, 0x6000, 2);
         Le(m_bytes, 0x5A21, 2);
-        Le(m_bytes, Crc32(e.data), 4);
+        Le(m_bytes, e.crcOverride.value_or(Crc32(e.data)), 4);
         Le(m_bytes, e.data.size(), 4);
-        Le(m_bytes, e.data.size(), 4);
+        Le(m_bytes, e.method == 8 && !e.zip64Form ? e.uncompressedSize64.value_or(e.data.size()) : e.data.size(), 4);
         Le(m_bytes, e.name.size(), 2);
         Le(m_bytes, 0, 2);
         Le(m_bytes, 0, 2);

@@ -22,7 +22,16 @@ struct Entry {
     std::string extra;             // further extra field bytes
     std::optional<std::uint32_t> compressedSizeOverride;   // the header's compressed size
     std::optional<std::uint64_t> uncompressedSize64;       // ZIP64 form: the declared size
+    std::optional<std::uint32_t> crcOverride;              // the CRC written instead of that of `data`
 };
+
+// An entry whose data is `text` deflated, with the text's CRC and size.
+Entry Deflated(const std::string& name, const std::string& text);
+// The parts of the smallest sound presentation (no slides), stored: content
+// types, package relationships, the presentation part and its relationships.
+std::vector<Entry> MinimalPresentation();
+// Raw deflate of `text`.
+std::string DeflateRaw(const std::string& text);
 
 class Builder {
 public:

@@ -94,7 +94,8 @@ QString RecoveryReportText(const std::optional<RecoveryReport>& report) {
     QStringList lines;
     lines << Lang("IDS_REPORT_COUNTS")
                  .arg(report->slides)
-                 .arg(report->characters)
+                 // Text that no office counted (a package that came back whole) shows as a dash.
+                 .arg(report->characters == kNotCounted ? QStringLiteral("\u2014") : QString::number(report->characters))
                  .arg(report->pictures)
                  .arg(report->notes);
     if (const char* method = MethodKey(report->method))
