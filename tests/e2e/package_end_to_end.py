@@ -20,7 +20,7 @@ import shutil
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from office_measure import (convert_to_odp, damage as damage_copy, odp_texts, page_count,  # noqa: E402
-                            recovered_share, truth_texts)
+                            recovered_share, require_office_and_corpus, truth_texts)
 from poi_reader import poi_load_many  # noqa: E402
 
 KINDS = ["truncate-90", "truncate-60", "flip-local-header", "zero-4k-middle", "flip-every-1000"]
@@ -82,6 +82,7 @@ def repair(build, source, dest):
 
 def main():
     build, corpus, damage = sys.argv[1:4]
+    require_office_and_corpus(corpus)
     report_only = "--report-only" in sys.argv[4:]
     names = sample(sound_packages(corpus))
     jobs = int(os.environ.get("DECKMEND_E2E_JOBS", "2"))

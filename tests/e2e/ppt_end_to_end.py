@@ -17,8 +17,9 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from office_measure import (convert_to_odp, damage as damage_copy, odp_texts, page_count,  # noqa: E402
-                            recovered_share, repair, report_disagrees, require_office_and_corpus, sound_files,
-                            truth_texts)
+                            recovered_share, repair, report_disagrees, report_of, require_office_and_corpus,
+                            sound_files, truth_texts)
+from poi_reader import poi_load_many  # noqa: E402
 
 # Files chosen for their features: incremental saves, notes, many slides,
 # pictures of every kind, a large file, Mac and older writers.
@@ -65,6 +66,12 @@ def main():
 
         repaired = [c[3] for c, o in zip(cases, outcomes) if o[0] == 0]
         odps = convert_to_odp(repaired, os.path.join(work, "odp"), os.path.join(work, "profile"))
+        # The stricter second reader: wherever POI loads the original, it must load
+        # the result too and find the slides that the office shows.
+        originals = sorted(set(os.path.join(corpus, "ppt", c[0]) for c in cases))
+        poi_original = dict(zip(originals, poi_load_many(originals)))
+        poi_result = dict(zip(repaired, poi_load_many(repaired)))
+        methods = {kind: {} for kind in KINDS}
 
         failures = []
         per_kind = {kind: [] for kind in KINDS}
@@ -80,6 +87,14 @@ def main():
                     disagreement = report_disagrees(dest, odp)
                     if disagreement:
                         failures.append("%s %s: %s" % (kind, name, disagreement))
+                    method = report_of(dest)["method"]
+                    methods[kind][method] = methods[kind].get(method, 0) + 1
+                    poi = poi_result.get(dest, "error not loaded")
+                    if poi_original[os.path.join(corpus, "ppt", name)].startswith("slides "):
+                        if not poi.startswith("slides "):
+                            failures.append("%s %s: POI cannot load the result: %s" % (kind, name, poi))
+                        elif int(poi.split()[1]) != pages:
+                            failures.append("%s %s: POI finds %s, the office %d slides" % (kind, name, poi, pages))
                 else:
                     failures.append("%s %s: repaired file does not open in LibreOffice" % (kind, name))
             elif code != 1:
@@ -88,10 +103,11 @@ def main():
             print("%-22s %-48s %5d %6d %5.0f%%  %s" % (kind, name, code, pages, 100 * share,
                                                        message.splitlines()[-1] if message else ""))
 
-        print("\n%-22s %6s %9s %7s" % ("kind", "files", "mean text", "floor"))
+        print("\n%-22s %6s %9s %7s  %s" % ("kind", "files", "mean text", "floor", "methods"))
         for kind, shares in per_kind.items():
             mean = sum(shares) / len(shares) if shares else 0.0
-            print("%-22s %6d %8.0f%% %6.0f%%" % (kind, len(shares), 100 * mean, 100 * KINDS[kind]))
+            used = ", ".join("%s %d" % m for m in sorted(methods[kind].items()))
+            print("%-22s %6d %8.0f%% %6.0f%%  %s" % (kind, len(shares), 100 * mean, 100 * KINDS[kind], used))
             if not os.environ.get("DECKMEND_E2E_ALL") and mean < KINDS[kind]:
                 failures.append("%s: mean text %.0f%% below the floor of %.0f%%" % (kind, 100 * mean, 100 * KINDS[kind]))
         for f in failures:
