@@ -87,8 +87,12 @@ void PrintLine(const Run& run, const nlohmann::json& report) {
         line += ": " + report.value("reason", std::string());
     } else if (report.contains("result")) {
         const auto& result = report["result"];
-        line += ": " + std::to_string(result.value("slides", 0)) + " slides, " +
-                std::to_string(result.value("characters", 0)) + " characters (" + report.value("method", "") + ")";
+        const auto count = [&result](const char* key) {
+            const auto it = result.find(key);
+            return it != result.end() && it->is_number() ? std::to_string(it->get<long long>()) : std::string("?");
+        };
+        line += ": " + count("slides") + " slides, " + count("characters") + " characters (" +
+                report.value("method", "") + ")";
     }
     std::printf("%s: %s\n", run.source.c_str(), line.c_str());
     std::fflush(stdout);

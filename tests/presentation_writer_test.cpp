@@ -79,7 +79,7 @@ std::vector<std::string> StreamNames(const std::string& path) {
 Calls TestOpenCalls(const std::string& path) {
     return {"[create Application]", "Application.Presentations GET()", "Application.Visible PUT(BOOL 1)",
             "Presentations.Open METHOD(BSTR " + path + ")", "Application.DisplayAlerts PUT(I4 1)",
-            "Presentation.Close METHOD()", "[frame WM_CLOSE]", "Application.Quit METHOD()"};
+            "Presentation.Close METHOD()"};
 }
 
 class PresentationWriter : public ::testing::Test {
@@ -127,10 +127,11 @@ TEST_F(PresentationWriter, WithoutPicturesTheFileHoldsTwoStreams) {
     EXPECT_FALSE(ReadOleStream(m_path, kPicturesStreamName).has_value());
 }
 
+// The office stays for the rest of the repair, which ends it.
 TEST_F(PresentationWriter, TheOfficeOpensTheFileAndClosesItUnsaved) {
     ASSERT_TRUE(Write(DocumentStream(13000)));
     EXPECT_EQ(m_fake.Log(), TestOpenCalls(m_path));
-    EXPECT_EQ(g_pptAutomation.m_pApplication, nullptr);
+    EXPECT_NE(g_pptAutomation.m_pApplication, nullptr);
     EXPECT_TRUE(std::filesystem::exists(m_path));
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/ole_file_manager.h"
 #include "support/job_harness.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 
@@ -43,13 +44,14 @@ testzip::Bytes Package(std::initializer_list<const char*> names) {
     return b.bytes();
 }
 
-// A real, minimal presentation: its parts check sound, so nothing needs the office.
-testzip::Bytes SoundPackage() {
-    testzip::Builder b;
-    for (const auto& e : testzip::MinimalPresentation())
-        b.Add(e);
-    b.Finish();
-    return b.bytes();
+// A real presentation of two slides: its parts check sound, so nothing needs the office.
+testzip::Bytes SoundPackage() { return testzip::ReadFile(SharedPath("corpus/pptx/aspj-OpenPresentation.pptx")); }
+
+// The same, cut off at nine tenths: its last parts must be mended or left out.
+testzip::Bytes CutPackage() {
+    testzip::Bytes bytes = SoundPackage();
+    bytes.resize(bytes.size() * 9 / 10);
+    return bytes;
 }
 
 // A compound file with a word-processing stream and no presentation in it.
@@ -91,8 +93,11 @@ const OutcomeCase kOutcomes[] = {
      RepairOutcome::Failed, "IDS_NOT_PRESENTATION"},
     {"a compound file with no presentation in it", "word.ppt", WordCompoundFile, RepairOutcome::Failed,
      "IDS_NOT_PRESENTATION"},
-    // Nothing checked it in an office, and the report says so.
-    {"a sound package without an office", "deck.pptx", [](const TempDir&) { return SoundPackage(); },
+    // Every part came back checked: no office is needed.
+    {"a sound package", "deck.pptx", [](const TempDir&) { return SoundPackage(); }, RepairOutcome::Repaired,
+     nullptr},
+    // Something was mended and nothing could check it in an office: the report says so.
+    {"a cut-off package without an office", "cut.pptx", [](const TempDir&) { return CutPackage(); },
      RepairOutcome::RepairedInPart, nullptr},
 };
 
@@ -132,6 +137,19 @@ TEST(RepairJob, EveryEndingIsGraded) {
     }
 }
 
+TEST(RepairJob, ASoundPackageIsCountedFromItsParts) {
+    TempDir dir, temp;
+    testzip::WriteFile(dir / "deck.pptx", SoundPackage());
+    const RecoveryReport report = RunJob(dir / "deck.pptx", temp.path()).result.report;
+    EXPECT_EQ(report.outcome, RepairOutcome::Repaired);
+    EXPECT_TRUE(report.everythingKept);
+    EXPECT_FALSE(report.checkedInOffice);
+    EXPECT_EQ(report.slides, 2);
+    EXPECT_EQ(report.characters, kNotCounted);
+    for (const ReportItem& item : report.items)
+        EXPECT_EQ(item.state, ItemState::Kept) << item.name;
+}
+
 TEST(RepairJob, AFolderIsNoFileToRepair) {
     TempDir dir, temp;
     fs::create_directory(dir / "deck.pptx");
@@ -150,16 +168,19 @@ TEST(RepairJob, PackageBehindAJunkPrefixIsRepaired) {
     EXPECT_TRUE(r.result.Usable());
     EXPECT_EQ(r.result.report.method, RepairMethod::ContainerRebuilt);
     auto rebuilt = testzip::ReadDirectory(testzip::ReadFile(r.result.resultPath));
-    ASSERT_TRUE(rebuilt);
-    EXPECT_EQ(rebuilt->entries.size(), 4u);
+    auto original = testzip::ReadDirectory(SoundPackage());
+    ASSERT_TRUE(rebuilt && original);
+    EXPECT_EQ(rebuilt->entries.size(), original->entries.size());
 }
 
 TEST(RepairJob, TheJobReportsItsPhasesInOrder) {
     TempDir dir, temp;
     testzip::WriteFile(dir / "deck.pptx", SoundPackage());
     const JobRecord r = RunJob(dir / "deck.pptx", temp.path());
-    EXPECT_EQ(r.phases, (std::vector<RepairPhase>{RepairPhase::Reading, RepairPhase::FindingRecords,
-                                                  RepairPhase::Comparing}));
+    EXPECT_EQ(r.phases, (std::vector<RepairPhase>{RepairPhase::Reading, RepairPhase::FindingRecords}));
+    testzip::WriteFile(dir / "cut.pptx", CutPackage());
+    EXPECT_EQ(RunJob(dir / "cut.pptx", temp.path()).phases,
+              (std::vector<RepairPhase>{RepairPhase::Reading, RepairPhase::FindingRecords, RepairPhase::Comparing}));
 }
 
 TEST(RepairJob, StaleWorkingFilesAreDeletedAtTheStart) {

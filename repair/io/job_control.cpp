@@ -1,5 +1,6 @@
 #include "repair/io/job_control.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -19,6 +20,9 @@ void SetRepairReporters(std::function<void(std::uint64_t, std::uint64_t)> progre
 }
 
 void SendProgress(std::uint64_t done, std::uint64_t total) {
+    // An output can grow past the size it is measured against (a package's new
+    // directory): the bar stops at its end.
+    done = std::min(done, total);
     while (total > UINT32_MAX || done > UINT32_MAX) {
         total >>= 1;
         done >>= 1;

@@ -1,5 +1,6 @@
 #include "repair/job/repair_job.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <sys/stat.h>
@@ -206,6 +207,7 @@ void CRepairJob::RunBinary(std::uint8_t sectorShift) {
     m_cut = {};
     SendCheckpoint(0.95);
     m_noPresentation = NoPresentationFound();
+    m_result.report.pictures = g_pictureCarver.m_nCount;
     CloseSource();
     g_pictureCarver.Reset();
     // A working copy built from nothing is no repair.
@@ -258,6 +260,8 @@ bool CRepairJob::BuildWorkingCopy() {
         report.method = RepairMethod::StreamRelinked;
         report.items = m_relinked.items;
         report.everythingKept = m_relinked.everythingKept;
+        report.notes = std::count_if(m_relinked.kept.begin(), m_relinked.kept.end(),
+                                     [](const RelinkedObject& object) { return object.kind == PersistKind::Notes; });
         m_somethingLeftOut = !m_relinked.everythingKept || m_relinked.fromOlderVersions;
         return true;
     }
@@ -316,6 +320,8 @@ void CRepairJob::RunPackage() {
     report.method = RepairMethod::ContainerRebuilt;
     report.items = std::move(package.items);
     report.everythingKept = package.repaired && package.everythingKept;
+    report.pictures = CountParts(report.items, PartKind::Media);
+    report.notes = CountParts(report.items, PartKind::Notes);
     m_somethingLeftOut = !report.everythingKept;
     // Every part came back byte for byte with its CRC checked: the office can
     // show no more of the damaged file than this, and nothing needs checking.
@@ -330,11 +336,10 @@ void CRepairJob::HandOverUnchecked(const std::string& result) {
     report.outcome = RepairOutcome::Repaired;
     report.checkedInOffice = false;
     report.slides = CountParts(report.items, PartKind::Slide);
-    report.pictures = CountParts(report.items, PartKind::Media);
-    report.notes = CountParts(report.items, PartKind::Notes);
     report.characters = kNotCounted;
     m_result.resultPath = result;
-    m_result.comparison = "kept the rebuilt file: every part of the damaged file came back as it was";
+    if (m_request.compareWithSource)
+        m_result.comparison = "kept the rebuilt file: every part of the damaged file came back as it was";
 }
 
 // The office opens what was produced (and, when asked, the damaged file); the
@@ -346,8 +351,11 @@ void CRepairJob::Finish(const std::string& working, bool produced) {
         return;
     if (!produced)
         DeleteFileW(working);
-    SendPhase(m_request.compareWithSource ? RepairPhase::Comparing : RepairPhase::CheckingResult);
-    const CCheckedResult checked = CheckInTheOffice(m_request.source, working, m_request.compareWithSource);
+    // A result that kept every live object of the damaged file needs no
+    // comparison: the office cannot show more of the damaged file than that.
+    const bool compare = m_request.compareWithSource && !(produced && m_result.report.everythingKept);
+    SendPhase(compare ? RepairPhase::Comparing : RepairPhase::CheckingResult);
+    const CCheckedResult checked = CheckInTheOffice(m_request.source, working, compare);
     m_result.comparison = checked.line;
     if (Cancelled())
         return;

@@ -88,13 +88,16 @@ bool PatchField(CRawFile& file, std::uint8_t* buffer, std::size_t length, std::u
     return file.WriteBlocks(buffer + from, static_cast<std::uint32_t>(to - from), firstBlock + from / blockSize, TRUE);
 }
 
-// Has the office open the file; one that opens is closed unsaved, one that is
-// refused is deleted. Either way the office started for the test is ended.
+// Has the office open the file; one that opens is closed unsaved and the office
+// kept running for the rest of the repair (its check and comparison, ended by
+// the job); one that is refused is deleted and the office ended, since a file
+// it refused may have left it in any state.
 BOOL TestOpen(const std::string& path) {
-    const bool opened = !g_pptAutomation.OpenPresentation(path, FALSE, 0).empty();
-    g_pptAutomation.ClosePowerPoint(FALSE, std::string(), 0);
-    if (opened)
+    if (!g_pptAutomation.OpenPresentation(path, FALSE, 0).empty()) {
+        g_pptAutomation.ClosePresentation();
         return TRUE;
+    }
+    g_pptAutomation.ClosePowerPoint(FALSE, std::string(), 0);
     DeleteFileW(path);
     return FALSE;
 }
