@@ -5,8 +5,10 @@
 // stream's beginning). The office refuses the file, it is deleted, and the
 // repair goes on with the rebuild from fragments.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <fstream>
 
 #include "automation/impress_server.h"
 #include "repair/job/job_state.h"
@@ -43,7 +45,7 @@ CDocumentCut CutAsTheJobDoes(std::uint32_t& unit) {
     return cut;
 }
 
-TEST(WrittenFileWithTheOffice, RefusedCutIsDeletedAndTheRebuildTakesOver) {
+TEST(WrittenFileWithTheOffice, RefusedCutIsDeletedAndTheRelinkedStreamComesBackWhole) {
     DECKMEND_REQUIRE_OFFICE();
     DECKMEND_REQUIRE_CORPUS();
     struct Case {
@@ -70,11 +72,16 @@ TEST(WrittenFileWithTheOffice, RefusedCutIsDeletedAndTheRebuildTakesOver) {
                                                static_cast<std::uint32_t>(cut.length)));
             EXPECT_FALSE(fs::exists(dir / "written.ppt")) << "a refused file is deleted";
         }
-        // Handed over as it is: the rebuild's result, not the damaged file saved anew.
-        const ProcessResult r =
-            RunProcess({BuildPath("deckmend-repair"), "--no-compare", source, dir / "out.ppt"}, dir / "");
+        // The repair does not need the cut: the relinked stream holds every live
+        // object once, and the office shows the original's slides.
+        const ProcessResult r = RunProcess(
+            {BuildPath("deckmend-repair"), "--report", dir / "report.json", source, dir / "out.ppt"}, dir / "");
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_NE(r.out.find("slides rebuilt from the text and pictures found"), std::string::npos) << r.out;
+        std::ifstream in(dir / "report.json");
+        const nlohmann::json report = nlohmann::json::parse(in, nullptr, false);
+        ASSERT_FALSE(report.is_discarded());
+        EXPECT_EQ(report["method"], "stream-relinked") << r.out;
+        EXPECT_EQ(report["result"]["slides"], c.truthSlides) << r.out;
         EXPECT_TRUE(fs::exists(dir / "out.ppt"));
     }
 }
