@@ -276,6 +276,19 @@ TEST(PackageMend, TableOfDamagedPresentations) {
          Expected(Without(sound, {"ppt/slideLayouts/slideLayout2.xml", "ppt/slideLayouts/_rels/slideLayout2.xml.rels"}),
                   {{"ppt/slides/_rels/slide2.xml.rels", M}, {"ppt/slideMasters/slideMaster1.xml", M},
                    {"ppt/slideMasters/_rels/slideMaster1.xml.rels", M}, {"[Content_Types].xml", M}})},
+        // A part whose name has no extension and no type of its own gets an
+        // Override: a Default with an empty extension makes the package unreadable.
+        {"a part without an extension and without a type",
+         [&] {
+             auto parts = sound;
+             parts.push_back(Deflated("ppt/media/image2", "not typed"));
+             return Build(parts);
+         },
+         [&] {
+             auto parts = sound;
+             parts.push_back(Deflated("ppt/media/image2", "not typed"));
+             return Expected(parts, {{"[Content_Types].xml", M}});
+         }()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -284,6 +297,10 @@ TEST(PackageMend, TableOfDamagedPresentations) {
         EXPECT_EQ(r.states, c.states);
         EXPECT_FALSE(r.result.everythingKept);
         ExpectWhole(r.bytes);
+        TempDir dir;
+        testzip::WriteFile(dir / "out.pptx", r.bytes);
+        const ZipContents zip = ReadWithLibzip(dir / "out.pptx");
+        EXPECT_EQ(zip.entries.at("[Content_Types].xml").find("Extension=\"\""), std::string::npos);
     }
 }
 

@@ -652,7 +652,11 @@ void CScaffold::RepairContentTypes() {
         const PartKind* kind = KindOf(part.name);
         if (kind && !overrides.count(lower) && (part.state != ItemState::Kept || !doc))
             overrides[lower] = {part.name, kind->contentType};
-        if (!overrides.count(lower) && !defaults.count(ext)) {
+        // A name without an extension has no Default to fall under: it gets an
+        // Override of its own (an empty Extension makes the package unreadable).
+        if (!overrides.count(lower) && ext.empty())
+            overrides[lower] = {part.name, "application/octet-stream"};
+        else if (!overrides.count(lower) && !defaults.count(ext)) {
             auto known = DefaultTypes().find(ext);
             defaults[ext] = known != DefaultTypes().end() ? known->second : "application/octet-stream";
         }
