@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <fstream>
 #include <set>
+
+#include "platform/file_handle.h"
 
 namespace {
 
@@ -21,11 +22,11 @@ struct Failure {};
 
 class CCompoundReader {
 public:
-    explicit CCompoundReader(const std::string& path) : m_in(path, std::ios::binary) {
-        if (!m_in)
+    // The file is read without touching its access time: it may be the user's
+    // damaged file, which a repair leaves exactly as it was.
+    explicit CCompoundReader(const std::string& path) {
+        if (!m_in.Open(path, FileAccess::ReadOnly) || !m_in.Size(m_fileSize))
             throw Failure{};
-        m_in.seekg(0, std::ios::end);
-        m_fileSize = static_cast<std::uint64_t>(m_in.tellg());
         ReadHeader();
         ReadFat();
         m_directory = ReadChain(m_firstDirectorySector, m_fat, m_sectorSize, std::nullopt);
@@ -57,8 +58,7 @@ private:
     void ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
         if (offset + size > m_fileSize)
             throw Failure{};
-        m_in.seekg(static_cast<std::streamoff>(offset));
-        if (!m_in.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(size)))
+        if (m_in.ReadAt(buffer, size, offset) != static_cast<std::int64_t>(size))
             throw Failure{};
     }
 
@@ -197,7 +197,7 @@ private:
         return kNoStream;
     }
 
-    std::ifstream m_in;
+    CFileHandle m_in;
     std::uint64_t m_fileSize = 0;
     std::uint8_t m_header[512] = {};
     std::uint16_t m_majorVersion = 3;
