@@ -166,7 +166,7 @@ bool RunBatch(const BatchOptions& options, const std::atomic<bool>& interrupted)
                                     {"repaired", repaired},
                                     {"notRepaired", reports.size() - repaired}};
         std::ofstream out(options.reportPath, std::ios::trunc);
-        out << all.dump(2) << '\n';
+        out << DumpReport(all) << '\n';
         if (!out.flush())
             std::fprintf(stderr, "deckmend-repair: cannot write the report %s\n", options.reportPath.c_str());
     }

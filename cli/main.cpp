@@ -195,7 +195,7 @@ RepairResult RunRepair(const RepairRequest& request, const std::string& folder, 
 
 bool WriteReport(const std::string& path, const nlohmann::json& report) {
     std::ofstream out(path, std::ios::trunc);
-    out << report.dump(2) << '\n';
+    out << DumpReport(report) << '\n';
     return static_cast<bool>(out.flush());
 }
 

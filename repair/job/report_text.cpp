@@ -84,6 +84,10 @@ std::string ReportSummary(const RepairResult& result) {
     return text;
 }
 
+std::string DumpReport(const nlohmann::json& report) {
+    return report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 nlohmann::json ReportJson(const RepairResult& result, const std::string& source, const std::string& destination) {
     const RecoveryReport& report = result.report;
     nlohmann::json items = nlohmann::json::array();

@@ -14,6 +14,10 @@ inline constexpr int kReportFormatVersion = 1;
 // left out or mended, and what the office showed of the damaged file.
 std::string ReportSummary(const RepairResult& result);
 
+// The report as text. Names read from a damaged file need not be valid UTF-8:
+// their bad bytes are replaced, never the reason for a failed report.
+std::string DumpReport(const nlohmann::json& report);
+
 // The whole report of one repair of `source`; `destination` empty when nothing
 // was written.
 nlohmann::json ReportJson(const RepairResult& result, const std::string& source, const std::string& destination);
