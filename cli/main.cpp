@@ -233,7 +233,9 @@ int RepairOne(const Options& options) {
                                        : "cannot write " + options.destination + ": " + std::strerror(error);
         }
     }
-    if (!result.comparison.empty())
+    // The comparison's line says which result was kept; over a failure it would
+    // read like a success.
+    if (!result.comparison.empty() && result.Usable())
         std::printf("%s\n", result.comparison.c_str());
     std::printf("%s\n", ReportSummary(result).c_str());
     if (!placed.empty())
