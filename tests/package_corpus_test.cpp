@@ -20,8 +20,18 @@ namespace {
 
 struct DamageKind {
     const char* name;
-    bool keepsAllEntries;
+    bool keepsAllEntries;  // the damage leaves every entry whole: no office is needed to check the result
 };
+
+// A cut package is mended and checked in the office, a few seconds each: every
+// fourth package of the corpus, chosen by its name, takes that damage here (the
+// end-to-end test of packages measures the cut ones in full).
+bool TakesCuts(const std::string& name) {
+    std::uint32_t hash = 2166136261u;
+    for (unsigned char c : name)
+        hash = (hash ^ c) * 16777619u;
+    return hash % 4 == 0;
+}
 
 constexpr DamageKind kKinds[] = {
     {"cut-central-directory", true},
@@ -63,6 +73,8 @@ TEST_P(PackageCorpus, DamagedCopiesAreRepaired) {
     TempDir dir;
     for (const DamageKind& kind : kKinds) {
         SCOPED_TRACE(kind.name);
+        if (!kind.keepsAllEntries && !TakesCuts(GetParam()))
+            continue;
         std::string damaged = dir / (std::string("damaged-") + kind.name + ".pptx");
         std::string repaired = dir / (std::string("repaired-") + kind.name + ".pptx");
         auto damage = RunProcess({"/usr/bin/env", "python3", SharedPath("tools/damage.py"), kind.name, "7",
