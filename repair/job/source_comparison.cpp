@@ -1,5 +1,6 @@
 #include "repair/job/source_comparison.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "automation/powerpoint_automation.h"
@@ -30,6 +31,10 @@ std::string Shows(const CPresentationMeasure& measure) {
 bool IsBreak(char c) { return c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+std::size_t BreaksIn(const std::string& text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), IsBreak));
+}
+
 void AddParagraph(std::set<std::string>& into, std::string& paragraph) {
     if (!paragraph.empty() && paragraph.back() == ' ')
         paragraph.pop_back();
@@ -49,8 +54,10 @@ CPresentationMeasure Measure(const std::string& path, bool readOnly) {
     measure.opened = SUCCEEDED(g_pptAutomation.GetSlideCount(measure.slides));
     std::vector<std::string> texts;
     if (measure.opened && SUCCEEDED(g_pptAutomation.GetTexts(texts))) {
+        // Characters of text, as a reader counts them: paragraph and line
+        // breaks are not text.
         for (const std::string& text : texts)
-            measure.characters += static_cast<LONG>(Utf8Length(text));
+            measure.characters += static_cast<LONG>(Utf8Length(text) - BreaksIn(text));
         measure.paragraphs = DistinctParagraphs(texts);
     }
     g_pptAutomation.ClosePresentation();
@@ -124,10 +131,12 @@ KeptResult ChooseResult(const CPresentationMeasure& source, const CPresentationM
         return KeptResult::Repaired;
     if (!ShowsSlides(repaired))
         return KeptResult::Source;
-    const bool repairShowsSource = ShowsParagraphsOf(repaired, source);
-    if (repairShowsSource && ShowsParagraphsOf(source, repaired))
-        return repaired.slides <= source.slides ? KeptResult::Repaired : KeptResult::Source;
-    return repairShowsSource && repaired.slides >= source.slides ? KeptResult::Repaired : KeptResult::Source;
+    if (!ShowsParagraphsOf(repaired, source) || repaired.slides < source.slides)
+        return KeptResult::Source;
+    // The same paragraphs over more slides: older versions of slides repeated.
+    if (repaired.slides > source.slides && ShowsParagraphsOf(source, repaired))
+        return KeptResult::Source;
+    return KeptResult::Repaired;
 }
 
 std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, const CPresentationMeasure& repaired) {

@@ -29,9 +29,9 @@ std::set<std::string> DistinctParagraphs(const std::vector<std::string>& texts);
 bool ShowsParagraphsOf(const CPresentationMeasure& shower, const CPresentationMeasure& shown);
 
 // The working copy stands when it shows every paragraph that the damaged file
-// shows and at least its slides; when each shows all of the other's paragraphs,
-// the one with fewer slides wins (a rebuild that repeats older versions of
-// slides is no better than the file it came from). A damaged file that does not
+// shows and at least its slides; when each shows all of the other's paragraphs
+// and the working copy has more slides, the damaged file wins (a rebuild that
+// repeats older versions of slides is no better than the file it came from). A damaged file that does not
 // open, or opens with no slide, never wins; neither does a working copy that
 // does not open or holds no slide over a damaged file that shows slides.
 KeptResult ChooseResult(const CPresentationMeasure& source, const CPresentationMeasure& repaired);
