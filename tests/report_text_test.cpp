@@ -52,4 +52,5 @@ TEST(ReportText, TheJsonHasItsFixedShapeEvenForNamesThatAreNotText) {
     EXPECT_EQ(back["items"][1]["state"], "left-out");
     EXPECT_EQ(back["items"][3]["name"], "ppt/slides/sl\xEF\xBF\xBD\xEF\xBF\xBD.xml");
     EXPECT_TRUE(ReportJson(RepairResult{}, "in.ppt", "")["destination"].is_null());
+    EXPECT_NE(ReportSummary(result).find("ppt/slides/sl\xEF\xBF\xBD\xEF\xBF\xBD.xml (damaged name)"), std::string::npos);
 }

@@ -50,11 +50,18 @@ std::string Contents(const RecoveryReport& report) {
     return text;
 }
 
+// Names read from a damaged file, made printable: bytes that are not UTF-8 text
+// become U+FFFD, as the JSON report writes them.
+std::string Printable(const std::string& name) {
+    const std::string quoted = nlohmann::json(name).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return nlohmann::json::parse(quoted).get<std::string>();
+}
+
 void AddItems(std::string& text, const RecoveryReport& report, ItemState state, const char* heading) {
     std::string list;
     for (const ReportItem& item : report.items)
         if (item.state == state)
-            list += "\n  " + item.name + (item.how.empty() ? "" : " (" + item.how + ")");
+            list += "\n  " + Printable(item.name) + (item.how.empty() ? "" : " (" + item.how + ")");
     if (!list.empty())
         text += std::string("\n") + heading + ":" + list;
 }

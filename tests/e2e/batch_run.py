@@ -81,7 +81,7 @@ def main():
         os.makedirs(batch_out)
         batch = subprocess.run([program, "--jobs", "2", "--out-dir", batch_out, "--report",
                                 os.path.join(work, "batch.json")] + sources,
-                               capture_output=True, text=True, env=env, timeout=3600)
+                               capture_output=True, text=True, errors="replace", env=env, timeout=3600)
         print(batch.stdout)
         with open(os.path.join(work, "batch.json"), encoding="utf-8") as f:
             together = {r["source"]: r for r in json.load(f)["files"]}
@@ -97,7 +97,7 @@ def main():
             report_path = os.path.join(work, os.path.basename(source) + ".json")
             subprocess.run([program, "--no-progress", "--report", report_path, source,
                             os.path.join(alone_out, os.path.basename(source))],
-                           capture_output=True, text=True, env=env, timeout=600)
+                           capture_output=True, text=True, errors="replace", env=env, timeout=600)
             with open(report_path, encoding="utf-8") as f:
                 alone = json.load(f)
             if figures(alone) != figures(together.get(source, {})):

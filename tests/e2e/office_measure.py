@@ -104,7 +104,7 @@ def repair(build, source, dest, options=()):
     """(exit status, what it printed); the JSON report goes to dest + ".json"."""
     try:
         run = subprocess.run([os.path.join(build, "deckmend-repair"), *options, "--report", dest + ".json", source,
-                              dest], capture_output=True, text=True, timeout=300)
+                              dest], capture_output=True, text=True, errors="replace", timeout=300)
         return run.returncode, (run.stderr + run.stdout).strip()
     except subprocess.TimeoutExpired:
         return -1, "timed out"

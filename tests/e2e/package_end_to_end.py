@@ -74,7 +74,7 @@ def convert_all(files, outdir, profile):
 def repair(build, source, dest):
     try:
         run = subprocess.run([os.path.join(build, "deckmend-repair"), "--no-compare", source, dest],
-                             capture_output=True, text=True, timeout=300)
+                             capture_output=True, text=True, errors="replace", timeout=300)
         return run.returncode, (run.stderr + run.stdout).strip()
     except subprocess.TimeoutExpired:
         return -1, "timed out"

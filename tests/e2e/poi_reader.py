@@ -26,7 +26,7 @@ def poi_load_many(paths, batch=60):
         part = paths[start:start + batch]
         try:
             run = subprocess.run(["java", "-Djava.awt.headless=true", "-cp", classpath(), SOURCE] + part,
-                                 capture_output=True, text=True, timeout=600)
+                                 capture_output=True, text=True, errors="replace", timeout=600)
             out = [l for l in run.stdout.splitlines() if l.startswith(("slides ", "error "))]
         except (subprocess.TimeoutExpired, FileNotFoundError) as e:
             out = []
