@@ -29,8 +29,16 @@ void* operator new(std::size_t size) {
         return p;
     throw std::bad_alloc();
 }
+// Every form that pairs with these deletes allocates here too, so that a
+// sanitizer sees matching pairs.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (t_failFrom != 0 && size >= t_failFrom)
+        return nullptr;
+    return std::malloc(size ? size : 1);
+}
 void operator delete(void* p) noexcept { g_release(p); }
 void operator delete(void* p, std::size_t) noexcept { g_release(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { g_release(p); }
 
 namespace {
 
