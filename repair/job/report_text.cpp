@@ -2,15 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-namespace {
+#include "repair/job/source_comparison.h"
 
-// 4180 as "4,180".
-std::string Grouped(std::int64_t value) {
-    std::string digits = std::to_string(value < 0 ? 0 : value);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<std::size_t>(at), ",");
-    return digits;
-}
+namespace {
 
 std::string Counted(std::int64_t count, const char* one, const char* many) {
     return Grouped(count) + " " + (count == 1 ? one : many);

@@ -15,14 +15,6 @@ constexpr int kSaveAs = 1;
 // One missing paragraph in 50 is put down to the office's own rewriting.
 constexpr std::size_t kParagraphsPerAllowedMiss = 50;
 
-// 4180 as "4,180".
-std::string Grouped(LONG value) {
-    std::string digits = std::to_string(value < 0 ? 0 : value);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<std::size_t>(at), ",");
-    return digits;
-}
-
 std::string Shows(const CPresentationMeasure& measure) {
     return Grouped(measure.slides) + (measure.slides == 1 ? " slide, " : " slides, ") + Grouped(measure.characters) +
            " characters";
@@ -99,6 +91,13 @@ private:
 bool ShowsSlides(const CPresentationMeasure& measure) { return measure.opened && measure.slides > 0; }
 
 }  // namespace
+
+std::string Grouped(std::int64_t value) {
+    std::string digits = std::to_string(value < 0 ? 0 : value);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ",");
+    return digits;
+}
 
 std::set<std::string> DistinctParagraphs(const std::vector<std::string>& texts) {
     std::set<std::string> paragraphs;

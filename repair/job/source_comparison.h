@@ -4,6 +4,7 @@
 // damaged file (a private copy, opened read-only). The working copy stands only
 // when it shows what the damaged file shows; otherwise the working copy becomes
 // the damaged file saved anew by the office, a clean file of the same format.
+#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,6 +36,9 @@ bool ShowsParagraphsOf(const CPresentationMeasure& shower, const CPresentationMe
 // open, or opens with no slide, never wins; neither does a working copy that
 // does not open or holds no slide over a damaged file that shows slides.
 KeptResult ChooseResult(const CPresentationMeasure& source, const CPresentationMeasure& repaired);
+
+// 4180 as "4,180"; a negative count as "0".
+std::string Grouped(std::int64_t value);
 
 // One line for the user: which result was kept and why.
 std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, const CPresentationMeasure& repaired);
