@@ -2,8 +2,11 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <chrono>
+
 #include "app/main_frame.h"
 #include "app/repair_ppt.h"
+#include "automation/impress_server.h"
 #include "platform/file_ops.h"
 #include "platform/folders.h"
 #include "platform/qt/desktop_shell.h"
@@ -24,6 +27,10 @@ int main(int argc, char** argv) {
     CPrivateFolder workFolder;
     if (workFolder.Create(GetTempPathW()))
         SetTempFolder(workFolder.Path() + "/");
+
+    // The repairs of a session share the office that the start-up check
+    // started, hidden; it ends at exit or after some idle minutes.
+    KeepImpressServerWarm(std::chrono::minutes(5));
 
     CRepairPPT app;
     // `deckmend FILE` (and the desktop entry's %f) chooses the file to repair.

@@ -18,9 +18,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "automation/edit_chain.h"
@@ -42,6 +44,8 @@ namespace {
 constexpr CLSID kImpressApplicationClsid = {0x5D1E6B2A, 0x3C41, 0x4F0E, {0x9A, 0x7B, 0x1D, 0x2E, 0x6C, 0x80, 0x41, 0x13}};
 constexpr const char* kProgramFolder = "/usr/lib/libreoffice/program";
 
+void CloseQuietly(const uno::Reference<lang::XComponent>& component);
+
 // The one office process that serves every Application object, as PowerPoint
 // is one process for all its clients.
 class CServer {
@@ -54,6 +58,7 @@ public:
     // The live connection, started when there is none or the last one died.
     std::shared_ptr<COfficeConnection> Connection() {
         std::lock_guard guard(m_lock);
+        ++m_useTicket;  // a warm office in use is not idle
         if (m_connection && m_connection->Alive())
             return m_connection;
         if (m_connection)
@@ -66,17 +71,35 @@ public:
         return m_connection;
     }
 
-    // Quit: the office process ends with every presentation in it.
+    // Quit: the office process ends with every presentation in it. A warm
+    // office closes the presentations instead and waits for the next client
+    // until it has been idle for the keep-warm time.
     void Quit() {
         std::lock_guard guard(m_lock);
+        std::vector<std::shared_ptr<CDocument>> open;
         for (auto& weak : m_documents)
-            if (auto document = weak.lock())
+            if (auto document = weak.lock(); document && !document->closed) {
                 document->closed = true;
+                open.push_back(std::move(document));
+            }
         m_documents.clear();
-        if (m_connection)
-            m_connection->Terminate();
-        m_connection.reset();
-        EndFrame();
+        if (m_keepWarm.count() > 0 && m_connection && CloseAll(open)) {
+            m_idleTicket = m_useTicket;
+            m_idleUntil = std::chrono::steady_clock::now() + m_keepWarm;
+            m_idleWake.notify_all();
+            return;
+        }
+        EndConnection();
+    }
+
+    void KeepWarm(std::chrono::milliseconds idle) {
+        std::lock_guard guard(m_lock);
+        m_keepWarm = idle;
+        if (idle.count() > 0 && !m_idleWatch) {
+            m_idleWatch = true;
+            std::thread([this] { WatchIdleness(); }).detach();  // the server lives until exit
+        }
+        m_idleWake.notify_all();
     }
 
     void Opened(const std::shared_ptr<CDocument>& document) {
@@ -104,6 +127,42 @@ public:
     LONG displayAlerts = 2;
 
 private:
+    // Closes the presentations left open; false when the office did not.
+    bool CloseAll(const std::vector<std::shared_ptr<CDocument>>& documents) {
+        for (const auto& document : documents) {
+            HRESULT hr = RunOffice(*m_connection, GetImpressTimeouts().call, [&] {
+                CloseQuietly(document->component);
+                return S_OK;
+            });
+            if (FAILED(hr))
+                return false;
+        }
+        return m_connection->Alive();
+    }
+
+    void EndConnection() {
+        if (m_connection)
+            m_connection->Terminate();
+        m_connection.reset();
+        EndFrame();
+    }
+
+    // Ends a warm office that nobody used for the keep-warm time since its last Quit.
+    void WatchIdleness() {
+        std::unique_lock guard(m_lock);
+        for (;;) {
+            const bool waiting = m_connection && m_keepWarm.count() > 0 && m_idleTicket == m_useTicket;
+            if (!waiting) {
+                m_idleWake.wait(guard);
+                continue;
+            }
+            if (m_idleWake.wait_until(guard, m_idleUntil) == std::cv_status::timeout && m_connection &&
+                m_idleTicket == m_useTicket && std::chrono::steady_clock::now() >= m_idleUntil) {
+                EndConnection();
+            }
+        }
+    }
+
     void EndFrame() {
         if (m_frame)
             DestroyFrameWindow(m_frame);
@@ -112,6 +171,12 @@ private:
 
     std::mutex m_lock;
     std::shared_ptr<COfficeConnection> m_connection;
+    std::chrono::milliseconds m_keepWarm{0};  // 0: Quit ends the office process
+    std::condition_variable m_idleWake;
+    std::chrono::steady_clock::time_point m_idleUntil{};
+    unsigned m_useTicket = 0;   // counts the clients that asked for the office
+    unsigned m_idleTicket = 1;  // m_useTicket at the last warm Quit
+    bool m_idleWatch = false;
     std::vector<std::weak_ptr<CDocument>> m_documents;
     HWND m_frame = nullptr;
 };
@@ -803,3 +868,5 @@ bool RegisterImpressServer() {
 }
 
 int ImpressServerProcessGroup() { return impress::CServer::Instance().Group(); }
+
+void KeepImpressServerWarm(std::chrono::milliseconds idle) { impress::CServer::Instance().KeepWarm(idle); }

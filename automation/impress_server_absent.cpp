@@ -5,3 +5,4 @@
 bool ImpressServerInstalled() { return false; }
 bool RegisterImpressServer() { return false; }
 int ImpressServerProcessGroup() { return 0; }
+void KeepImpressServerWarm(std::chrono::milliseconds) {}

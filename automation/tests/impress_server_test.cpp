@@ -118,6 +118,7 @@ protected:
         ASSERT_FALSE(folder_.path().empty());
     }
     void TearDown() override {
+        KeepImpressServerWarm(std::chrono::milliseconds(0));
         ppt_.ClosePowerPoint(0, "", 0);
         NoteGroup();
         for (int group : groups_)
@@ -364,6 +365,39 @@ TEST_F(ImpressServerTest, AServerThatDiesFailsItsCallsAndIsRestarted) {
     EXPECT_EQ(ppt_.NewPresentation(0, 0), S_OK);
     NoteGroup();
     EXPECT_EQ(ppt_.AddSlide(1, 1), S_OK);
+}
+
+// A program that repairs one file after another keeps one office: Quit closes
+// the presentations and leaves the process for the next Application, which
+// sees none of them; the office ends once nobody used it for the idle time.
+TEST_F(ImpressServerTest, AWarmOfficeServesTheNextClientAndEndsWhenIdle) {
+    KeepImpressServerWarm(std::chrono::seconds(3));
+    ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    ASSERT_EQ(ppt_.AddSlide(1, 1), S_OK);
+    const int group = ImpressServerProcessGroup();
+    NoteGroup();
+    ASSERT_NE(group, 0);
+    ppt_.ClosePowerPoint(0, "", 0);
+    EXPECT_EQ(ImpressServerProcessGroup(), group) << "Quit ended the warm office";
+
+    CPowerPointAutomation next;
+    ASSERT_EQ(next.NewPresentation(0, 0), S_OK);
+    EXPECT_EQ(ImpressServerProcessGroup(), group) << "the next client started another office";
+    LONG count = -1;
+    ASSERT_EQ(next.GetSlideCount(count), S_OK);
+    EXPECT_EQ(count, 0) << "the next client sees the last one's presentation";
+    next.ClosePowerPoint(0, "", 0);
+
+    // Idle: it ends by itself, and the one after gets a fresh office.
+    const auto until = Clock::now() + std::chrono::seconds(30);
+    while (!GroupGone(group) && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(GroupGone(group)) << "the idle office still runs";
+    KeepImpressServerWarm(std::chrono::milliseconds(0));
+    ASSERT_EQ(next.NewPresentation(0, 0), S_OK);
+    NoteGroup();
+    EXPECT_NE(ImpressServerProcessGroup(), group);
+    next.ClosePowerPoint(0, "", 0);
 }
 
 // Run only as the child of the test below: starts the office, reports its
