@@ -17,7 +17,7 @@ environment widens or narrows that:
   DECKMEND_SWEEP=wide          every file as it is and with every damage kind
                                that applies
   DECKMEND_SWEEP_FILES=N       files of each container kind as they are
-                               (compound, package, other; default 30)
+                               (compound, package, other; default 16)
   DECKMEND_SWEEP_SEEDS=N       seeds per damage kind (default 2; wide 3)
   DECKMEND_SWEEP_PER_KIND=N    files per damage kind and seed (default 2)
   DECKMEND_SWEEP_JOBS=N        repairs at once (default 2)
@@ -148,7 +148,7 @@ def undamaged_files(files):
     """All files in a wide sweep, else a fixed choice of each container kind."""
     if os.environ.get("DECKMEND_SWEEP") == "wide":
         return files
-    count = env_int("DECKMEND_SWEEP_FILES", 30)
+    count = env_int("DECKMEND_SWEEP_FILES", 16)
     chosen = []
     for kind in ("cfb", "zip", "other"):
         chosen += pick([f for f in files if container_of(f) == kind], count, "as-is")
