@@ -110,8 +110,8 @@ printf '%-58s %8.2fs %s\n' "the same with the office ended after each repair" \
 
 echo
 echo "== 4. Record scans over a binary file of about 300 MB (time / plain read; <= 2)"
-"$BUILD/ppt_scan_bench" --benchmark_format=csv 2>/dev/null |
-  awk -F, '/^"BM_/ { name = $1; gsub(/"/, "", name); x = ""
-             for (i = 1; i <= NF; ++i) if (h[i] == "x_read") x = $i
-             printf "%-58s %8.2fs %sx read\n", name, $3 / 1000, x }
-           /^name,/ { for (i = 1; i <= NF; ++i) h[i] = $i }'
+"$BUILD/ppt_scan_bench" --benchmark_format=json 2>/dev/null | python3 -c '
+import json, sys
+for run in json.load(sys.stdin)["benchmarks"]:
+    name = run["name"].split("/iterations")[0]
+    print("%-58s %8.2fs %5.2fx read" % (name, run["real_time"] / 1000, run.get("x_read", 0)))'
