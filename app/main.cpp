@@ -46,5 +46,6 @@ int main(int argc, char** argv) {
         return 0;
     const int status = QApplication::exec();
     app.ExitInstance();
+    KeepImpressServerWarm(std::chrono::milliseconds(0));  // the office goes with the wizard
     return status;
 }

@@ -95,6 +95,8 @@ public:
     void KeepWarm(std::chrono::milliseconds idle) {
         std::lock_guard guard(m_lock);
         m_keepWarm = idle;
+        if (idle.count() == 0 && m_connection && m_idleTicket == m_useTicket)
+            EndConnection();  // nobody waits for the idle office any more
         if (idle.count() > 0 && !m_idleWatch) {
             m_idleWatch = true;
             std::thread([this] { WatchIdleness(); }).detach();  // the server lives until exit

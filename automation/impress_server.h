@@ -31,8 +31,9 @@ int ImpressServerProcessGroup();
 
 // With a time above zero, Quit closes the presentations and leaves the office
 // process running for the next Application, until nobody has used it for
-// `idle`; zero (the default) makes Quit end it. A program that repairs one
-// file after another keeps the office warm between them.
+// `idle`; zero (the default) makes Quit end it, and ends an office that
+// waits idle now. A program that repairs one file after another keeps the
+// office warm between them.
 void KeepImpressServerWarm(std::chrono::milliseconds idle);
 
 // PowerPoint layout numbers (ppLayout…) as Impress AutoLayout numbers; the

@@ -2,6 +2,7 @@
 // or for many at once.
 // Exit status: 0 repaired, 1 the repair failed or was cancelled, 2 usage error.
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -44,7 +46,11 @@ struct Options {
     bool force = false;
     bool compare = true;
     bool progress = true;
+    bool worker = false;  // a batch's worker: the files come on stdin
 };
+
+// A batch worker's office ends when no file came for this long.
+constexpr auto kWorkerOfficeIdle = std::chrono::seconds(60);
 
 void PrintUsage(std::FILE* to) {
     std::fputs("usage: deckmend-repair [OPTIONS] SOURCE DEST\n"
@@ -96,6 +102,8 @@ bool ParseOptions(int argc, char** argv, Options& options, int& exitStatus) {
             options.compare = false;
         } else if (arg == "--no-progress") {
             options.progress = false;
+        } else if (arg == kBatchWorkerOption) {
+            options.worker = true;
         } else if (arg == "--report" || arg == "--out-dir" || arg == "--jobs") {
             if (!(value = ValueOf(argc, argv, i))) {
                 exitStatus = UsageError(arg + " needs a value");
@@ -120,6 +128,8 @@ bool ParseOptions(int argc, char** argv, Options& options, int& exitStatus) {
             return false;
         }
     }
+    if (options.worker)
+        return paths.empty();
     if (!options.outDir.empty()) {
         options.sources = paths;
         if (paths.empty()) {
@@ -176,18 +186,18 @@ RepairResult RunRepair(const RepairRequest& request, const std::string& folder, 
     context.tempFolder = folder;
     context.progress = [&bar](std::uint64_t done, std::uint64_t total) { bar.Update(done, total); };
     RepairResult result;
-    std::atomic<bool> over{false};
+    std::promise<void> ended;
+    std::future<void> over = ended.get_future();
     g_bRun.store(1);
     std::thread worker([&] {
         result = RepairPresentation(request, context);
         // Balances the office session's initialisation on this thread.
         CoUninitialize();
-        over = true;
+        ended.set_value();
     });
-    while (!over) {
+    // Drawn every 50 ms; the result is taken the moment it is there.
+    while (over.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
         bar.Draw();
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
     worker.join();
     bar.Finish();
     return result;
@@ -199,22 +209,17 @@ bool WriteReport(const std::string& path, const nlohmann::json& report) {
     return static_cast<bool>(out.flush());
 }
 
-// One file: repair SOURCE into DEST.
-int RepairOne(const Options& options) {
-    const std::string& source = options.sources[0];
+// Repairs `source` into `destination`, printing the summary; the exit status.
+int RepairFile(const std::string& source, const std::string& destination, const std::string& reportPath,
+               const Options& options) {
     int exitStatus = kExitUsage;
-    if (!CheckDestination(source, options.destination, options.force, exitStatus))
+    if (!CheckDestination(source, destination, options.force, exitStatus))
         return exitStatus;
-
-    InitSettings();
-    RegisterImpressServer();
     CPrivateFolder folder;
     if (!folder.Create(GetTempPathW())) {
         std::fputs("deckmend-repair: cannot create a temporary folder\n", stderr);
         return kExitFailed;
     }
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
 
     RepairRequest request;
     request.source = source;
@@ -223,14 +228,13 @@ int RepairOne(const Options& options) {
 
     std::string placed;
     if (result.Usable()) {
-        const int error = PlaceFile(result.resultPath, options.destination, options.force);
+        const int error = PlaceFile(result.resultPath, destination, options.force);
         if (error == 0) {
-            placed = options.destination;
+            placed = destination;
         } else {
             result.report.outcome = RepairOutcome::Failed;
-            result.report.reason = error == EEXIST
-                                       ? options.destination + " appeared during the repair; use --force to replace it"
-                                       : "cannot write " + options.destination + ": " + std::strerror(error);
+            result.report.reason = error == EEXIST ? destination + " appeared during the repair; use --force to replace it"
+                                                   : "cannot write " + destination + ": " + std::strerror(error);
         }
     }
     // The comparison's line says which result was kept; over a failure it would
@@ -243,9 +247,39 @@ int RepairOne(const Options& options) {
     else
         std::fprintf(stderr, "deckmend-repair: %s\n", result.report.reason.c_str());
     std::fflush(stdout);
-    if (!options.reportPath.empty() && !WriteReport(options.reportPath, ReportJson(result, source, placed)))
-        std::fprintf(stderr, "deckmend-repair: cannot write the report %s\n", options.reportPath.c_str());
+    if (!reportPath.empty() && !WriteReport(reportPath, ReportJson(result, source, placed)))
+        std::fprintf(stderr, "deckmend-repair: cannot write the report %s\n", reportPath.c_str());
     return placed.empty() ? kExitFailed : kExitRepaired;
+}
+
+void StartSession() {
+    InitSettings();
+    RegisterImpressServer();
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+}
+
+// One file: repair SOURCE into DEST.
+int RepairOne(const Options& options) {
+    int exitStatus = kExitUsage;
+    if (!CheckDestination(options.sources[0], options.destination, options.force, exitStatus))
+        return exitStatus;  // before the office or the settings are touched
+    StartSession();
+    return RepairFile(options.sources[0], options.destination, options.reportPath, options);
+}
+
+// A worker of a batch: repairs the files that the batch gives it one after
+// another, with one office kept warm between them.
+int RunWorker(const Options& options) {
+    StartSession();
+    KeepImpressServerWarm(kWorkerOfficeIdle);
+    const int exitStatus = RunBatchWorker(
+        [&options](const BatchTask& task) {
+            return RepairFile(task.source, task.destination, task.report, options);
+        },
+        g_interrupted);
+    KeepImpressServerWarm(std::chrono::milliseconds(0));  // the office and its files go before the worker ends
+    return exitStatus;
 }
 
 }  // namespace
@@ -255,6 +289,8 @@ int main(int argc, char** argv) {
     int exitStatus = kExitUsage;
     if (!ParseOptions(argc, argv, options, exitStatus))
         return exitStatus;
+    if (options.worker)
+        return RunWorker(options);
     if (options.outDir.empty())
         return RepairOne(options);
 

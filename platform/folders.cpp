@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <mutex>
 #include <sys/statvfs.h>
+#include <utility>
 
 namespace {
 
@@ -28,9 +29,9 @@ std::string GetTempPathW() {
     return WithTrailingSlash(env && *env ? env : "/tmp");
 }
 
-void SetTempFolder(const std::string& folder) {
+std::string SetTempFolder(const std::string& folder) {
     std::lock_guard lock(g_tempLock);
-    g_tempOverride = folder.empty() ? std::string() : WithTrailingSlash(folder);
+    return std::exchange(g_tempOverride, folder.empty() ? std::string() : WithTrailingSlash(folder));
 }
 
 bool GetDiskFreeSpaceExW(const std::string& path, std::uint64_t& freeBytes) {

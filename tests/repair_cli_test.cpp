@@ -1,11 +1,14 @@
 // deckmend-repair as a user runs it: exit status, messages, the destination, the
 // source left exactly as it was, and nothing left in the temporary folder.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <set>
 #include <thread>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -257,6 +260,62 @@ TEST(RepairCli, ManyFilesGoIntoAFolder) {
     EXPECT_EQ(all["files"][2]["outcome"], "failed");
     EXPECT_EQ(all["files"][2]["reason"], Text("IDS_NOT_PRESENTATION"));
     EXPECT_EQ(all["files"][0]["result"]["slides"], kRealDeckSlides);
+    EXPECT_TRUE(Empty(tmp));
+}
+
+// The profiles of the office processes that run now with their profile in
+// `folder` (one office may run as two processes while it makes its profile).
+std::set<std::string> OfficesIn(const std::string& folder) {
+    std::set<std::string> found;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        // Processes come and go while this reads: one that went reads as nothing.
+        std::string command;
+        if (const int fd = ::open((entry.path() / "cmdline").c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+            char buffer[4096];
+            for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+                command.append(buffer, static_cast<std::size_t>(n));
+            ::close(fd);
+        }
+        const std::string profile = "-env:UserInstallation=file://" + folder;
+        const std::size_t at = command.find(profile);
+        if (command.find("soffice.bin") != std::string::npos && at != std::string::npos)
+            found.insert(command.substr(at, command.find('\0', at) - at));
+    }
+    return found;
+}
+
+// A batch's worker keeps one office for all the files it repairs, and ends it
+// with itself.
+TEST(RepairCli, AWorkerKeepsOneOfficeForAllItsFiles) {
+    DECKMEND_REQUIRE_OFFICE();
+    TempDir dir, out, tmp;
+    testzip::Bytes cut = RealDeck();
+    cut.resize(cut.size() * 9 / 10);  // mended, so the office checks and compares each
+    std::vector<std::string> args{"--jobs", "1", "--out-dir", out.path()};
+    for (const char* name : {"a.pptx", "b.pptx", "c.pptx"}) {
+        testzip::WriteFile(dir / name, cut);
+        args.push_back(dir / name);
+    }
+    std::set<std::string> offices;
+    std::atomic<bool> over{false};
+    std::thread watch([&] {
+        while (!over) {
+            offices.merge(OfficesIn(tmp.path()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const ProcessResult run = Repair(args, tmp);
+    over = true;
+    watch.join();
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    for (const char* name : {"a.pptx", "b.pptx", "c.pptx"})
+        EXPECT_TRUE(fs::exists(out / name)) << name;
+    EXPECT_EQ(offices.size(), 1u) << testing::PrintToString(offices);
+    EXPECT_TRUE(OfficesIn(tmp.path()).empty());
     EXPECT_TRUE(Empty(tmp));
 }
 

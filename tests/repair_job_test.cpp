@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <new>
 
+#include "platform/folders.h"
 #include "platform/ole_file_manager.h"
 #include "support/job_harness.h"
 #include "support/process.h"
@@ -189,6 +190,19 @@ TEST(RepairJob, TheJobReportsItsPhasesInOrder) {
     testzip::WriteFile(dir / "cut.pptx", CutPackage());
     EXPECT_EQ(RunJob(dir / "cut.pptx", temp.path()).phases,
               (std::vector<RepairPhase>{RepairPhase::Reading, RepairPhase::FindingRecords, RepairPhase::Comparing}));
+}
+
+// One process repairs many files (a batch's worker, the wizard): each job's
+// folder is the temporary folder only while that job runs, since it goes with it.
+TEST(RepairJob, TheTemporaryFolderBeforeTheJobComesBack) {
+    TempDir dir, first, second;
+    testzip::WriteFile(dir / "deck.pptx", SoundPackage());
+    const std::string before = GetTempPathW();
+    EXPECT_TRUE(RunJob(dir / "deck.pptx", first.path()).result.Usable());
+    EXPECT_EQ(GetTempPathW(), before);
+    fs::remove_all(first.path());
+    EXPECT_TRUE(RunJob(dir / "deck.pptx", second.path()).result.Usable());
+    EXPECT_EQ(GetTempPathW(), before);
 }
 
 TEST(RepairJob, StaleWorkingFilesAreDeletedAtTheStart) {

@@ -439,11 +439,28 @@ public:
     CReportersInPlace& operator=(const CReportersInPlace&) = delete;
 };
 
+// The job's folder is the temporary folder while it runs; the one before comes
+// back after it, since the job's folder goes with the job.
+class CTempFolderInPlace {
+public:
+    explicit CTempFolderInPlace(const std::string& folder)
+        : m_set(!folder.empty()), m_before(m_set ? SetTempFolder(folder) : std::string()) {}
+    ~CTempFolderInPlace() {
+        if (m_set)
+            SetTempFolder(m_before);
+    }
+    CTempFolderInPlace(const CTempFolderInPlace&) = delete;
+    CTempFolderInPlace& operator=(const CTempFolderInPlace&) = delete;
+
+private:
+    bool m_set;
+    std::string m_before;
+};
+
 }  // namespace
 
 RepairResult RepairPresentation(const RepairRequest& request, RepairContext& context) {
-    if (!context.tempFolder.empty())
-        SetTempFolder(context.tempFolder);
+    const CTempFolderInPlace temp(context.tempFolder);
     const CReportersInPlace reporters(context);
     try {
         SetSourceNames(request.source);
