@@ -61,13 +61,17 @@ python3 "$DAMAGE" truncate-90 1 "$WORK/big.pptx" "$WORK/truncated.pptx"
 rm -f "$WORK/big.pptx"
 cat "$WORK/cut.pptx" "$WORK/truncated.pptx" >/dev/null  # page cache warm for every contender
 copy_s=$(median 5 cp "$WORK/cut.pptx" "$WORK/copy.pptx")
+# deckmend-repair flushes its result to the disk before it names it DEST.
+copy_sync() { cp "$WORK/cut.pptx" "$WORK/copy.pptx" && sync "$WORK/copy.pptx"; }
+copy_sync_s=$(median 5 copy_sync)
 cut_s=$(median 5 repair "$WORK/cut.pptx" "$WORK/out.pptx")
 cut_m=$(measured env TMPDIR="$WORK" "$BUILD/deckmend-repair" --no-progress "$WORK/cut.pptx" "$WORK/out.pptx")
 trunc_m=$(measured env TMPDIR="$WORK" "$BUILD/deckmend-repair" --no-progress "$WORK/truncated.pptx" "$WORK/out.pptx")
 printf '%-58s %9s %s\n' "figure" "measured" "reference"
 printf '%-58s %8.2fs\n' "plain copy of the package (cp)" "$copy_s"
+printf '%-58s %8.2fs\n' "plain copy flushed to the disk (cp; sync FILE)" "$copy_sync_s"
 printf '%-58s %8.2fs %s\n' "directory cut: whole deckmend-repair run" "$cut_s" \
-  "$(ratio "$cut_s" "$copy_s")x copy (<= 3x)"
+  "$(ratio "$cut_s" "$copy_s")x copy (<= 3x), $(ratio "$cut_s" "$copy_sync_s")x flushed copy"
 printf '%-58s %7dMiB %s\n' "directory cut: peak memory of the process tree" \
   "$(( $(field "$cut_m" peak_kib) / 1024 ))" "(< 32 MiB)"
 trunc_s=$(field "$trunc_m" seconds)

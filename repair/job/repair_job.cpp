@@ -116,7 +116,7 @@ std::int64_t CountParts(const std::vector<ReportItem>& items, PartKind kind) {
 // Every way out of a step: the job goes on only while `Going`.
 class CRepairJob {
 public:
-    CRepairJob(const RepairRequest& request, RepairContext& context) : m_request(request), m_context(context) {}
+    explicit CRepairJob(const RepairRequest& request) : m_request(request) {}
     RepairResult Run();
 
 private:
@@ -134,7 +134,6 @@ private:
     bool Going() const { return !m_ended; }
 
     const RepairRequest& m_request;
-    RepairContext& m_context;
     RepairResult m_result;
     bool m_ended = false;
     bool m_somethingLeftOut = false;  // the result lacks or mends something the damaged file had
@@ -465,7 +464,7 @@ RepairResult RepairPresentation(const RepairRequest& request, RepairContext& con
     try {
         SetSourceNames(request.source);
         ResetScanState();
-        CRepairJob job(request, context);
+        CRepairJob job(request);
         RepairResult result = job.Run();
         g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
         return result;
