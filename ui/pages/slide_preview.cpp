@@ -7,6 +7,7 @@
 #include <QToolButton>
 
 #include "ui/pages/page_layout.h"
+#include "ui/pages/page_painting.h"
 #include "ui/settings/settings.h"
 
 namespace {
@@ -16,7 +17,7 @@ constexpr int kCaptionHeight = 22;
 constexpr int kThumbnailSpacing = 8;
 // Border and padding around a thumbnail's picture, each side.
 constexpr int kThumbnailFrame = 2;
-const QColor kZoomBackground(0, 40, 64, 225);
+const QColor kZoomBackground(0, 61, 96);
 
 QString Lang(const char* key) { return QString::fromStdString(LoadLangString(key)); }
 
@@ -101,6 +102,7 @@ CSlidePreview::CSlidePreview(QWidget* page, const QRect& zoomArea)
     m_pRowLayout->setSizeConstraint(QLayout::SetFixedSize);
     setWidget(m_pRow);
     m_pZoom->setGeometry(zoomArea);
+    m_pZoom->setFont(MakePageFont(page, layout::kHeaderPoints));
     connect(m_pZoom, &CSlideZoom::closed, this, [this] {
         // The focus goes back to the slide that was enlarged.
         if (m_nEnlarged >= 0 && m_nEnlarged < Count())
