@@ -73,8 +73,12 @@ RecoveryReport SampleReport() {
 // makes them; none without the office.
 std::vector<std::string> OfficeSlidePictures(const std::string& deck, const std::string& folder) {
     std::vector<std::string> pictures;
-    if (!g_pptAutomation.OpenPresentationReadOnly(deck).empty())
+    if (!g_pptAutomation.OpenPresentationReadOnly(deck).empty()) {
+        const auto start = std::chrono::steady_clock::now();
         g_pptAutomation.ExportSlidePictures(folder, 8, 512, std::chrono::minutes(1), pictures);
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        std::printf("%zu slide pictures in %lld ms\n", pictures.size(), static_cast<long long>(spent.count()));
+    }
     g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
     if (pictures.empty())
         std::printf("no slide pictures: the office did not make them\n");
