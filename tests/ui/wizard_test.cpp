@@ -1339,6 +1339,10 @@ private slots:
         QTest::keyClick(zoom, Qt::Key_Escape);
         QVERIFY(!zoom->isVisible());
         QVERIFY(third->hasFocus());
+        // The focus shows on the slide.
+        const QImage focused = third->grab().toImage();
+        page->setFocus();
+        QVERIFY(third->grab().toImage() != focused);
 
         // The last one, out of sight at first, by the keyboard; a click closes it.
         QToolButton* last = preview->findChild<QToolButton*>("slide8");
