@@ -1353,6 +1353,12 @@ private slots:
         QVERIFY(preview->viewport()->rect().contains(last->geometry().translated(preview->widget()->pos())));
         QTest::mouseClick(zoom, Qt::LeftButton, {}, zoom->rect().topLeft() + QPoint(2, 2));
         QVERIFY(!zoom->isVisible());
+        // Tab moves on and the enlarged slide goes: it never hides the control with the focus.
+        QTest::mouseClick(third, Qt::LeftButton);
+        QVERIFY(zoom->isVisible());
+        QTest::keyClick(zoom, Qt::Key_Tab);
+        QVERIFY(!zoom->isVisible());
+        QVERIFY(!zoom->hasFocus());
 
         // A language switch names the slides anew; a report without pictures hides the row.
         SendMessageW(page, WM_COMMAND, layout::kIdLanguageFirst + 2, 0);

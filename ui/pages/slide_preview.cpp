@@ -1,6 +1,7 @@
 #include "ui/pages/slide_preview.h"
 
 #include <QHBoxLayout>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -81,6 +82,18 @@ void CSlideZoom::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+// Tab or a click on another control ends the enlarged view, so that it never
+// hides the control that has the focus.
+void CSlideZoom::focusOutEvent(QFocusEvent* event) {
+    const Qt::FocusReason reason = event->reason();
+    if (isVisible() &&
+        (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason)) {
+        hide();
+        emit left();
+    }
+    QWidget::focusOutEvent(event);
+}
+
 void CSlideZoom::Close() {
     hide();
     emit closed();
@@ -109,6 +122,7 @@ CSlidePreview::CSlidePreview(QWidget* page, const QRect& zoomArea)
             m_thumbnails[static_cast<std::size_t>(m_nEnlarged)]->setFocus(Qt::OtherFocusReason);
         m_nEnlarged = -1;
     });
+    connect(m_pZoom, &CSlideZoom::left, this, [this] { m_nEnlarged = -1; });
     hide();
 }
 

@@ -22,12 +22,16 @@ public:
     QRect PictureRect() const;
 
 signals:
+    // Closed by a click on it or a key: the focus goes back to where it was.
     void closed();
+    // Closed because the focus moved on to another control.
+    void left();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void Close();
