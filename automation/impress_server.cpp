@@ -2,6 +2,7 @@
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/drawing/GraphicExportFilter.hpp>
 #include <com/sun/star/drawing/XDrawPages.hpp>
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
 #include <com/sun/star/frame/XModel.hpp>
@@ -324,6 +325,46 @@ void StoreTo(CDocument& document, const std::string& path, const std::string& fi
     }
 }
 
+// Writes `page` as a PNG picture `width` pixels wide; a height of 0 keeps the
+// slide's proportions. Written beside `path` and moved into place, so that a
+// failed export leaves no half-written picture.
+void ExportPagePicture(CDocument& document, const uno::Reference<drawing::XDrawPage>& page, const std::string& path,
+                       LONG width, LONG height) {
+    fs::path target = fs::absolute(path);
+    std::error_code error;
+    if (width <= 0 || height < 0 || !fs::is_directory(target.parent_path(), error))
+        Fail(E_INVALIDARG);
+    if (height == 0) {
+        uno::Reference<beans::XPropertySet> pageSize(page, uno::UNO_QUERY_THROW);
+        sal_Int32 pageWidth = 0, pageHeight = 0;
+        pageSize->getPropertyValue(Ascii("Width")) >>= pageWidth;
+        pageSize->getPropertyValue(Ascii("Height")) >>= pageHeight;
+        if (pageWidth <= 0 || pageHeight <= 0)
+            Fail();
+        height = std::max<LONG>(1, static_cast<LONG>(std::int64_t{width} * pageHeight / pageWidth));
+    }
+    std::vector<beans::PropertyValue> pixels = {
+        Property("PixelWidth", uno::Any(static_cast<sal_Int32>(width))),
+        Property("PixelHeight", uno::Any(static_cast<sal_Int32>(height))),
+    };
+    std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".deckmend-export")).string();
+    std::vector<beans::PropertyValue> properties = {
+        Property("MediaType", uno::Any(Ascii("image/png"))),
+        Property("URL", uno::Any(FileUrl(temporary))),
+        Property("FilterData", uno::Any(uno::Sequence<beans::PropertyValue>(pixels.data(), 2))),
+    };
+    auto filter = drawing::GraphicExportFilter::create(document.connection->Context());
+    filter->setSourceDocument(uno::Reference<lang::XComponent>(page, uno::UNO_QUERY_THROW));
+    const bool written = filter->filter(
+        uno::Sequence<beans::PropertyValue>(properties.data(), static_cast<sal_Int32>(properties.size())));
+    if (written && fs::exists(temporary, error))
+        fs::rename(temporary, target, error);
+    if (!written || error) {
+        fs::remove(temporary, error);
+        Fail();
+    }
+}
+
 std::chrono::milliseconds LoadBound() { return GetImpressTimeouts().load; }
 std::chrono::milliseconds CallBound() { return GetImpressTimeouts().call; }
 
@@ -556,20 +597,24 @@ public:
         : CImpressObject(std::move(document)), m_page(std::move(page)) {}
 
 protected:
-    enum { kShapes, kDelete, kSlideIndex };
+    enum { kShapes, kDelete, kSlideIndex, kExport };
     std::span<const Member> Members() const override {
         static const Member members[] = {{"Shapes", DISPATCH_PROPERTYGET},
                                          {"Delete", DISPATCH_METHOD},
-                                         {"SlideIndex", DISPATCH_PROPERTYGET}};
+                                         {"SlideIndex", DISPATCH_PROPERTYGET},
+                                         {"Export", DISPATCH_METHOD}};
         return members;
     }
-    HRESULT Call(std::size_t index, WORD, const CDispatchArguments&, VARIANT* result) override {
+    HRESULT Call(std::size_t index, WORD, const CDispatchArguments& arguments, VARIANT* result) override {
         switch (index) {
         case kShapes:
             SetResultObject(result, NewShapes(m_doc, Page()));
             return S_OK;
         case kDelete:
             Delete();
+            return S_OK;
+        case kExport:
+            Export(arguments);
             return S_OK;
         default:
             SetResultLong(result, IndexOf(Page()) + 1);
@@ -578,6 +623,18 @@ protected:
     }
 
 private:
+    // Export(FileName, FilterName, ScaleWidth, ScaleHeight): PNG is the one
+    // picture format written here; a height left out keeps the proportions.
+    void Export(const CDispatchArguments& arguments) {
+        const std::string path = arguments.String(0);
+        std::string format = arguments.String(1);
+        std::transform(format.begin(), format.end(), format.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (path.empty() || format != "png")
+            Fail(E_INVALIDARG);
+        ExportPagePicture(Doc(), Page(), path, arguments.Long(2), arguments.Has(3) ? arguments.Long(3) : 0);
+    }
+
     uno::Reference<drawing::XDrawPages> Pages() {
         uno::Reference<drawing::XDrawPagesSupplier> supplier(Doc().component, uno::UNO_QUERY_THROW);
         return supplier->getDrawPages();

@@ -1,6 +1,9 @@
 #include "automation/powerpoint_automation.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string_view>
 #include <utility>
 
@@ -90,6 +93,12 @@ HRESULT ReadHasText(IDispatch* frame, bool& hasText) {
     hasText = SUCCEEDED(hr) && (value == 1 || value == -1);
     VariantClear(&result);
     return hr;
+}
+
+// The whole file, or nothing when it cannot be read.
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()) : std::string();
 }
 
 HWND FindPowerPointFrame(std::int16_t* version) {
@@ -347,6 +356,31 @@ std::string CPowerPointAutomation::ShapeText(IDispatch* shapes, LONG index) {
         text.assign(result.bstrVal, SysStringLen(result.bstrVal));
     VariantClear(&result);
     return text;
+}
+
+HRESULT CPowerPointAutomation::ExportSlidePictures(const std::string& folder, LONG count, LONG width,
+                                                   std::chrono::milliseconds budget,
+                                                   std::vector<std::string>& pictures) {
+    pictures.clear();
+    const auto end = std::chrono::steady_clock::now() + budget;
+    LONG slideCount = 0;
+    if (FAILED(GetSlideCount(slideCount)))
+        return m_hr;
+    for (LONG i = 1; i <= std::min(count, slideCount) && std::chrono::steady_clock::now() < end; ++i) {
+        const std::string path = (std::filesystem::path(folder) / ("__slide" + std::to_string(i) + ".png")).string();
+        CDispatchRef slide;
+        m_hr = CallForObject(DISPATCH_METHOD, slide.out(), m_pSlides, "Item", 1, CComVariant::I4(i));
+        if (SUCCEEDED(m_hr))
+            m_hr = AutoWrap(DISPATCH_METHOD, nullptr, slide.get(), "Export", 3, CComVariant::I4(width),
+                            CComVariant::Bstr("PNG"), CComVariant::Bstr(path));
+        std::string picture = SUCCEEDED(m_hr) ? ReadWholeFile(path) : std::string();
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+        if (picture.empty())
+            return m_hr = FAILED(m_hr) ? m_hr : E_FAIL;
+        pictures.push_back(std::move(picture));
+    }
+    return m_hr = S_OK;
 }
 
 HRESULT CPowerPointAutomation::ClosePowerPoint(BOOL bSave, const std::string& path, int nMode) {

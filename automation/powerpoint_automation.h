@@ -4,6 +4,7 @@
 // building slides in it, saving, counting slides and closing it again. Every
 // member returns its result (0 = success) and keeps it in `m_hr`.
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -42,6 +43,13 @@ public:
     HRESULT GetTextLength(LONG& count);
     // The text of every shape with text on the slides, one entry a shape, in order.
     HRESULT GetTexts(std::vector<std::string>& texts);
+    // PNG pictures of the first `count` slides of the open presentation,
+    // `width` pixels wide in the slides' proportions: each is exported into
+    // `folder` (Slide.Export), read back and removed again. No slide is begun
+    // once `budget` has passed; a slide that cannot be exported ends the list,
+    // and the pictures made until then stay.
+    HRESULT ExportSlidePictures(const std::string& folder, LONG count, LONG width,
+                                std::chrono::milliseconds budget, std::vector<std::string>& pictures);
     HRESULT ClosePowerPoint(BOOL bSave, const std::string& path, int nMode);
     // Forgets every interface without releasing it; back to the constructed state.
     void Reset();

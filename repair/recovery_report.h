@@ -72,6 +72,10 @@ struct RecoveryReport {
     // True when the result holds everything the damaged file held, byte for byte
     // where it was sound: the office cannot show more of the damaged file.
     bool everythingKept = false;
+
+    // PNG pictures of the result's first slides, in order, when they were asked
+    // for and the office could make them.
+    std::vector<std::string> slidePictures;
 };
 
 inline const char* OutcomeName(RepairOutcome outcome) {

@@ -219,9 +219,11 @@ TEST(RepairJob, CancelEndsAsCancelledWhateverTheStep) {
     TempDir dir, temp;
     testzip::WriteFile(dir / "deck.pptx", SoundPackage());
     testzip::WriteFile(dir / "small.pptx", testzip::Filled("PK\3\4", 100, 'x'));
+    JobOptions cancelled;
+    cancelled.cancelled = true;
     for (const char* name : {"deck.pptx", "small.pptx", "gone.pptx"}) {
         SCOPED_TRACE(name);
-        const JobRecord r = RunJob(dir / name, temp.path(), {.cancelled = true, .onWorker = {}});
+        const JobRecord r = RunJob(dir / name, temp.path(), cancelled);
         EXPECT_EQ(r.Outcome(), RepairOutcome::Cancelled);
         EXPECT_EQ(r.Reason(), Text("IDS_WORD8"));
         EXPECT_TRUE(r.result.resultPath.empty());
@@ -234,9 +236,11 @@ TEST(RepairJob, OutOfMemoryFailsWithItsMessage) {
     testzip::Bytes compound = testzip::Filled("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 64 * 1024, '\0');
     testzip::WriteFile(dir / "deck.ppt", compound);
     testzip::WriteFile(dir / "deck.pptx", SoundPackage());
+    JobOptions starved;
+    starved.onWorker = [] { t_failFrom = 256 * 1024; };
     for (const char* name : {"deck.ppt", "deck.pptx"}) {
         SCOPED_TRACE(name);
-        const JobRecord r = RunJob(dir / name, temp.path(), {.cancelled = false, .onWorker = [] { t_failFrom = 256 * 1024; }});
+        const JobRecord r = RunJob(dir / name, temp.path(), starved);
         EXPECT_EQ(r.Outcome(), RepairOutcome::Failed);
         EXPECT_EQ(r.Reason(), Text("IDS_WORD15"));
     }

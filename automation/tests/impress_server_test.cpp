@@ -7,11 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <thread>
@@ -272,6 +274,99 @@ TEST_F(ImpressServerTest, EveryMappedLayoutMakesASlide) {
         bool hasTitle = layout != 12 && layout != 15;
         EXPECT_EQ(SUCCEEDED(title) && title == S_OK, hasTitle);
     }
+}
+
+// Width and height of a PNG picture from its header; zeros when it is none.
+struct PictureSize {
+    std::uint32_t width = 0, height = 0;
+    bool operator==(const PictureSize&) const = default;
+};
+PictureSize PngSize(const std::string& png) {
+    static constexpr char kSignature[] = "\x89PNG\r\n\x1A\n";
+    if (png.size() < 24 || png.compare(0, 8, kSignature, 8) != 0 || png.compare(12, 4, "IHDR") != 0)
+        return {};
+    const auto at = [&png](std::size_t offset) {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            value = value << 8 | static_cast<unsigned char>(png[offset + i]);
+        return value;
+    };
+    return {at(16), at(20)};
+}
+
+std::vector<std::string> FilesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(ImpressServerTest, ExportsTheFirstSlidesAsPngPictures) {
+    ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    NoteGroup();
+    BuildThreeSlides(ppt_, Picture());
+    // A new presentation has the office's wide page, 28 cm by 15.75 cm.
+    struct Case {
+        LONG asked, width;
+        std::size_t made;
+        std::uint32_t height;
+    };
+    const Case cases[] = {{2, 320, 2, 180}, {5, 192, 3, 108}, {0, 320, 0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.asked);
+        std::vector<std::string> pictures;
+        ASSERT_EQ(ppt_.ExportSlidePictures(folder_.path(), c.asked, c.width, std::chrono::minutes(1), pictures), S_OK);
+        ASSERT_EQ(pictures.size(), c.made);
+        for (const std::string& picture : pictures)
+            EXPECT_EQ(PngSize(picture), (PictureSize{static_cast<std::uint32_t>(c.width), c.height}));
+        // Each slide its own picture: the title slide is not the picture slide.
+        if (c.made == 3) {
+            EXPECT_NE(pictures[0], pictures[2]);
+        }
+        // The exported files are gone again.
+        EXPECT_EQ(FilesIn(folder_.path()), std::vector<std::string>{"red.png"});
+    }
+    // A spent budget begins no slide.
+    std::vector<std::string> none{"left from before"};
+    EXPECT_EQ(ppt_.ExportSlidePictures(folder_.path(), 3, 320, std::chrono::milliseconds(0), none), S_OK);
+    EXPECT_EQ(none, std::vector<std::string>{});
+}
+
+TEST_F(ImpressServerTest, SlideExportWritesPngOnlyIntoAnExistingFolder) {
+    ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
+    NoteGroup();
+    ASSERT_EQ(ppt_.AddSlide(1, 1), S_OK);
+    ASSERT_EQ(ppt_.SetSlideTitle("Pictured", 0, 0, 0, 0), S_OK);
+    struct Case {
+        const char* name;
+        const char* format;
+        LONG width, height;
+        HRESULT hr;
+        PictureSize size;
+    };
+    const Case cases[] = {{"slide.png", "PNG", 100, 100, S_OK, {100, 100}},
+                          {"lower.png", "png", 64, 0, S_OK, {64, 36}},
+                          {"slide.jpg", "JPG", 100, 50, E_INVALIDARG, {}},
+                          {"no/such/folder.png", "PNG", 100, 50, E_INVALIDARG, {}},
+                          {"narrow.png", "PNG", 0, 50, E_INVALIDARG, {}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder_ / c.name;
+        // Slide.Export(FileName, FilterName, ScaleWidth, ScaleHeight), last argument first.
+        HRESULT hr = c.height > 0 ? AutoWrap(DISPATCH_METHOD, nullptr, ppt_.m_pSlide, "Export", 4,
+                                             CComVariant::I4(c.height), CComVariant::I4(c.width),
+                                             CComVariant::Bstr(c.format), CComVariant::Bstr(path))
+                                  : AutoWrap(DISPATCH_METHOD, nullptr, ppt_.m_pSlide, "Export", 3,
+                                             CComVariant::I4(c.width), CComVariant::Bstr(c.format),
+                                             CComVariant::Bstr(path));
+        EXPECT_EQ(hr, c.hr);
+        std::ifstream in(path, std::ios::binary);
+        const std::string written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        EXPECT_EQ(PngSize(written), c.size);
+    }
+    // Nothing half-written beside the pictures.
+    EXPECT_EQ(FilesIn(folder_.path()), (std::vector<std::string>{"lower.png", "slide.png"}));
 }
 
 TEST_F(ImpressServerTest, DamagedTextDoesNotKillTheServer) {

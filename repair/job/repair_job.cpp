@@ -127,7 +127,7 @@ private:
     void RunPackage();
     void HandOverUnchecked(const std::string& result);
     void Finish(const std::string& working, bool produced);
-    void Grade(const CCheckedResult& checked, const std::string& working);
+    void Grade(CCheckedResult& checked, const std::string& working);
     void Fail(const std::string& reason);
     bool Cancelled();
     void SendCheckpoint(double fraction);
@@ -354,14 +354,14 @@ void CRepairJob::Finish(const std::string& working, bool produced) {
     // comparison: the office cannot show more of the damaged file than that.
     const bool compare = m_request.compareWithSource && !(produced && m_result.report.everythingKept);
     SendPhase(compare ? RepairPhase::Comparing : RepairPhase::CheckingResult);
-    const CCheckedResult checked = CheckInTheOffice(m_request.source, working, compare);
+    CCheckedResult checked = CheckInTheOffice(m_request.source, working, compare, m_request.slidePictures);
     m_result.comparison = checked.line;
     if (Cancelled())
         return;
     Grade(checked, working);
 }
 
-void CRepairJob::Grade(const CCheckedResult& checked, const std::string& working) {
+void CRepairJob::Grade(CCheckedResult& checked, const std::string& working) {
     RecoveryReport& report = m_result.report;
     report.source = Figures(checked.source);
     const CPresentationMeasure& shown = checked.kept == KeptResult::Source ? checked.source : checked.repaired;
@@ -377,6 +377,7 @@ void CRepairJob::Grade(const CCheckedResult& checked, const std::string& working
         return Fail(m_noPresentation ? m_texts.notPresentation : m_texts.cannotRepair);
     }
     report.checkedInOffice = true;
+    report.slidePictures = std::move(checked.pictures);
     report.slides = shown.slides;
     report.characters = shown.characters;
     if (checked.kept == KeptResult::Source) {

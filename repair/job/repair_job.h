@@ -7,12 +7,16 @@
 #include <functional>
 #include <string>
 
+#include "repair/job/source_comparison.h"
 #include "repair/recovery_report.h"
 #include "repair/repair_phase.h"
 
 struct RepairRequest {
     std::string source;              // the damaged file; it is only ever read
     bool compareWithSource = true;   // end with the comparison with what the office shows of it
+    // Pictures of the result's first slides, for a preview; made only where the
+    // office opens the result anyway, and never a reason for a repair to fail.
+    SlidePictureRequest slidePictures;
 };
 
 struct RepairContext {

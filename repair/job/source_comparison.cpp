@@ -35,9 +35,19 @@ void AddParagraph(std::set<std::string>& into, std::string& paragraph) {
     paragraph.clear();
 }
 
-// Opens `path`, counts, and closes the presentation; the office keeps running
-// for the next one.
-CPresentationMeasure Measure(const std::string& path, bool readOnly) {
+// Pictures of the open presentation's first slides, as asked for; none when
+// the job was cancelled or the export fails before the first one.
+std::vector<std::string> SlidePictures(const SlidePictureRequest& request) {
+    std::vector<std::string> pictures;
+    if (request.Wanted() && !RepairCancelled())
+        g_pptAutomation.ExportSlidePictures(GetTempPathW(), request.slides, request.width, request.budget, pictures);
+    return pictures;
+}
+
+// Opens `path`, counts, makes the pictures asked for, and closes the
+// presentation; the office keeps running for the next one.
+CPresentationMeasure Measure(const std::string& path, bool readOnly, const SlidePictureRequest& request = {},
+                             std::vector<std::string>* pictures = nullptr) {
     CPresentationMeasure measure;
     const std::string opened = readOnly ? g_pptAutomation.OpenPresentationReadOnly(path)
                                         : g_pptAutomation.OpenPresentation(path, FALSE, 0);
@@ -52,16 +62,22 @@ CPresentationMeasure Measure(const std::string& path, bool readOnly) {
             measure.characters += static_cast<LONG>(Utf8Length(text) - BreaksIn(text));
         measure.paragraphs = DistinctParagraphs(texts);
     }
+    // Last, once the counts are taken: a failing export cannot change them.
+    if (measure.opened && pictures)
+        *pictures = SlidePictures(request);
     g_pptAutomation.ClosePresentation();
     return measure;
 }
 
-// The source as the office reads it, saved under `working`; the source file
-// itself is only read.
-bool SaveSourceAs(const std::string& source, const std::string& working) {
+// The source as the office reads it, saved under `working`, with the pictures
+// asked for of what was saved; the source file itself is only read.
+bool SaveSourceAs(const std::string& source, const std::string& working, const SlidePictureRequest& request,
+                  std::vector<std::string>& pictures) {
     if (g_pptAutomation.OpenPresentationReadOnly(source).empty())
         return false;
     const bool saved = SUCCEEDED(g_pptAutomation.SavePresentation(working, kSaveAs)) && FileExists(working);
+    if (saved)
+        pictures = SlidePictures(request);
     g_pptAutomation.ClosePresentation();
     return saved;
 }
@@ -146,11 +162,12 @@ std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, 
     return "kept the rebuilt file: " + Shows(repaired) + "; the damaged file " + sourceShows;
 }
 
-CCheckedResult CheckInTheOffice(const std::string& source, const std::string& working, bool compare) {
+CCheckedResult CheckInTheOffice(const std::string& source, const std::string& working, bool compare,
+                                const SlidePictureRequest& pictures) {
     CCheckedResult checked;
     bool asked = false;
     if (FileExists(working)) {
-        checked.repaired = Measure(working, false);
+        checked.repaired = Measure(working, false, pictures, &checked.pictures);
         asked = true;
     }
     const CSourceCopy copy(compare ? source : std::string());
@@ -161,8 +178,12 @@ CCheckedResult CheckInTheOffice(const std::string& source, const std::string& wo
     checked.officeAvailable = !asked || g_pptAutomation.m_pApplication != nullptr;
     checked.kept = compare ? ChooseResult(checked.source, checked.repaired) : KeptResult::Repaired;
     // The working copy stands unless the source could be saved in its place.
-    if (checked.kept == KeptResult::Source && (RepairCancelled() || !SaveSourceAs(copy.Path(), working)))
+    std::vector<std::string> sourcePictures;
+    if (checked.kept == KeptResult::Source &&
+        (RepairCancelled() || !SaveSourceAs(copy.Path(), working, pictures, sourcePictures)))
         checked.kept = KeptResult::Repaired;
+    if (checked.kept == KeptResult::Source)
+        checked.pictures = std::move(sourcePictures);
     EndOffice();
     if (compare)
         checked.line = DescribeResult(checked.kept, checked.source, checked.repaired);

@@ -4,6 +4,7 @@
 // damaged file (a private copy, opened read-only). The working copy stands only
 // when it shows what the damaged file shows; otherwise the working copy becomes
 // the damaged file saved anew by the office, a clean file of the same format.
+#include <chrono>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -43,6 +44,16 @@ std::string Grouped(std::int64_t value);
 // One line for the user: which result was kept and why.
 std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, const CPresentationMeasure& repaired);
 
+// Pictures of the first slides of the result that stands, made while the
+// office has it open anyway: how many (none by default), how wide in pixels,
+// and the time they may take in all.
+struct SlidePictureRequest {
+    LONG slides = 0;
+    LONG width = 0;
+    std::chrono::milliseconds budget{0};
+    bool Wanted() const { return slides > 0 && width > 0; }
+};
+
 // What the office made of one repair's ending.
 struct CCheckedResult {
     KeptResult kept = KeptResult::Repaired;
@@ -50,10 +61,13 @@ struct CCheckedResult {
     CPresentationMeasure source;    // the damaged file; not opened unless compared
     bool officeAvailable = true;    // false when the office could not be started at all
     std::string line;               // DescribeResult's line; empty when nothing was compared
+    std::vector<std::string> pictures;  // PNG pictures of the kept result's first slides, when asked for
 };
 
 // Measures `working` (when it exists) in the office and, when `compare`, the
 // damaged file `source`; when the source is chosen, `working` is replaced by the
 // source saved anew (and the working copy stands when that save fails). The
-// office is closed at the end.
-CCheckedResult CheckInTheOffice(const std::string& source, const std::string& working, bool compare);
+// pictures asked for are made of whichever stands, in the temporary folder, and
+// their failure changes nothing else. The office is closed at the end.
+CCheckedResult CheckInTheOffice(const std::string& source, const std::string& working, bool compare,
+                                const SlidePictureRequest& pictures = {});

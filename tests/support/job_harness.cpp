@@ -13,11 +13,12 @@ JobRecord RunJob(const std::string& source, const std::string& tempFolder, const
     JobRecord record;
     RepairRequest request;
     request.source = source;
+    request.slidePictures = options.slidePictures;
     RepairContext context;
     context.tempFolder = tempFolder;
     context.progress = [&record](std::uint64_t done, std::uint64_t total) { record.progress.emplace_back(done, total); };
     context.phase = [&record](RepairPhase phase) { record.phases.push_back(phase); };
-    const auto office = CoRevokeServer(kPowerPointProgId);
+    const auto office = options.withOffice ? std::nullopt : CoRevokeServer(kPowerPointProgId);
     g_bRun = options.cancelled ? 0 : 1;
     std::thread worker([&] {
         if (options.onWorker)
@@ -26,7 +27,8 @@ JobRecord RunJob(const std::string& source, const std::string& tempFolder, const
         CoUninitialize();
     });
     worker.join();
-    CoRestoreServer(kPowerPointProgId, office);
+    if (!options.withOffice)
+        CoRestoreServer(kPowerPointProgId, office);
     SetTempFolder({});
     g_bRun = 1;
     return record;

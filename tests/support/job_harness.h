@@ -22,11 +22,13 @@ struct JobRecord {
 struct JobOptions {
     bool cancelled = false;           // the run flag is cleared before the job starts
     std::function<void()> onWorker;   // runs first on the job's thread
+    bool withOffice = false;          // the office server stays registered
+    SlidePictureRequest slidePictures;
 };
 
-// Repairs `source` in `tempFolder`, without an office server (so that jobs end
-// where the office would take over; the office's part is tested through
-// deckmend-repair).
+// Repairs `source` in `tempFolder`, without an office server unless asked (so
+// that jobs end where the office would take over; the office's part is tested
+// through deckmend-repair).
 JobRecord RunJob(const std::string& source, const std::string& tempFolder, const JobOptions& options = {});
 
 // The English text of a key, read as the job reads it.

@@ -51,14 +51,15 @@ app=$!
 
 frame=$(wait_window 60 '^Deckmend$') || fail "no wizard window"
 echo "wizard window $frame"
-# Repair (the middle of the large action button) once the office check let it be used.
-repair_x=446 repair_y=329 browse_x=722 browse_y=213
+# Repair (the middle of the large action button) once the office check let it be used;
+# the save page's Browse sits below the report and the slide preview.
+repair_x=446 repair_y=329 browse_x=722 browse_y=291
 dialog=""
 for _ in $(seq 120); do
   click "$frame" $repair_x $repair_y
   sleep 1
-  # The save page's Browse opens the save dialog; on the repair page the spot
-  # is empty; on the start page (Repair still waiting) it opens the open dialog.
+  # The save page's Browse opens the save dialog; on the start and repair
+  # pages the spot is empty (an open dialog, should one come, is closed).
   click "$frame" $browse_x $browse_y
   sleep 1
   dialog=$(xdotool search --onlyvisible --name '^Save As' 2>/dev/null | head -1) || true

@@ -1,6 +1,7 @@
 // deckmend-wizard-screenshots [--all-languages] [OUTDIR]: renders the start
 // page, the repair page half-way with its phase line and the save page with a
-// recovery report at the frame's 888 x 530
+// recovery report and the preview of a corpus deck's first slides (made by the
+// office, as a repair makes them) at the frame's 888 x 530
 // pixels to PNG files, in English and German, or in all five languages
 // (OUTDIR defaults to screenshots/ in the build folder).
 #include <QAbstractButton>
@@ -13,6 +14,7 @@
 #include <filesystem>
 
 #include "app/main_frame.h"
+#include "automation/powerpoint_automation.h"
 #include "platform/qt/qt_message_pump.h"
 #include "repair/job/job_state.h"
 #include "repair/job/messages.h"
@@ -67,12 +69,29 @@ RecoveryReport SampleReport() {
     return report;
 }
 
+// Pictures of the first slides of `deck`, made by the office as the repair
+// makes them; none without the office.
+std::vector<std::string> OfficeSlidePictures(const std::string& deck, const std::string& folder) {
+    std::vector<std::string> pictures;
+    if (!g_pptAutomation.OpenPresentationReadOnly(deck).empty()) {
+        const auto start = std::chrono::steady_clock::now();
+        g_pptAutomation.ExportSlidePictures(folder, 8, 512, std::chrono::minutes(1), pictures);
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        std::printf("%zu slide pictures in %lld ms\n", pictures.size(), static_cast<long long>(spent.count()));
+    }
+    g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
+    if (pictures.empty())
+        std::printf("no slide pictures: the office did not make them\n");
+    return pictures;
+}
+
 bool WaitForPage(CMainFrame& frame, int pageId) {
     return QTest::qWaitFor([&] { return !g_pRepairThread && RepairJobsFinished() && frame.CurrentPageId() == pageId; },
                            30000);
 }
 
-bool RenderPages(CWizardHarness& harness, const Language& language, const QString& folder) {
+bool RenderPages(CWizardHarness& harness, const Language& language, const QString& folder,
+                 const std::vector<std::string>& slidePictures) {
     SwitchLanguage(language.index);
     const std::string source = harness.WorkFolder() + "Quarterly review.pptx";
     const QString tag = QString::fromLatin1(language.tag);
@@ -106,9 +125,18 @@ bool RenderPages(CWizardHarness& harness, const Language& language, const QStrin
     SendMessageW(&frame, WM_COMMAND, kStepSavePage, 0);
     harness.AnswerFileDialogs({"/home/user/Documents/Repaired Quarterly review 6-12-2026, 15-7-3.pptx"});
     Click(frame.CurrentPage(), "btnBrowse");
-    if (auto* page = qobject_cast<CSavePage*>(frame.CurrentPage()))
-        page->SetRecoveryReport(SampleReport());
+    auto* page = qobject_cast<CSavePage*>(frame.CurrentPage());
+    if (!page)
+        return false;
+    RecoveryReport report = SampleReport();
+    report.slidePictures = slidePictures;
+    page->SetRecoveryReport(report);
     ok = Save(frame, folder, "save-page-" + tag) && ok;
+    // The third slide enlarged.
+    if (auto* third = page->findChild<QAbstractButton*>("slide3")) {
+        QTest::mouseClick(third, Qt::LeftButton);
+        ok = Save(frame, folder, "save-page-slide-" + tag) && ok;
+    }
     return ok;
 }
 
@@ -133,12 +161,14 @@ int main(int argc, char** argv) {
     CWizardHarness harness;
     CQtMessagePump pump;  // the job's messages run on this thread
     std::filesystem::copy_file(SharedPath("corpus/pptx/jod-test.pptx"), harness.WorkFolder() + "Quarterly review.pptx");
+    const std::vector<std::string> slidePictures =
+        OfficeSlidePictures(SharedPath("corpus/pptx/tika-testPPT_various2.pptx"), harness.WorkFolder());
     bool ok = true;
     for (const Language& language : kLanguages)
-        ok = RenderPages(harness, language, folder) && ok;
+        ok = RenderPages(harness, language, folder, slidePictures) && ok;
     if (allLanguages)
         for (const Language& language : kMoreLanguages)
-            ok = RenderPages(harness, language, folder) && ok;
+            ok = RenderPages(harness, language, folder, slidePictures) && ok;
     WaitForRepairJobs();
     return ok ? 0 : 1;
 }

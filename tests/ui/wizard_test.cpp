@@ -4,6 +4,11 @@
 #include <cstdlib>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
+#include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QToolButton>
 #include <QLineEdit>
 #include <QFileDialog>
 #include <QLabel>
@@ -48,6 +53,7 @@
 #include "ui/pages/repair_phase_message.h"
 #include "ui/pages/save_page.h"
 #include "ui/pages/shell_targets.h"
+#include "ui/pages/slide_preview.h"
 #include "ui/pages/start_page.h"
 #include "ui/pages/web_addresses.h"
 #include "ui/settings/settings.h"
@@ -1266,6 +1272,102 @@ private slots:
         QVERIFY(fits());
     }
 
+    // PNG pictures of `count` wide slides, each of its own colour, as the office makes them.
+    static std::vector<std::string> SlidePictures(int count) {
+        std::vector<std::string> pictures;
+        for (int i = 0; i < count; ++i) {
+            QImage slide(320, 180, QImage::Format_RGB32);
+            slide.fill(SlideColour(i));
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            slide.save(&buffer, "PNG");
+            pictures.emplace_back(png.constData(), static_cast<std::size_t>(png.size()));
+        }
+        return pictures;
+    }
+    static QRgb SlideColour(int index) { return QColor::fromHsv(index * 40 % 360, 200, 200).rgb(); }
+
+    // The colour in the middle of what `widget` shows at `place`.
+    static QRgb ShownColour(QWidget* widget, const QRect& place) {
+        return widget->grab().toImage().pixel(place.center());
+    }
+
+    void savePageShowsTheSlidePicturesAndEnlargesOne() {
+        CMainFrame* frame = StartWizard();
+        QVERIFY(frame);
+        // The report of the repair, as the job leaves it with the frame: a
+        // picture that does not decode is left out.
+        RecoveryReport report = PartlyRepairedPackage();
+        report.slidePictures = SlidePictures(8);
+        report.slidePictures.insert(report.slidePictures.begin() + 2, "not a picture");
+        frame->SetPendingReport(report);
+        CSavePage* page = SavePageWithWorkingCopy(frame, 100);
+        QVERIFY(page);
+        auto* preview = page->findChild<QScrollArea*>("preview");
+        QVERIFY(preview);
+        QVERIFY(preview->isVisible());
+        const auto thumbnails = preview->findChildren<QToolButton*>(QRegularExpression("^slide\\d+$"));
+        QCOMPARE(thumbnails.size(), 8);
+        // Below the report and above the destination, inside the white field.
+        QVERIFY(layout::kPanelField.ToQRect().contains(preview->geometry()));
+        for (const char* other : {"report", "editPath", "btnBrowse", "btnSave"})
+            QVERIFY2(!preview->geometry().intersects(Child(page, other)->geometry()), other);
+        QVERIFY(preview->geometry().top() >= Child(page, "report")->geometry().bottom());
+        // Eight slides do not fit in the row: it scrolls.
+        QVERIFY(preview->widget()->width() > preview->viewport()->width());
+        QTRY_VERIFY(preview->horizontalScrollBar()->isVisible());
+        for (int i = 0; i < 8; ++i) {
+            QToolButton* thumbnail = preview->findChild<QToolButton*>(QStringLiteral("slide%1").arg(i + 1));
+            QVERIFY(thumbnail);
+            QCOMPARE(thumbnail->accessibleName(), QString::fromStdString(Lang("IDS_PREVIEW_SLIDE")).arg(i + 1));
+            QCOMPARE(ShownColour(thumbnail, thumbnail->rect()), SlideColour(i));
+        }
+
+        // A click enlarges a slide over the white field; Esc closes it and the
+        // focus is back on the slide.
+        auto* zoom = page->findChild<CSlideZoom*>("slideZoom");
+        QVERIFY(zoom);
+        QVERIFY(!zoom->isVisible());
+        QToolButton* third = preview->findChild<QToolButton*>("slide3");
+        QTest::mouseClick(third, Qt::LeftButton);
+        QVERIFY(zoom->isVisible());
+        QCOMPARE(zoom->geometry(), layout::kPanelField.ToQRect());
+        QVERIFY(zoom->PictureRect().width() > 2 * third->width());
+        QCOMPARE(ShownColour(zoom, zoom->PictureRect()), SlideColour(2));
+        QVERIFY(zoom->accessibleName().startsWith(QStringLiteral("%1 ").arg(third->accessibleName())));
+        QTest::keyClick(zoom, Qt::Key_Escape);
+        QVERIFY(!zoom->isVisible());
+        QVERIFY(third->hasFocus());
+        // The focus shows on the slide.
+        const QImage focused = third->grab().toImage();
+        page->setFocus();
+        QVERIFY(third->grab().toImage() != focused);
+
+        // The last one, out of sight at first, by the keyboard; a click closes it.
+        QToolButton* last = preview->findChild<QToolButton*>("slide8");
+        last->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(last, Qt::Key_Space);
+        QVERIFY(zoom->isVisible());
+        QCOMPARE(ShownColour(zoom, zoom->PictureRect()), SlideColour(7));
+        QVERIFY(preview->viewport()->rect().contains(last->geometry().translated(preview->widget()->pos())));
+        QTest::mouseClick(zoom, Qt::LeftButton, {}, zoom->rect().topLeft() + QPoint(2, 2));
+        QVERIFY(!zoom->isVisible());
+        // Tab moves on and the enlarged slide goes: it never hides the control with the focus.
+        QTest::mouseClick(third, Qt::LeftButton);
+        QVERIFY(zoom->isVisible());
+        QTest::keyClick(zoom, Qt::Key_Tab);
+        QVERIFY(!zoom->isVisible());
+        QVERIFY(!zoom->hasFocus());
+
+        // A language switch names the slides anew; a report without pictures hides the row.
+        SendMessageW(page, WM_COMMAND, layout::kIdLanguageFirst + 2, 0);
+        QCOMPARE(third->accessibleName(), QStringLiteral("Folie 3"));
+        page->SetRecoveryReport(PartlyRepairedPackage());
+        QVERIFY(!preview->isVisible());
+        QVERIFY(preview->findChildren<QToolButton*>().isEmpty());
+    }
+
     void keptSourceIsSaidInPlainWords() {
         CMainFrame* frame = StartWizard();
         QVERIFY(frame);
@@ -1395,7 +1497,8 @@ private slots:
             "IDS_REPORT_MORE",      "IDS_STATE_MENDED",     "IDS_STATE_REGENERATED", "IDS_STATE_LEFT_OUT",
             "IDS_PHASE_READING",    "IDS_PHASE_FINDING",    "IDS_PHASE_REBUILDING",  "IDS_PHASE_CHECKING",
             "IDS_PHASE_COMPARING",  "IDS_PHASE_BUILDING",   "IDS_PHASE_FINISHING",   "IDS_MENU_LANGUAGE",
-            "IDS_MENU_HELP",        "IDS_MENU_SUPPORT",     "IDS_MENU_UPDATE",       "IDS_MENU_ABOUT"};
+            "IDS_MENU_HELP",        "IDS_MENU_SUPPORT",     "IDS_MENU_UPDATE",       "IDS_MENU_ABOUT",
+            "IDS_PREVIEW_NAME",     "IDS_PREVIEW_SLIDE",    "IDS_PREVIEW_ENLARGE",   "IDS_PREVIEW_CLOSE"};
         for (const char* language : kLanguageNames)
             for (const char* key : keys) {
                 std::string text;

@@ -113,8 +113,16 @@ inline constexpr int kProgressTimerMs = 50;
 inline constexpr Pictures kSaveHomePictures{112, 111, 113};
 inline constexpr Pictures kSavePictures{324, 323, 325};
 inline constexpr Pictures kSaveBrowsePictures{320, 321, 322};
-// The recovery report, in the white field above the path field.
-inline constexpr Rect kReportRect{70, 110, 814, 196};
+// The recovery report, at the top of the white field.
+inline constexpr Rect kReportRect{70, 110, 814, 190};
+// Below it, the repaired file's first slides in a row that scrolls; an
+// enlarged slide covers the white field.
+inline constexpr Rect kPreviewRect{70, 192, 814, 272};
+inline constexpr int kPreviewThumbnailHeight = 54;
+// Below the preview, the destination and Save.
+inline constexpr Rect kSavePathRect{108, 278, 658, 304};
+inline constexpr Rect kSaveBrowseRect{670, 278, 774, 304};
+inline constexpr Rect kSaveActionRect{255, 313, 638, 412};
 inline constexpr int kReportPoints = 9;
 // Items of the report named one by one; the rest are counted.
 inline constexpr int kReportItemsShown = 3;

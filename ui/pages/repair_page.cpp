@@ -32,6 +32,10 @@ namespace {
 constexpr int kProgressTimerId = 1;
 constexpr std::size_t kQuestionSize = 1000;
 
+// The save page's preview: a few slides, wide enough to be shown enlarged,
+// and not much longer to wait for than the office check they come with.
+constexpr SlidePictureRequest kPreviewPictures{8, 512, std::chrono::seconds(4)};
+
 // Threads of repairs whose page has let go of them; joined once they finish.
 std::vector<CWinThread*> g_retiredThreads;
 
@@ -64,6 +68,7 @@ UINT RepairThreadProc(void* param) {
     CWnd* page = static_cast<CWnd*>(param);
     RepairRequest request;
     request.source = g_mappedSource.Path();
+    request.slidePictures = kPreviewPictures;
     RepairContext context;
     context.tempFolder = GetTempPathW();
     context.progress = [page](std::uint64_t done, std::uint64_t total) {

@@ -22,6 +22,7 @@
 #include "ui/controls/xcmd_btn.h"
 #include "ui/pages/page_painting.h"
 #include "ui/pages/shell_targets.h"
+#include "ui/pages/slide_preview.h"
 #include "ui/settings/settings.h"
 
 std::string g_szSaveFolder;
@@ -143,7 +144,7 @@ bool CSavePage::OnCreate() {
     CloseInformationBoxes();
     if (!CreateHome(layout::kSaveHomePictures, true, true))
         return false;
-    m_pBtnSave = CreateButton(layout::kIdSave, layout::kActionRect, layout::kSavePictures, "IDS_SAVE");
+    m_pBtnSave = CreateButton(layout::kIdSave, layout::kSaveActionRect, layout::kSavePictures, "IDS_SAVE");
     if (!m_pBtnSave)
         return false;
     m_pBtnSave->setObjectName(QStringLiteral("btnSave"));
@@ -152,8 +153,9 @@ bool CSavePage::OnCreate() {
         return false;
 
     m_pEditPath = CreatePathEdit(layout::kIdDestinationPath, m_fontSmall);
+    m_pEditPath->setGeometry(layout::kSavePathRect.ToQRect());
 
-    m_pBtnBrowse = CreateButton(layout::kIdBrowse, layout::kBrowseRect, layout::kSaveBrowsePictures, "IDS_BROWSE");
+    m_pBtnBrowse = CreateButton(layout::kIdBrowse, layout::kSaveBrowseRect, layout::kSaveBrowsePictures, "IDS_BROWSE");
     if (!m_pBtnBrowse)
         return false;
     m_pBtnBrowse->setObjectName(QStringLiteral("btnBrowse"));
@@ -166,6 +168,9 @@ bool CSavePage::OnCreate() {
     m_pReport->setWordWrap(true);
     m_pReport->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pReport->setTextFormat(Qt::PlainText);
+
+    m_pPreview = new CSlidePreview(this, layout::kPanelField.ToQRect());
+    m_pPreview->setGeometry(layout::kPreviewRect.ToQRect());
     ShowReport();
     FixFrameSize();
     return true;
@@ -174,6 +179,8 @@ bool CSavePage::OnCreate() {
 void CSavePage::SetRecoveryReport(const RecoveryReport& report) {
     m_report = report;
     ShowReport();
+    if (m_pPreview)
+        m_pPreview->SetPictures(report.slidePictures);
 }
 
 void CSavePage::ShowReport() {
@@ -205,6 +212,7 @@ void CSavePage::ApplyTexts() {
     m_pBtnSave->m_strText = Text("IDS_SAVE");
     m_strHeader = Text("IDS_SAVETEXT1");
     ShowReport();
+    m_pPreview->ApplyTexts();
 }
 
 void CSavePage::OnCommand(int id) {

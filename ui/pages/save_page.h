@@ -1,5 +1,6 @@
 #pragma once
-// The last step of the wizard: the user picks a destination with a save-as
+// The last step of the wizard: it shows what the repair gave back (the report
+// and a preview of the first slides), the user picks a destination with a save-as
 // dialog, and Save copies the repaired working copy there, removes the working
 // copy, returns the wizard to the start page and opens the destination folder.
 #include <ctime>
@@ -9,6 +10,7 @@
 #include "repair/recovery_report.h"
 #include "ui/pages/step_page.h"
 
+class CSlidePreview;
 class QLabel;
 class QLineEdit;
 
@@ -17,7 +19,8 @@ class CSavePage : public CStepPage {
 public:
     explicit CSavePage(CWizardFrame* frame);
 
-    // What the repair gave back, shown above the path field.
+    // What the repair gave back, shown above the path field: the report and,
+    // below it, the pictures of the first slides when it has them.
     void SetRecoveryReport(const RecoveryReport& report);
     // True when the repaired copy may be thrown away: it was saved, it is
     // gone, or the user said so when asked.
@@ -40,6 +43,7 @@ private:
     CXCmdBtn* m_pBtnBrowse = nullptr;
     QLineEdit* m_pEditPath = nullptr;
     QLabel* m_pReport = nullptr;
+    CSlidePreview* m_pPreview = nullptr;
     std::optional<RecoveryReport> m_report;
     QFont m_fontSmall;
     std::string m_szDestPath;
