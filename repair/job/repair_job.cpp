@@ -339,6 +339,8 @@ void CRepairJob::HandOverUnchecked(const std::string& result) {
     m_result.resultPath = result;
     if (m_request.compareWithSource)
         m_result.comparison = "kept the rebuilt file: every part of the damaged file came back as it was";
+    // Only a caller that keeps an office at hand asks for pictures (the wizard).
+    report.slidePictures = SlidePicturesOf(result, m_request.slidePictures);
 }
 
 // The office opens what was produced (and, when asked, the damaged file); the

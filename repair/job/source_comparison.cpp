@@ -189,3 +189,12 @@ CCheckedResult CheckInTheOffice(const std::string& source, const std::string& wo
         checked.line = DescribeResult(checked.kept, checked.source, checked.repaired);
     return checked;
 }
+
+std::vector<std::string> SlidePicturesOf(const std::string& path, const SlidePictureRequest& request) {
+    std::vector<std::string> pictures;
+    if (!request.Wanted() || RepairCancelled())
+        return pictures;
+    Measure(path, true, request, &pictures);
+    EndOffice();
+    return pictures;
+}

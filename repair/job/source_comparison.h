@@ -71,3 +71,8 @@ struct CCheckedResult {
 // their failure changes nothing else. The office is closed at the end.
 CCheckedResult CheckInTheOffice(const std::string& source, const std::string& working, bool compare,
                                 const SlidePictureRequest& pictures = {});
+
+// Pictures of the first slides of `path` as asked for, for a result that needed
+// no check in the office: it is opened read-only for them alone, and nothing
+// else depends on them. None when none are asked for or the office fails.
+std::vector<std::string> SlidePicturesOf(const std::string& path, const SlidePictureRequest& request);

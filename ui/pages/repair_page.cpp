@@ -29,7 +29,6 @@
 
 namespace {
 
-constexpr int kProgressTimerId = 1;
 constexpr std::size_t kQuestionSize = 1000;
 
 // The save page's preview: a few slides, wide enough to be shown enlarged,
