@@ -4,6 +4,8 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -161,6 +163,26 @@ TEST(RepairCli, FailedRepairsSayWhyAndChangeNothing) {
         EXPECT_TRUE(StateOf(dir / c.name) == before);
         EXPECT_TRUE(Empty(tmp));
     }
+}
+
+// A file on a disk that cannot be read past its first blocks: the repair fails
+// at once and says that the disk could not be read, with the system's reason.
+TEST(RepairCli, ADiskThatCannotBeReadIsSaidSo) {
+    TempDir dir, tmp;
+    const std::string source = dir / "deck-unreadable.ppt";
+    testzip::WriteFile(source, testzip::ReadFile(SharedPath("corpus/ppt/poi-with_textbox.ppt")));
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const ProcessResult run = RunProcess(
+        {"/usr/bin/env", "LD_PRELOAD=" + BuildPath("deckmend_read_failure.so"), "DECKMEND_READ_FAILURE=-unreadable",
+         // The preloaded reads come before the sanitizer's runtime in the library list.
+         std::string("ASAN_OPTIONS=") + (sanitizer ? sanitizer : "") + ":verify_asan_link_order=0",
+         BuildPath("deckmend-repair"), "--no-progress", source, dir / "out.ppt"},
+        tmp.path());
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_NE(run.err.find(Text("IDS_READ_ERROR")), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(std::strerror(EIO)), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir / "out.ppt"));
+    EXPECT_TRUE(Empty(tmp));
 }
 
 TEST(RepairCli, RepairWritesTheDestinationAndLeavesTheSourceAlone) {
