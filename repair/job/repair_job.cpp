@@ -289,7 +289,7 @@ bool CRepairJob::BuildWorkingCopy() {
         DeleteFileW(g_strWorkingPath);
         return false;
     }
-    if (!RebuildFromFragments(m_image.scanUnit, g_strWorkingPath)) {
+    if (!RebuildFromFragments(m_image.scanUnit, g_strWorkingPath, PlanSourceSlides(g_mappedSource.Path(), g_srcFile))) {
         DeleteFileW(g_strWorkingPath);
         return false;
     }

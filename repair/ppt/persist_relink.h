@@ -7,6 +7,7 @@
 // every reference the document makes by persist id still resolves.
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -47,3 +48,10 @@ struct RelinkResult {
 // whole file, or runs of it), so a record may lie elsewhere than its offset says.
 RelinkResult RelinkDocumentStream(const CByteView& image, std::optional<std::uint32_t> currentEdit = std::nullopt,
                                   const std::vector<PictureSlot>& pictures = {}, bool scattered = false);
+
+// Where the newest valid version of each persist object lies in `image`, by
+// persist id, as the walk of the user edits from the live one finds them
+// (bridging breaks as the relink does); empty when no valid user edit is found.
+std::map<std::uint32_t, std::size_t> NewestPersistObjects(const CByteView& image,
+                                                          std::optional<std::uint32_t> currentEdit = std::nullopt,
+                                                          bool scattered = false);

@@ -5,17 +5,12 @@
 #include "automation/compound_file.h"
 #include "repair/ppt/presentation_writer.h"
 
-namespace {
-
-// offsetToCurrentEdit of the "Current User" stream, when it is readable.
 std::optional<std::uint32_t> CurrentEditOf(const std::string& path) {
     const auto stream = ReadCompoundStream(path, kCurrentUserStreamName);
     if (!stream)
         return std::nullopt;
     return CByteView(stream->data(), stream->size()).Le32(kCurrentEditFieldOffset);
 }
-
-}  // namespace
 
 RelinkResult RelinkSourceDocument(const std::string& path, const CDocumentImage& image, CRawFile& file) {
     const std::vector<PictureSlot> pictures = CarvedPictureSlots(file);

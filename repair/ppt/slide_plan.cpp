@@ -1,0 +1,273 @@
+#include "repair/ppt/slide_plan.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "automation/compound_file.h"
+#include "repair/ppt/persist_relink.h"
+#include "repair/ppt/record_signatures.h"
+#include "repair/ppt/relink_source.h"
+#include "repair/ppt/source_bytes.h"
+
+namespace {
+
+using namespace ppt;
+
+// A file larger than this is not read whole for the plan: the rebuild then
+// builds the slides that the document stream alone gives.
+constexpr std::uint64_t kLargestPlannedFile = std::uint64_t{1} << 31;
+// The bytes one plan copies in all, beyond twice the view: slide containers are
+// taken once each and list entries do not overlap, so only damage reaches it.
+constexpr std::size_t kPlanBytesFloor = 16u << 20;
+
+struct RecordHeader {
+    std::uint16_t verInstance = 0;
+    std::uint16_t type = 0;
+    std::uint32_t length = 0;
+    std::uint16_t Instance() const { return static_cast<std::uint16_t>(verInstance >> 4); }
+};
+
+// The header at `at` of a record that lies wholly inside the view.
+std::optional<RecordHeader> WholeRecordAt(const CByteView& view, std::size_t at) {
+    if (!view.Has(at, kRecordHeaderSize))
+        return std::nullopt;
+    const RecordHeader h{*view.Le16(at), *view.Le16(at + 2), *view.Le32(at + kRecLenOffset)};
+    if (!view.Has(at + kRecordHeaderSize, h.length))
+        return std::nullopt;
+    return h;
+}
+
+std::size_t EndOf(std::size_t at, const RecordHeader& h) { return at + kRecordHeaderSize + h.length; }
+
+// The children of the container at `at`, as far as they fit in it; `whole`
+// when they fill it exactly.
+struct Children {
+    std::vector<std::size_t> at;
+    bool whole = false;
+};
+
+Children ChildrenOf(const CByteView& view, std::size_t at) {
+    Children children;
+    const auto h = WholeRecordAt(view, at);
+    if (!h)
+        return children;
+    const std::size_t end = EndOf(at, *h);
+    std::size_t child = at + kRecordHeaderSize;
+    while (child < end) {
+        const auto c = WholeRecordAt(view, child);
+        if (!c || EndOf(child, *c) > end)
+            return children;
+        children.at.push_back(child);
+        child = EndOf(child, *c);
+    }
+    children.whole = true;
+    return children;
+}
+
+// One slide of a slide list: its SlidePersistAtom and the records up to the next.
+struct ListEntry {
+    std::uint32_t persistId = 0;
+    std::size_t begin = 0, end = 0;
+};
+
+struct SlideList {
+    std::size_t at = 0;
+    bool whole = false;
+    std::vector<ListEntry> entries;
+};
+
+SlideList ReadSlideList(const CByteView& view, std::size_t at) {
+    SlideList list;
+    list.at = at;
+    const Children children = ChildrenOf(view, at);
+    list.whole = children.whole;
+    for (const std::size_t child : children.at) {
+        const RecordHeader h = *WholeRecordAt(view, child);
+        if (h.type == kRtSlidePersistAtom && h.length >= kSlidePersistLength)
+            list.entries.push_back({*view.Le32(child + kRecordHeaderSize + kSlidePersistIdRef), child, child});
+        if (!list.entries.empty())
+            list.entries.back().end = EndOf(child, h);
+    }
+    return list;
+}
+
+// The slides list of the DocumentContainer at `docAt`, when it has one.
+std::optional<SlideList> SlidesListOf(const CByteView& view, std::size_t docAt) {
+    for (const std::size_t child : ChildrenOf(view, docAt).at) {
+        const RecordHeader h = *WholeRecordAt(view, child);
+        if (h.type == kRtSlideListWithText && h.Instance() == kSlideListSlides)
+            return ReadSlideList(view, child);
+    }
+    return std::nullopt;
+}
+
+// Offsets of the whole records whose first four bytes spell `signature` (as
+// record_signatures.h writes them), in file order.
+std::vector<std::size_t> FindRecords(const CByteView& view, std::uint32_t signature) {
+    std::vector<std::size_t> found;
+    const std::uint8_t first = static_cast<std::uint8_t>(signature >> 24);
+    const std::uint8_t* bytes = view.data();
+    for (std::size_t at = 0; view.Has(at, kRecordHeaderSize); ++at) {
+        const void* next = std::memchr(bytes + at, first, view.size() - at);
+        if (!next)
+            break;
+        at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - bytes);
+        const auto word = view.Le32(at);
+        if (word && __builtin_bswap32(*word) == signature && WholeRecordAt(view, at))
+            found.push_back(at);
+    }
+    return found;
+}
+
+// Without a live document: the newest slides list that the scan finds, one
+// whose entries fill it preferred, as damage inside a list cuts it short.
+std::optional<SlideList> NewestSlideList(const CByteView& view) {
+    std::optional<SlideList> newestPartial;
+    const std::vector<std::size_t> lists = FindRecords(view, kSlideListWithText);
+    for (auto at = lists.rbegin(); at != lists.rend(); ++at) {
+        SlideList list = ReadSlideList(view, *at);
+        if (list.entries.empty())
+            continue;
+        if (list.whole)
+            return list;
+        if (!newestPartial)
+            newestPartial = std::move(list);
+    }
+    return newestPartial;
+}
+
+std::uint32_t NotesIdOf(const CByteView& view, std::size_t slideAt) {
+    for (const std::size_t child : ChildrenOf(view, slideAt).at) {
+        const RecordHeader h = *WholeRecordAt(view, child);
+        if (h.type == kRtSlideAtom && h.length >= kSlideAtomLength)
+            return *view.Le32(child + kRecordHeaderSize + kSlideAtomNotesIdRef);
+    }
+    return 0;
+}
+
+class CPlanner {
+public:
+    CPlanner(const CByteView& view, std::optional<std::uint32_t> currentEdit, bool scattered)
+        : m_view(view), m_currentEdit(currentEdit), m_scattered(scattered),
+          m_bytesLeft(kPlanBytesFloor + std::min(view.size(), SIZE_MAX / 4) * 2) {}
+
+    SlidePlan Run() {
+        const RelinkResult relinked = RelinkDocumentStream(m_view, m_currentEdit, {}, m_scattered);
+        std::optional<SlideList> list;
+        std::map<std::uint32_t, std::size_t> slideAt;
+        for (const RelinkedObject& object : relinked.kept) {
+            if (object.kind == PersistKind::Document)
+                list = SlidesListOf(m_view, static_cast<std::size_t>(object.imageOffset));
+            if (object.kind == PersistKind::Slide)
+                slideAt[object.persistId] = static_cast<std::size_t>(object.imageOffset);
+        }
+        if (!list)
+            list = NewestSlideList(m_view);
+        if (list)
+            PlanFromList(*list, slideAt);
+        else
+            PlanFromContainers();
+        return std::move(m_plan);
+    }
+
+private:
+    // Each entry of the list once, with the newest version of its slide.
+    void PlanFromList(const SlideList& list, const std::map<std::uint32_t, std::size_t>& slideAt) {
+        m_plan.fromSlideList = true;
+        std::set<std::uint32_t> built;
+        for (const ListEntry& entry : list.entries) {
+            if (!built.insert(entry.persistId).second)
+                continue;
+            PlannedSlide slide;
+            slide.listEntry = Copy(entry.begin, entry.end);
+            const auto container = slideAt.find(entry.persistId);
+            if (container != slideAt.end())
+                slide.container = CopyContainer(container->second);
+            m_plan.slides.push_back(std::move(slide));
+        }
+    }
+
+    // No slide list: the slide containers that the newest persist directories
+    // name, in persist id order, less the title masters that a masters list
+    // names; without those, every slide container, where several versions name
+    // the same notes, the newest (highest offset) one in the place of the first.
+    void PlanFromContainers() {
+        std::set<std::uint32_t> masters;
+        for (const std::size_t at : FindRecords(m_view, kMastersListWithText))
+            for (const ListEntry& entry : ReadSlideList(m_view, at).entries)
+                masters.insert(entry.persistId);
+        for (const auto& [id, at] : NewestPersistObjects(m_view, m_currentEdit, m_scattered)) {
+            const auto h = WholeRecordAt(m_view, at);
+            if (h && h->type == kRtSlide && !masters.count(id))
+                AddContainerSlide(at);
+        }
+        if (!m_plan.slides.empty())
+            return;
+        std::vector<std::size_t> chosen;
+        std::map<std::uint32_t, std::size_t> placeOfNotes;
+        for (const std::size_t at : FindRecords(m_view, kSlideContainer)) {
+            const std::uint32_t notesId = NotesIdOf(m_view, at);
+            const auto seen = notesId ? placeOfNotes.find(notesId) : placeOfNotes.end();
+            if (seen != placeOfNotes.end()) {
+                chosen[seen->second] = at;
+                continue;
+            }
+            if (notesId)
+                placeOfNotes[notesId] = chosen.size();
+            chosen.push_back(at);
+        }
+        for (const std::size_t at : chosen)
+            AddContainerSlide(at);
+    }
+
+    void AddContainerSlide(std::size_t at) {
+        PlannedSlide slide;
+        slide.container = CopyContainer(at);
+        if (!slide.container.empty())
+            m_plan.slides.push_back(std::move(slide));
+    }
+
+    // The container at `at`, whole; empty when it was taken before.
+    std::vector<std::uint8_t> CopyContainer(std::size_t at) {
+        const auto h = WholeRecordAt(m_view, at);
+        if (!h || !m_copied.insert(at).second)
+            return {};
+        return Copy(at, EndOf(at, *h));
+    }
+
+    std::vector<std::uint8_t> Copy(std::size_t begin, std::size_t end) {
+        if (end < begin || end > m_view.size() || end - begin > m_bytesLeft)
+            return {};
+        m_bytesLeft -= end - begin;
+        return std::vector<std::uint8_t>(m_view.data() + begin, m_view.data() + end);
+    }
+
+    const CByteView& m_view;
+    std::optional<std::uint32_t> m_currentEdit;
+    bool m_scattered = false;
+    std::size_t m_bytesLeft = 0;
+    std::set<std::size_t> m_copied;
+    SlidePlan m_plan;
+};
+
+}  // namespace
+
+SlidePlan PlanSlides(const CByteView& view, std::optional<std::uint32_t> currentEdit, bool scattered) {
+    return CPlanner(view, currentEdit, scattered).Run();
+}
+
+SlidePlan PlanSourceSlides(const std::string& path, CRawFile& file) {
+    if (const auto stream = ReadCompoundStream(path, kDocumentStreamName)) {
+        SlidePlan plan = PlanSlides(CByteView(stream->data(), stream->size()), CurrentEditOf(path));
+        if (!plan.slides.empty())
+            return plan;
+    }
+    if (!file.IsOpen() || file.m_nFileSize == 0 || file.m_nFileSize > kLargestPlannedFile)
+        return {};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.m_nFileSize), 0);
+    if (!ReadSourceBytes(file, bytes.data(), 0, static_cast<std::uint32_t>(bytes.size())))
+        return {};
+    return PlanSlides(CByteView(bytes.data(), bytes.size()), std::nullopt, true);
+}
