@@ -132,6 +132,12 @@ public:
         m_slideOpen = true;
     }
 
+    // Goes on with the slide that the presentation has open, as the first one.
+    void TakeOpenSlide() {
+        m_top = kFirstTop;
+        m_slideOpen = true;
+    }
+
     void CloseSlide() {
         if (!m_pictureOk && !m_textPlaced) {
             m_builder.DeleteEmptyShapes();
@@ -269,10 +275,14 @@ bool WalkPlannedRecords(CContainerWalk& walk, const std::vector<std::uint8_t>& r
 }
 
 // One slide of the plan: the slide list's texts first (the title leads
-// them), then the texts and pictures of its container.
-void BuildPlannedSlide(const PlannedSlide& slide) {
+// them), then the texts and pictures of its container. The first one goes on
+// the presentation's first slide, so that the plan's slides are all there are.
+void BuildPlannedSlide(const PlannedSlide& slide, bool first) {
     CContainerWalk walk(kSlideLayoutCode, true);
-    walk.OpenSlide(PlannedLayout(slide));
+    if (first)
+        walk.TakeOpenSlide();
+    else
+        walk.OpenSlide(PlannedLayout(slide));
     if (WalkPlannedRecords(walk, slide.listEntry))
         WalkPlannedRecords(walk, slide.container);
     walk.CloseSlide();
@@ -309,7 +319,7 @@ BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path, con
             g_pictureCarver.Reset();
             return SaveAndClose(path);
         }
-        BuildPlannedSlide(slide);
+        BuildPlannedSlide(slide, &slide == &plan.slides.front());
     }
     const std::uint64_t unit = std::max<std::uint32_t>(sectorSize, kRecordHeaderSize);
     const std::uint64_t groupBytes = kGroupUnits * unit;

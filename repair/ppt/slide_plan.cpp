@@ -163,18 +163,28 @@ public:
             if (object.kind == PersistKind::Slide)
                 slideAt[object.persistId] = static_cast<std::size_t>(object.imageOffset);
         }
+        // Damage inside the live list cuts it short: a newer or older list
+        // that is whole then knows the slides better.
+        if (!list || !list->whole) {
+            std::optional<SlideList> newest = NewestSlideList(m_view);
+            if (newest && (!list || newest->whole))
+                list = std::move(newest);
+        }
         if (!list)
-            list = NewestSlideList(m_view);
-        if (list)
-            PlanFromList(*list, slideAt);
-        else
-            PlanFromContainers();
-        return std::move(m_plan);
+            return PlanFromContainers();
+        // Slides that the relink did not take: the newest versions that the
+        // persist directories give.
+        for (const auto& [id, at] : NewestPersistObjects(m_view, m_currentEdit, m_scattered)) {
+            const auto h = WholeRecordAt(m_view, at);
+            if (h && h->type == kRtSlide)
+                slideAt.emplace(id, at);
+        }
+        return PlanFromList(*list, slideAt);
     }
 
 private:
     // Each entry of the list once, with the newest version of its slide.
-    void PlanFromList(const SlideList& list, const std::map<std::uint32_t, std::size_t>& slideAt) {
+    SlidePlan PlanFromList(const SlideList& list, const std::map<std::uint32_t, std::size_t>& slideAt) {
         m_plan.fromSlideList = true;
         std::set<std::uint32_t> built;
         for (const ListEntry& entry : list.entries) {
@@ -187,13 +197,14 @@ private:
                 slide.container = CopyContainer(container->second);
             m_plan.slides.push_back(std::move(slide));
         }
+        return std::move(m_plan);
     }
 
     // No slide list: the slide containers that the newest persist directories
     // name, in persist id order, less the title masters that a masters list
     // names; without those, every slide container, where several versions name
     // the same notes, the newest (highest offset) one in the place of the first.
-    void PlanFromContainers() {
+    SlidePlan PlanFromContainers() {
         std::set<std::uint32_t> masters;
         for (const std::size_t at : FindRecords(m_view, kMastersListWithText))
             for (const ListEntry& entry : ReadSlideList(m_view, at).entries)
@@ -204,7 +215,7 @@ private:
                 AddContainerSlide(at);
         }
         if (!m_plan.slides.empty())
-            return;
+            return std::move(m_plan);
         std::vector<std::size_t> chosen;
         std::map<std::uint32_t, std::size_t> placeOfNotes;
         for (const std::size_t at : FindRecords(m_view, kSlideContainer)) {
@@ -220,6 +231,7 @@ private:
         }
         for (const std::size_t at : chosen)
             AddContainerSlide(at);
+        return std::move(m_plan);
     }
 
     void AddContainerSlide(std::size_t at) {
