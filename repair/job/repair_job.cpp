@@ -255,7 +255,7 @@ bool CRepairJob::BuildWorkingCopy() {
     SendPhase(RepairPhase::CheckingResult);
     if (m_relinked.Usable() && WritePresentationFile(m_image.scanUnit, m_relinked.stream.data(), g_strWorkingPath,
                                                      static_cast<std::uint32_t>(m_relinked.stream.size()),
-                                                     m_relinked.userEditOffset)) {
+                                                     m_relinked.userEditOffset, m_relinked.pictures)) {
         RecoveryReport& report = m_result.report;
         report.method = RepairMethod::StreamRelinked;
         report.items = m_relinked.items;

@@ -38,6 +38,9 @@ struct RelinkResult {
     std::vector<ReportItem> items;       // objects left out, or taken from an earlier save
     bool fromOlderVersions = false;      // an object came from an earlier save than its newest entry
     bool everythingKept = false;         // every object of the live edit present and valid
+    // The original "Pictures" stream, when it survived whole: written as it is,
+    // so that every foDelay stays valid. Empty: the carved pictures are written.
+    std::vector<std::uint8_t> pictures;
     bool Usable() const { return !stream.empty(); }
 };
 

@@ -140,5 +140,9 @@ inline constexpr std::uint32_t kDocumentAtomHandoutMaster = 28;
 inline constexpr std::uint32_t kFbseUid = 2;
 inline constexpr std::uint32_t kFbseFoDelay = 28;
 inline constexpr std::uint32_t kBlipUidSize = 16;
+// The records of a "Pictures" stream, back to back: BLIPs (recTypes of this
+// range) or file BStore entries.
+inline constexpr std::uint16_t kRtBlipFirst = 0xF018;
+inline constexpr std::uint16_t kRtBlipLast = 0xF117;
 
 }  // namespace ppt
