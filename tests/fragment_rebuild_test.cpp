@@ -315,7 +315,8 @@ public:
     };
     // A DocumentContainer with its masters, slides and notes lists;
     // `slidesListType` other than a slide list's stands for a damaged one.
-    static Records Document(const std::vector<Entry>& slides, std::uint16_t slidesListType = kSlideListType) {
+    static Records Document(const std::vector<Entry>& slides, std::uint16_t slidesListType = kSlideListType,
+                            const Records& drawingGroup = Records()) {
         Records masters, list, notes;
         masters.SlidePersist(kMasterId, 0x80000000).SlidePersist(kTitleMasterId, 0x80000001);
         for (const Entry& e : slides)
@@ -325,12 +326,13 @@ public:
         body.Header(1, 0x03E9, 40).Raw(Bytes(40, 0));
         body.Append(masters.Wrapped(kSlideListType, 0, 1))
             .Append(list.Wrapped(slidesListType, 0, 0))
-            .Append(notes.Wrapped(kSlideListType, 0, 2));
+            .Append(notes.Wrapped(kSlideListType, 0, 2))
+            .Append(drawingGroup);
         return body.Wrapped(kDocumentType);
     }
     // A slide container whose one text names its version.
-    static Records Slide(const std::string& text, std::uint32_t notesId = 0) {
-        return Records().SlideAtom(1, notesId).TextBytes(text).Wrapped(kSlideType);
+    static Records Slide(const std::string& text, std::uint32_t notesId = 0, const Records& shapes = Records()) {
+        return Records().SlideAtom(1, notesId).TextBytes(text).Append(shapes).Wrapped(kSlideType);
     }
     static Records Master() { return Records().TextBytes("Master text").Wrapped(kMasterType); }
     static Records Notes() { return Records().TextBytes("Spoken").Wrapped(kNotesType); }
@@ -502,6 +504,73 @@ Bytes PictureFile(std::vector<std::string>& data) {
 void CarvePictures(const Bytes& file) {
     for (std::size_t at = 0; at + 8 <= file.size(); ++at)
         g_pictureCarver.m_nCount += g_pictureCarver.MatchPicture(file.data(), at, at);
+}
+
+// A JPEG BLIP record whose id is sixteen bytes of `idByte`.
+Records JpegBlip(std::uint8_t idByte) {
+    return Records().Header(0x46A0, 0xF01D, 17 + 8).Raw(Bytes(16, idByte)).Raw({0xFF}).Raw(Bytes(8, 0xD8));
+}
+
+// A full save whose BStore has entries for pictures 0x11 and 0x22, where slide
+// B's shape shows the second (pib 2) and C's the first (pib 1) and the second
+// (a fill); the file goes on with the pictures 0x22, 0x33 (shown by no
+// slide) and 0x11.
+Bytes StreamWithPictures(std::uint16_t slidesListType) {
+    Records store;
+    for (std::uint8_t id : {0x11, 0x22})
+        store.Append(Records().Header(0x0052, 0xF007, 36).Raw({5, 5}).Raw(Bytes(16, id)).Raw(Bytes(18, 0)));
+    const Records group = store.Wrapped(0xF001, 0, 2).Wrapped(0xF000).Wrapped(0x040B);
+    const Records showsSecond = Records().Header(0x0013, 0xF00B, 6).Raw({0x04, 0x41}).Le32(2);
+    const Records showsBoth =
+        Records().Header(0x0023, 0xF00B, 12).Raw({0x04, 0x41}).Le32(1).Raw({0x86, 0x41}).Le32(2);
+    Saves saves;
+    saves.Save({{Saves::kDocId, Saves::Document({{3, "A"}, {4, "B"}, {5, "C"}}, slidesListType, group)},
+                {Saves::kMasterId, Saves::Master()},
+                {3, Saves::Slide("A body")},
+                {4, Saves::Slide("B body", 0, showsSecond.Wrapped(0xF004))},
+                {5, Saves::Slide("C body", 0, showsBoth.Wrapped(0xF004))}});
+    Bytes file = saves.Stream();
+    for (std::uint8_t id : {0x22, 0x33, 0x11}) {
+        const Bytes blip = JpegBlip(id).bytes();
+        file.insert(file.end(), blip.begin(), blip.end());
+    }
+    file.resize(file.size() + 600, 0);
+    return file;
+}
+
+// The carved pictures are numbered in file order: PICT1 is 0x22, PICT3 0x11.
+TEST_F(FragmentRebuild, PlannedSlidesShowTheirOwnPictures) {
+    TempDir temp;
+    SetTempFolder(temp.path());
+    struct Case {
+        const char* what;
+        std::uint16_t slidesListType;
+        Log expected;
+    } cases[] = {
+        {"the slide list decides: each picture on the slides that show it, the one shown by none on no slide",
+         kSlideListType,
+         {"slide 1 layout 1", "title 'A' at 105", "box 'A body' at 95,125",
+          "slide 2 layout 2", "title 'B' at 105", "box 'B body' at 95,125", "picture PICT1.JPEG",
+          "slide 3 layout 2", "title 'C' at 105", "box 'C body' at 95,125", "picture PICT3.JPEG",
+          "picture PICT1.JPEG"}},
+        {"no slide list: the containers' slides show their pictures too",
+         0x0FEF,
+         {"slide 1 layout 1", "title 'A body' at 105", "slide 2 layout 2", "title 'B body' at 105",
+          "picture PICT1.JPEG", "slide 3 layout 2", "title 'C body' at 105", "picture PICT3.JPEG",
+          "picture PICT1.JPEG"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_builder.Restart();
+        const Bytes file = StreamWithPictures(c.slidesListType);
+        SourceFile source(file);
+        CarvePictures(file);
+        ASSERT_EQ(g_pictureCarver.Pictures().size(), 3u);
+        EXPECT_TRUE(RebuildFromFragments(512, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
+        EXPECT_EQ(m_builder.m_log, c.expected);
+        EXPECT_TRUE(std::filesystem::is_empty(temp.path())) << "the temporary pictures are deleted";
+    }
+    SetTempFolder({});
 }
 
 TEST_F(FragmentRebuild, PicturesGoOnSlidesOfTheirOwnThroughTemporaryFiles) {

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <array>
 #include <cstring>
+#include <map>
+#include <set>
 #include <vector>
 
 #include "automation/powerpoint_automation.h"
@@ -274,10 +277,37 @@ bool WalkPlannedRecords(CContainerWalk& walk, const std::vector<std::uint8_t>& r
     return true;
 }
 
+// The carved pictures by BLIP id, and which of them went on a planned slide.
+struct CarvedPictures {
+    std::map<std::array<std::uint8_t, 16>, std::size_t> byId;
+    std::vector<bool> placed;
+};
+
+CarvedPictures ListCarvedPictures() {
+    CarvedPictures carved;
+    const auto ids = g_pictureCarver.Ids(g_srcFile);
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        carved.byId.emplace(ids[i], i);
+    carved.placed.assign(ids.size(), false);
+    return carved;
+}
+
+// Each carved picture that the slide's shapes show, once, on the slide.
+void PlaceSlidePictures(const PlannedSlide& slide, CarvedPictures& carved) {
+    std::set<std::size_t> onSlide;
+    for (const auto& id : slide.pictures) {
+        const auto picture = carved.byId.find(id);
+        if (picture == carved.byId.end() || !onSlide.insert(picture->second).second)
+            continue;
+        if (g_pictureCarver.PlaceOnCurrentSlide(picture->second, g_srcFile))
+            carved.placed[picture->second] = true;
+    }
+}
+
 // One slide of the plan: the slide list's texts first (the title leads
 // them), then the texts and pictures of its container. The first one goes on
 // the presentation's first slide, so that the plan's slides are all there are.
-void BuildPlannedSlide(const PlannedSlide& slide, bool first) {
+void BuildPlannedSlide(const PlannedSlide& slide, bool first, CarvedPictures& carved) {
     CContainerWalk walk(kSlideLayoutCode, true);
     if (first)
         walk.TakeOpenSlide();
@@ -285,6 +315,7 @@ void BuildPlannedSlide(const PlannedSlide& slide, bool first) {
         walk.OpenSlide(PlannedLayout(slide));
     if (WalkPlannedRecords(walk, slide.listEntry))
         WalkPlannedRecords(walk, slide.container);
+    PlaceSlidePictures(slide, carved);
     walk.CloseSlide();
 }
 
@@ -314,13 +345,19 @@ BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path, con
 
     const std::uint64_t fileSize = g_srcFile.m_nFileSize;
     const CWalkBudget budget(fileSize);
+    CarvedPictures carved = ListCarvedPictures();
     for (const PlannedSlide& slide : plan.slides) {
         if (RepairCancelled()) {
             g_pictureCarver.Reset();
             return SaveAndClose(path);
         }
-        BuildPlannedSlide(slide, &slide == &plan.slides.front());
+        BuildPlannedSlide(slide, &slide == &plan.slides.front(), carved);
     }
+    // The pictures left go on slides of their own, unless a slide list decided
+    // the slides: then they are the masters', older versions' or deleted slides'.
+    if (plan.fromSlideList)
+        carved.placed.assign(carved.placed.size(), true);
+    g_pictureCarver.Drop(carved.placed);
     const std::uint64_t unit = std::max<std::uint32_t>(sectorSize, kRecordHeaderSize);
     const std::uint64_t groupBytes = kGroupUnits * unit;
     // Each read takes one unit more than the group, so that a header near the

@@ -140,6 +140,16 @@ inline constexpr std::uint32_t kDocumentAtomHandoutMaster = 28;
 inline constexpr std::uint32_t kFbseUid = 2;
 inline constexpr std::uint32_t kFbseFoDelay = 28;
 inline constexpr std::uint32_t kBlipUidSize = 16;
+// An OfficeArtFOPT (recVer 3) holds recInstance properties of 6 bytes each:
+// opid (the id in its low 14 bits; fBid: the value is a BStore index from 1),
+// then the value. A shape's picture and a fill's picture are named so.
+inline constexpr std::uint16_t kRtOfficeArtFopt = 0xF00B;
+inline constexpr std::uint16_t kFoptVersion = 3;
+inline constexpr std::uint32_t kFoptPropertySize = 6;
+inline constexpr std::uint16_t kPropertyIdMask = 0x3FFF;
+inline constexpr std::uint16_t kPropertyIsBlip = 0x4000;
+inline constexpr std::uint16_t kPropertyPib = 0x0104;
+inline constexpr std::uint16_t kPropertyFillBlip = 0x0186;
 // The records of a "Pictures" stream, back to back: BLIPs (recTypes of this
 // range) or file BStore entries.
 inline constexpr std::uint16_t kRtBlipFirst = 0xF018;

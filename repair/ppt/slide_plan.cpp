@@ -138,6 +138,52 @@ std::optional<SlideList> NewestSlideList(const CByteView& view) {
     return newestPartial;
 }
 
+using BlipId = std::array<std::uint8_t, kBlipUidSize>;
+
+// The BLIP ids of the newest BStore whose entries fill it, in entry order: a
+// shape names its picture by its place there, from 1.
+std::vector<BlipId> NewestBStore(const CByteView& view) {
+    for (std::size_t at = view.size(); at-- > 0;) {
+        const auto h = WholeRecordAt(view, at);
+        if (!h || h->type != kRtOfficeArtBStore || (h->verInstance & 0xF) != kContainerVersion)
+            continue;
+        const Children entries = ChildrenOf(view, at);
+        if (!entries.whole)
+            continue;
+        std::vector<BlipId> ids;
+        for (const std::size_t entry : entries.at) {
+            BlipId id{};
+            const auto fbse = view.Sub(entry + kRecordHeaderSize + kFbseUid, id.size());
+            if (fbse)
+                std::copy(fbse->data(), fbse->data() + id.size(), id.begin());
+            ids.push_back(id);
+        }
+        return ids;
+    }
+    return {};
+}
+
+// The pictures that the shape properties of `container` name, by BLIP id.
+std::vector<BlipId> PicturesOf(const CByteView& container, const std::vector<BlipId>& bstore) {
+    std::vector<BlipId> pictures;
+    for (std::size_t at = 0; container.Has(at, kRecordHeaderSize); ++at) {
+        const auto h = WholeRecordAt(container, at);
+        if (!h || h->type != kRtOfficeArtFopt || (h->verInstance & 0xF) != kFoptVersion)
+            continue;
+        const std::size_t count = std::min<std::size_t>(h->Instance(), h->length / kFoptPropertySize);
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t property = at + kRecordHeaderSize + k * kFoptPropertySize;
+            const std::uint16_t opid = *container.Le16(property);
+            const std::uint32_t value = *container.Le32(property + 2);
+            const std::uint16_t id = opid & kPropertyIdMask;
+            if ((id == kPropertyPib || id == kPropertyFillBlip) && (opid & kPropertyIsBlip) && value >= 1 &&
+                value <= bstore.size())
+                pictures.push_back(bstore[value - 1]);
+        }
+    }
+    return pictures;
+}
+
 std::uint32_t NotesIdOf(const CByteView& view, std::size_t slideAt) {
     for (const std::size_t child : ChildrenOf(view, slideAt).at) {
         const RecordHeader h = *WholeRecordAt(view, child);
@@ -154,6 +200,7 @@ public:
           m_bytesLeft(kPlanBytesFloor + std::min(view.size(), SIZE_MAX / 4) * 2) {}
 
     SlidePlan Run() {
+        m_bstore = NewestBStore(m_view);
         const RelinkResult relinked = RelinkDocumentStream(m_view, m_currentEdit, {}, m_scattered);
         std::optional<SlideList> list;
         std::map<std::uint32_t, std::size_t> slideAt;
@@ -195,6 +242,7 @@ private:
             const auto container = slideAt.find(entry.persistId);
             if (container != slideAt.end())
                 slide.container = CopyContainer(container->second);
+            slide.pictures = PicturesOf(CByteView(slide.container.data(), slide.container.size()), m_bstore);
             m_plan.slides.push_back(std::move(slide));
         }
         return std::move(m_plan);
@@ -237,6 +285,7 @@ private:
     void AddContainerSlide(std::size_t at) {
         PlannedSlide slide;
         slide.container = CopyContainer(at);
+        slide.pictures = PicturesOf(CByteView(slide.container.data(), slide.container.size()), m_bstore);
         if (!slide.container.empty())
             m_plan.slides.push_back(std::move(slide));
     }
@@ -261,6 +310,7 @@ private:
     bool m_scattered = false;
     std::size_t m_bytesLeft = 0;
     std::set<std::size_t> m_copied;
+    std::vector<BlipId> m_bstore;
     SlidePlan m_plan;
 };
 

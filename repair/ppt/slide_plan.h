@@ -4,6 +4,7 @@
 // once, from the newest version of its slide container. Only when no slide list
 // survives does every slide container make a slide, the newest version of each.
 // Notes and masters never make slides.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,10 +19,14 @@ struct PlannedSlide {
     std::vector<std::uint8_t> listEntry;
     // The newest version of the slide's SlideContainer; empty when none was found.
     std::vector<std::uint8_t> container;
+    // The BLIP ids of the pictures its shapes show, in the order they name them.
+    std::vector<std::array<std::uint8_t, 16>> pictures;
 };
 
 struct SlidePlan {
-    bool fromSlideList = false;  // a slide list survived and decided the slides
+    // A slide list survived and decided the slides: a carved picture that none
+    // of them shows belongs to a master, an older version or a deleted slide.
+    bool fromSlideList = false;
     std::vector<PlannedSlide> slides;
 };
 
