@@ -41,14 +41,22 @@ std::optional<RecordHeader> WholeRecordAt(const CByteView& view, std::size_t at)
 
 std::size_t EndOf(std::size_t at, const RecordHeader& h) { return at + kRecordHeaderSize + h.length; }
 
-// The children of the container at `at`, as far as they fit in it; `whole`
-// when they fill it exactly.
+// The children that one plan may visit in all: damage can nest records that
+// each run to the end of the view, and each walk of them would visit the rest.
+struct StepBudget {
+    std::size_t left = 0;
+};
+constexpr std::size_t kPlanStepsFloor = 1u << 20;
+constexpr std::size_t kPlanStepsPerRecordHeader = 4;
+
+// The children of the container at `at`, as far as they fit in it and the
+// budget lasts; `whole` when they fill it exactly.
 struct Children {
     std::vector<std::size_t> at;
     bool whole = false;
 };
 
-Children ChildrenOf(const CByteView& view, std::size_t at) {
+Children ChildrenOf(const CByteView& view, std::size_t at, StepBudget& steps) {
     Children children;
     const auto h = WholeRecordAt(view, at);
     if (!h)
@@ -57,8 +65,9 @@ Children ChildrenOf(const CByteView& view, std::size_t at) {
     std::size_t child = at + kRecordHeaderSize;
     while (child < end) {
         const auto c = WholeRecordAt(view, child);
-        if (!c || EndOf(child, *c) > end)
+        if (!c || EndOf(child, *c) > end || steps.left == 0)
             return children;
+        --steps.left;
         children.at.push_back(child);
         child = EndOf(child, *c);
     }
@@ -78,10 +87,10 @@ struct SlideList {
     std::vector<ListEntry> entries;
 };
 
-SlideList ReadSlideList(const CByteView& view, std::size_t at) {
+SlideList ReadSlideList(const CByteView& view, std::size_t at, StepBudget& steps) {
     SlideList list;
     list.at = at;
-    const Children children = ChildrenOf(view, at);
+    const Children children = ChildrenOf(view, at, steps);
     list.whole = children.whole;
     for (const std::size_t child : children.at) {
         const RecordHeader h = *WholeRecordAt(view, child);
@@ -94,11 +103,11 @@ SlideList ReadSlideList(const CByteView& view, std::size_t at) {
 }
 
 // The slides list of the DocumentContainer at `docAt`, when it has one.
-std::optional<SlideList> SlidesListOf(const CByteView& view, std::size_t docAt) {
-    for (const std::size_t child : ChildrenOf(view, docAt).at) {
+std::optional<SlideList> SlidesListOf(const CByteView& view, std::size_t docAt, StepBudget& steps) {
+    for (const std::size_t child : ChildrenOf(view, docAt, steps).at) {
         const RecordHeader h = *WholeRecordAt(view, child);
         if (h.type == kRtSlideListWithText && h.Instance() == kSlideListSlides)
-            return ReadSlideList(view, child);
+            return ReadSlideList(view, child, steps);
     }
     return std::nullopt;
 }
@@ -123,11 +132,11 @@ std::vector<std::size_t> FindRecords(const CByteView& view, std::uint32_t signat
 
 // Without a live document: the newest slides list that the scan finds, one
 // whose entries fill it preferred, as damage inside a list cuts it short.
-std::optional<SlideList> NewestSlideList(const CByteView& view) {
+std::optional<SlideList> NewestSlideList(const CByteView& view, StepBudget& steps) {
     std::optional<SlideList> newestPartial;
     const std::vector<std::size_t> lists = FindRecords(view, kSlideListWithText);
     for (auto at = lists.rbegin(); at != lists.rend(); ++at) {
-        SlideList list = ReadSlideList(view, *at);
+        SlideList list = ReadSlideList(view, *at, steps);
         if (list.entries.empty())
             continue;
         if (list.whole)
@@ -142,12 +151,12 @@ using BlipId = std::array<std::uint8_t, kBlipUidSize>;
 
 // The BLIP ids of the newest BStore whose entries fill it, in entry order: a
 // shape names its picture by its place there, from 1.
-std::vector<BlipId> NewestBStore(const CByteView& view) {
+std::vector<BlipId> NewestBStore(const CByteView& view, StepBudget& steps) {
     for (std::size_t at = view.size(); at-- > 0;) {
         const auto h = WholeRecordAt(view, at);
         if (!h || h->type != kRtOfficeArtBStore || (h->verInstance & 0xF) != kContainerVersion)
             continue;
-        const Children entries = ChildrenOf(view, at);
+        const Children entries = ChildrenOf(view, at, steps);
         if (!entries.whole)
             continue;
         std::vector<BlipId> ids;
@@ -184,8 +193,8 @@ std::vector<BlipId> PicturesOf(const CByteView& container, const std::vector<Bli
     return pictures;
 }
 
-std::uint32_t NotesIdOf(const CByteView& view, std::size_t slideAt) {
-    for (const std::size_t child : ChildrenOf(view, slideAt).at) {
+std::uint32_t NotesIdOf(const CByteView& view, std::size_t slideAt, StepBudget& steps) {
+    for (const std::size_t child : ChildrenOf(view, slideAt, steps).at) {
         const RecordHeader h = *WholeRecordAt(view, child);
         if (h.type == kRtSlideAtom && h.length >= kSlideAtomLength)
             return *view.Le32(child + kRecordHeaderSize + kSlideAtomNotesIdRef);
@@ -197,23 +206,24 @@ class CPlanner {
 public:
     CPlanner(const CByteView& view, std::optional<std::uint32_t> currentEdit, bool scattered)
         : m_view(view), m_currentEdit(currentEdit), m_scattered(scattered),
-          m_bytesLeft(kPlanBytesFloor + std::min(view.size(), SIZE_MAX / 4) * 2) {}
+          m_bytesLeft(kPlanBytesFloor + std::min(view.size(), SIZE_MAX / 4) * 2),
+          m_steps{kPlanStepsFloor + view.size() / kRecordHeaderSize * kPlanStepsPerRecordHeader} {}
 
     SlidePlan Run() {
-        m_bstore = NewestBStore(m_view);
+        m_bstore = NewestBStore(m_view, m_steps);
         const RelinkResult relinked = RelinkDocumentStream(m_view, m_currentEdit, {}, m_scattered);
         std::optional<SlideList> list;
         std::map<std::uint32_t, std::size_t> slideAt;
         for (const RelinkedObject& object : relinked.kept) {
             if (object.kind == PersistKind::Document)
-                list = SlidesListOf(m_view, static_cast<std::size_t>(object.imageOffset));
+                list = SlidesListOf(m_view, static_cast<std::size_t>(object.imageOffset), m_steps);
             if (object.kind == PersistKind::Slide)
                 slideAt[object.persistId] = static_cast<std::size_t>(object.imageOffset);
         }
         // Damage inside the live list cuts it short: a newer or older list
         // that is whole then knows the slides better.
         if (!list || !list->whole) {
-            std::optional<SlideList> newest = NewestSlideList(m_view);
+            std::optional<SlideList> newest = NewestSlideList(m_view, m_steps);
             if (newest && (!list || newest->whole))
                 list = std::move(newest);
         }
@@ -255,7 +265,7 @@ private:
     SlidePlan PlanFromContainers() {
         std::set<std::uint32_t> masters;
         for (const std::size_t at : FindRecords(m_view, kMastersListWithText))
-            for (const ListEntry& entry : ReadSlideList(m_view, at).entries)
+            for (const ListEntry& entry : ReadSlideList(m_view, at, m_steps).entries)
                 masters.insert(entry.persistId);
         for (const auto& [id, at] : NewestPersistObjects(m_view, m_currentEdit, m_scattered)) {
             const auto h = WholeRecordAt(m_view, at);
@@ -267,7 +277,7 @@ private:
         std::vector<std::size_t> chosen;
         std::map<std::uint32_t, std::size_t> placeOfNotes;
         for (const std::size_t at : FindRecords(m_view, kSlideContainer)) {
-            const std::uint32_t notesId = NotesIdOf(m_view, at);
+            const std::uint32_t notesId = NotesIdOf(m_view, at, m_steps);
             const auto seen = notesId ? placeOfNotes.find(notesId) : placeOfNotes.end();
             if (seen != placeOfNotes.end()) {
                 chosen[seen->second] = at;
@@ -309,6 +319,7 @@ private:
     std::optional<std::uint32_t> m_currentEdit;
     bool m_scattered = false;
     std::size_t m_bytesLeft = 0;
+    StepBudget m_steps;
     std::set<std::size_t> m_copied;
     std::vector<BlipId> m_bstore;
     SlidePlan m_plan;
