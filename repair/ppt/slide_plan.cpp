@@ -87,17 +87,49 @@ struct SlideList {
     std::vector<ListEntry> entries;
 };
 
+// The next SlidePersistAtom header in [from, end), where a list's walk goes
+// on after damage.
+std::optional<std::size_t> NextSlidePersist(const CByteView& view, std::size_t from, std::size_t end) {
+    std::uint8_t header[kRecordHeaderSize] = {};
+    PutLe16(header + 2, kRtSlidePersistAtom);
+    PutLe32(header + kRecLenOffset, kSlidePersistLength);
+    const std::uint8_t* bytes = view.data();
+    if (from >= end || end > view.size())
+        return std::nullopt;
+    const std::uint8_t* found = std::search(bytes + from, bytes + end, header, header + kRecordHeaderSize);
+    if (found == bytes + end)
+        return std::nullopt;
+    return static_cast<std::size_t>(found - bytes);
+}
+
+// The entries of the slide list at `at`; where damage breaks the walk of its
+// children, it goes on at the next slide entry, so that one damaged record
+// does not cut off the slides after it.
 SlideList ReadSlideList(const CByteView& view, std::size_t at, StepBudget& steps) {
     SlideList list;
     list.at = at;
-    const Children children = ChildrenOf(view, at, steps);
-    list.whole = children.whole;
-    for (const std::size_t child : children.at) {
-        const RecordHeader h = *WholeRecordAt(view, child);
-        if (h.type == kRtSlidePersistAtom && h.length >= kSlidePersistLength)
+    const auto h = WholeRecordAt(view, at);
+    if (!h)
+        return list;
+    const std::size_t end = EndOf(at, *h);
+    list.whole = true;
+    std::size_t child = at + kRecordHeaderSize;
+    while (child < end && steps.left > 0) {
+        --steps.left;
+        const auto c = WholeRecordAt(view, child);
+        if (!c || EndOf(child, *c) > end) {
+            list.whole = false;
+            const auto next = NextSlidePersist(view, child + 1, end);
+            if (!next)
+                break;
+            child = *next;
+            continue;
+        }
+        if (c->type == kRtSlidePersistAtom && c->length >= kSlidePersistLength)
             list.entries.push_back({*view.Le32(child + kRecordHeaderSize + kSlidePersistIdRef), child, child});
         if (!list.entries.empty())
-            list.entries.back().end = EndOf(child, h);
+            list.entries.back().end = EndOf(child, *c);
+        child = EndOf(child, *c);
     }
     return list;
 }
