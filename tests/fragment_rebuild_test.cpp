@@ -405,6 +405,16 @@ Bytes DamagedLiveList() {
     return stream;
 }
 
+// A slide list alone, its middle entry's text atom running past the list.
+Bytes ListDamagedInTheMiddle() {
+    return Records()
+        .SlidePersist(3, 0x103).TextBytes("X")
+        .SlidePersist(4, 0x104).Header(0, 0x0FA8, 0x7FFF).Raw({'Y'})
+        .SlidePersist(5, 0x105).TextBytes("Z")
+        .Wrapped(kSlideListType)
+        .bytes();
+}
+
 // Slide containers alone, no document or persist directory: two versions of
 // the slide whose notes are 0x200, and one without notes.
 Bytes LooseSlides() {
@@ -438,6 +448,9 @@ TEST_F(FragmentRebuild, TheLiveSlideListDecidesTheSlides) {
          {"slide 1 layout 1", "title 'A' at 105", "box 'A3 body' at 95,125",
           "slide 2 layout 2", "title 'B' at 105", "box 'B2 body' at 95,125",
           "slide 3 layout 2", "title 'C' at 105", "box 'C body' at 95,125"}},
+        {"the only slide list damaged in the middle: its walk goes on at the next entry",
+         ListDamagedInTheMiddle(),
+         {"slide 1 layout 1", "title 'X' at 105", "slide 2 layout 1", "slide 3 layout 1", "title 'Z' at 105"}},
         {"every persist directory and user edit lost: the newest slide list, with its own texts",
          IncrementalSaves().WithoutLinks(),
          {"slide 1 layout 1", "title 'C' at 105", "slide 2 layout 1", "title 'A' at 105", "slide 3 layout 1",
