@@ -69,7 +69,7 @@ TEST(FragmentRebuildBounds, ContainersThatRunToTheEndAreAllCountedInBoundedTime)
         ResetFragmentCounts();
         g_bRun.store(1);
         const auto started = Clock::now();
-        EXPECT_TRUE(RebuildFromFragments(c.unit, "unused.ppt"));
+        EXPECT_TRUE(RebuildFromFragments(c.unit, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
         const auto seconds = std::chrono::duration<double>(Clock::now() - started).count();
         EXPECT_LT(seconds, 10.0);
         EXPECT_EQ(g_nSlideContainers, c.fileBytes / 8);
@@ -95,7 +95,7 @@ TEST(FragmentRebuildBounds, ACancelEndsTheWalksAtOnce) {
         // The result depends on whether a group was left to read; the job sees
         // the cancel either way. What counts is that the call comes back.
         const auto started = Clock::now();
-        RebuildFromFragments(c.unit, "unused.ppt");
+        RebuildFromFragments(c.unit, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile));
         const auto seconds = std::chrono::duration<double>(Clock::now() - started).count();
         cancel.join();
         g_bRun.store(1);

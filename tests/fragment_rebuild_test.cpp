@@ -4,9 +4,11 @@
 // session is replaced by a builder that logs what it is asked.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,14 @@ public:
     }
     Records& SlidePersist() { return Header(0, 0x03F3, 20).Raw(Bytes(20, 0)); }
     Records& SlideAtom(std::uint32_t geometry) { return Header(2, 0x03EF, 24).Le32(geometry).Raw(Bytes(20, 0)); }
+    // A SlideAtom that names the slide id of its notes (0: none).
+    Records& SlideAtom(std::uint32_t geometry, std::uint32_t notesId) {
+        return Header(2, 0x03EF, 24).Le32(geometry).Raw(Bytes(12, 0)).Le32(notesId).Raw(Bytes(4, 0));
+    }
+    // A slide list entry: persistIdRef, flags, cTexts, slideId, reserved.
+    Records& SlidePersist(std::uint32_t persistId, std::uint32_t slideId) {
+        return Header(0, 0x03F3, 20).Le32(persistId).Le32(0).Le32(0).Le32(slideId).Le32(0);
+    }
     // An OfficeArt pibName property with its UTF-16 name, as the walk looks for it.
     Records& PictureName(const std::u16string& name) {
         Raw({0, 0, 0, 0, 0x00, 0x00, 0x05, 0xC1}).Le32(static_cast<std::uint32_t>(2 * name.size()));
@@ -69,18 +79,21 @@ public:
     }
     // A container around everything added so far, with `length` as its recLen
     // (the body's true size when 0).
-    Records Wrapped(std::uint16_t type, std::uint32_t length = 0) const {
+    Records Wrapped(std::uint16_t type, std::uint32_t length = 0, std::uint16_t instance = 0) const {
         Records out;
-        out.Header(0x000F, type, length ? length : static_cast<std::uint32_t>(m_bytes.size()));
+        out.Header(static_cast<std::uint16_t>(0x000F | instance << 4), type,
+                   length ? length : static_cast<std::uint32_t>(m_bytes.size()));
         return out.Raw(m_bytes);
     }
+    Records& Append(const Records& more) { return Raw(more.bytes()); }
     const Bytes& bytes() const { return m_bytes; }
 
 private:
     Bytes m_bytes;
 };
 
-constexpr std::uint16_t kSlideListType = 0x0FF0, kSlideType = 0x03EE, kNotesType = 0x03F0, kDocumentType = 0x03E8;
+constexpr std::uint16_t kSlideListType = 0x0FF0, kSlideType = 0x03EE, kNotesType = 0x03F0, kDocumentType = 0x03E8,
+                        kMasterType = 0x03F8, kDirectoryType = 0x1772, kUserEditType = 0x0FF5;
 
 // Logs the calls as short lines; a slide's title takes its first text only.
 class LoggingBuilder final : public CSlideBuilder {
@@ -268,18 +281,18 @@ Bytes FragmentFile(std::uint32_t unit) {
     return file;
 }
 
-TEST_F(FragmentRebuild, FileScanHandsEveryContainerToTheWalk) {
+// The scan counts every container, also one whose header straddles two
+// groups; the slides come from the plan, where the surviving slide list decides.
+TEST_F(FragmentRebuild, FileScanCountsEveryContainerAndTheListDecidesTheSlides) {
     for (std::uint32_t unit : {512u, 4096u}) {
         SCOPED_TRACE(unit);
         m_builder.Restart();
         ResetFragmentCounts();
         g_nDocumentCount = 0;
         SourceFile source(FragmentFile(unit));
-        EXPECT_TRUE(RebuildFromFragments(unit, "unused.ppt"));
-        EXPECT_EQ(m_builder.m_log,
-                  (Log{"slide 1 layout 1", "slide 2 layout 1", "title 'Listed' at 105", "slide 3 layout 2",
-                       "title 'Straddling' at 105"}))
-            << "the notes container adds no slide";
+        EXPECT_TRUE(RebuildFromFragments(unit, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
+        EXPECT_EQ(m_builder.m_log, (Log{"slide 1 layout 1", "title 'Listed' at 105"}))
+            << "the slide container that the list does not name and the notes container add no slide";
         EXPECT_EQ(g_nSlideContainers, 2u);
         EXPECT_EQ(g_nNotesContainers, 1u);
         EXPECT_EQ(g_nDocumentCount, 1u);
@@ -287,24 +300,199 @@ TEST_F(FragmentRebuild, FileScanHandsEveryContainerToTheWalk) {
     }
 }
 
+// Document streams as a writer saves them, for the slide plan: each save
+// appends the objects it changed, a persist directory for them and a user
+// edit linked to the previous one.
+class Saves {
+public:
+    // Persist ids: the document 1, the main master 2, a title master 7 (a
+    // slide container named by the masters list), notes 6 (of slide 3).
+    static constexpr std::uint32_t kDocId = 1, kMasterId = 2, kNotesId = 6, kTitleMasterId = 7;
+
+    struct Entry {
+        std::uint32_t persistId;
+        std::string title;  // the placeholder text the slide list holds
+    };
+    // A DocumentContainer with its masters, slides and notes lists;
+    // `slidesListType` other than a slide list's stands for a damaged one.
+    static Records Document(const std::vector<Entry>& slides, std::uint16_t slidesListType = kSlideListType,
+                            const Records& drawingGroup = Records()) {
+        Records masters, list, notes;
+        masters.SlidePersist(kMasterId, 0x80000000).SlidePersist(kTitleMasterId, 0x80000001);
+        for (const Entry& e : slides)
+            list.SlidePersist(e.persistId, 0x100 + e.persistId).TextBytes(e.title);
+        notes.SlidePersist(kNotesId, 0x200);
+        Records body;
+        body.Header(1, 0x03E9, 40).Raw(Bytes(40, 0));
+        body.Append(masters.Wrapped(kSlideListType, 0, 1))
+            .Append(list.Wrapped(slidesListType, 0, 0))
+            .Append(notes.Wrapped(kSlideListType, 0, 2))
+            .Append(drawingGroup);
+        return body.Wrapped(kDocumentType);
+    }
+    // A slide container whose one text names its version.
+    static Records Slide(const std::string& text, std::uint32_t notesId = 0, const Records& shapes = Records()) {
+        return Records().SlideAtom(1, notesId).TextBytes(text).Append(shapes).Wrapped(kSlideType);
+    }
+    static Records Master() { return Records().TextBytes("Master text").Wrapped(kMasterType); }
+    static Records Notes() { return Records().TextBytes("Spoken").Wrapped(kNotesType); }
+
+    Saves& Save(const std::map<std::uint32_t, Records>& objects) {
+        Records dir;
+        for (const auto& [id, record] : objects) {
+            dir.Le32(id | 1u << 20).Le32(static_cast<std::uint32_t>(m_stream.bytes().size()));
+            m_stream.Append(record);
+        }
+        const auto dirAt = static_cast<std::uint32_t>(m_stream.bytes().size());
+        m_links.push_back(dirAt);
+        m_stream.Header(0, kDirectoryType, static_cast<std::uint32_t>(dir.bytes().size())).Append(dir);
+        const auto editAt = static_cast<std::uint32_t>(m_stream.bytes().size());
+        m_stream.Header(0, kUserEditType, 28).Le32(0x103).Le32(3u << 24).Le32(m_lastEdit).Le32(dirAt).Le32(kDocId);
+        m_stream.Le32(20).Le32(1);
+        m_lastEdit = editAt;
+        return *this;
+    }
+    // The stream with every persist directory and user edit zeroed.
+    Bytes WithoutLinks() const {
+        Bytes bytes = m_stream.bytes();
+        for (const std::uint32_t dirAt : m_links) {
+            const std::size_t end = dirAt + 8 + *CByteView(bytes.data(), bytes.size()).Le32(dirAt + 4) + 8 + 28;
+            std::fill(bytes.begin() + dirAt, bytes.begin() + static_cast<std::ptrdiff_t>(end), 0);
+        }
+        return bytes;
+    }
+    Bytes Stream() const { return m_stream.bytes(); }
+
+private:
+    Records m_stream;
+    std::vector<std::uint32_t> m_links;
+    std::uint32_t m_lastEdit = 0;
+};
+
+// A full save of slides 3, 4, 5 ("A", "B", "C" in the list, containers
+// "A body"...), the masters and slide 3's notes.
+Saves FullSave(std::uint16_t slidesListType = kSlideListType) {
+    Saves saves;
+    saves.Save({{Saves::kDocId, Saves::Document({{3, "A"}, {4, "B"}, {5, "C"}}, slidesListType)},
+                {Saves::kMasterId, Saves::Master()},
+                {3, Saves::Slide("A body", 0x200)},
+                {4, Saves::Slide("B body")},
+                {5, Saves::Slide("C body")},
+                {Saves::kNotesId, Saves::Notes()},
+                {Saves::kTitleMasterId, Saves::Slide("Title master")}});
+    return saves;
+}
+
+// Three incremental saves after it: slide 3, then 4, then 3 again change; the
+// last one also moves slide 5 to the front of the list.
+Saves IncrementalSaves(std::uint16_t slidesListType = kSlideListType) {
+    Saves saves = FullSave(slidesListType);
+    const std::vector<Saves::Entry> order = {{3, "A"}, {4, "B"}, {5, "C"}};
+    saves.Save({{Saves::kDocId, Saves::Document(order, slidesListType)}, {3, Saves::Slide("A2 body", 0x200)}});
+    saves.Save({{Saves::kDocId, Saves::Document(order, slidesListType)}, {4, Saves::Slide("B2 body")}});
+    saves.Save({{Saves::kDocId, Saves::Document({{5, "C"}, {3, "A"}, {4, "B"}}, slidesListType)},
+                {3, Saves::Slide("A3 body", 0x200)}});
+    return saves;
+}
+
+// The incremental saves with the last entry of the live slide list damaged:
+// its text atom's recLen runs past the list.
+Bytes DamagedLiveList() {
+    Bytes stream = IncrementalSaves().Stream();
+    const Bytes lastTitle = Records().TextBytes("B").bytes();
+    const auto at = std::find_end(stream.begin(), stream.end(), lastTitle.begin(), lastTitle.end());
+    PutLe32(&*at + 4, 0x7FFF);
+    return stream;
+}
+
+// A slide list alone, its middle entry's text atom running past the list.
+Bytes ListDamagedInTheMiddle() {
+    return Records()
+        .SlidePersist(3, 0x103).TextBytes("X")
+        .SlidePersist(4, 0x104).Header(0, 0x0FA8, 0x7FFF).Raw({'Y'})
+        .SlidePersist(5, 0x105).TextBytes("Z")
+        .Wrapped(kSlideListType)
+        .bytes();
+}
+
+// Slide containers alone, no document or persist directory: two versions of
+// the slide whose notes are 0x200, and one without notes.
+Bytes LooseSlides() {
+    return Records()
+        .Append(Saves::Slide("First version", 0x200))
+        .Append(Saves::Slide("Other slide"))
+        .Append(Saves::Slide("Second version", 0x200))
+        .bytes();
+}
+
+// The presentation opens with a slide of the title layout: the first planned
+// slide goes on it, the others are added.
+TEST_F(FragmentRebuild, TheLiveSlideListDecidesTheSlides) {
+    struct Case {
+        const char* what;
+        Bytes stream;
+        Log expected;
+    } cases[] = {
+        {"one full save: the list's slides in order, its texts then the container's; masters and notes make none",
+         FullSave().Stream(),
+         {"slide 1 layout 1", "title 'A' at 105", "box 'A body' at 95,125",
+          "slide 2 layout 2", "title 'B' at 105", "box 'B body' at 95,125",
+          "slide 3 layout 2", "title 'C' at 105", "box 'C body' at 95,125"}},
+        {"three incremental saves: each slide once, from its newest version, in the live list's order",
+         IncrementalSaves().Stream(),
+         {"slide 1 layout 1", "title 'C' at 105", "box 'C body' at 95,125",
+          "slide 2 layout 2", "title 'A' at 105", "box 'A3 body' at 95,125",
+          "slide 3 layout 2", "title 'B' at 105", "box 'B2 body' at 95,125"}},
+        {"the live slide list damaged inside: the newest whole one (the save before), with the newest slides",
+         DamagedLiveList(),
+         {"slide 1 layout 1", "title 'A' at 105", "box 'A3 body' at 95,125",
+          "slide 2 layout 2", "title 'B' at 105", "box 'B2 body' at 95,125",
+          "slide 3 layout 2", "title 'C' at 105", "box 'C body' at 95,125"}},
+        {"the only slide list damaged in the middle: its walk goes on at the next entry",
+         ListDamagedInTheMiddle(),
+         {"slide 1 layout 1", "title 'X' at 105", "slide 2 layout 1", "slide 3 layout 1", "title 'Z' at 105"}},
+        {"every persist directory and user edit lost: the newest slide list, with its own texts",
+         IncrementalSaves().WithoutLinks(),
+         {"slide 1 layout 1", "title 'C' at 105", "slide 2 layout 1", "title 'A' at 105", "slide 3 layout 1",
+          "title 'B' at 105"}},
+        {"no slide list survives: the slide containers that the newest directories name, in persist id order, "
+         "less the title master",
+         IncrementalSaves(0x0FEF).Stream(),
+         {"slide 1 layout 1", "title 'A3 body' at 105", "slide 2 layout 2", "title 'B2 body' at 105",
+          "slide 3 layout 2", "title 'C body' at 105"}},
+        {"nothing but slide containers: one slide each, of versions with the same notes the newest in the first's place",
+         LooseSlides(),
+         {"slide 1 layout 1", "title 'Second version' at 105", "slide 2 layout 2", "title 'Other slide' at 105"}},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_builder.Restart();
+        SourceFile source(c.stream);
+        EXPECT_TRUE(RebuildFromFragments(512, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
+        EXPECT_EQ(m_builder.m_log, c.expected);
+    }
+}
+
 // A full disk or a refused save: the rebuild is no result, whatever it built.
 TEST_F(FragmentRebuild, AFailedSaveIsNoRebuild) {
     m_builder.m_failSave = true;
     SourceFile source(FragmentFile(512));
-    EXPECT_FALSE(RebuildFromFragments(512, "unused.ppt"));
-    EXPECT_EQ(g_nSlideContainers, 2u) << "the slides were built before the save";
+    EXPECT_FALSE(RebuildFromFragments(512, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
+    EXPECT_EQ(m_builder.m_log.size(), 2u) << "the slides were built before the save";
+    EXPECT_EQ(g_nSlideContainers, 2u);
 }
 
 TEST_F(FragmentRebuild, CancelAndMissingSourceStopTheScan) {
     g_bRun.store(0);
     {
         SourceFile source(FragmentFile(512));
-        EXPECT_FALSE(RebuildFromFragments(512, "unused.ppt"));
+        EXPECT_FALSE(RebuildFromFragments(512, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
     }
     EXPECT_EQ(g_nSlideContainers, 0u);
+    EXPECT_EQ(m_builder.m_log, (Log{"slide 1 layout 1"})) << "no planned slide after the cancel";
     g_bRun.store(1);
     g_srcFile.Close();
-    EXPECT_FALSE(RebuildFromFragments(512, "unused.ppt"));
+    EXPECT_FALSE(RebuildFromFragments(512, "unused.ppt", SlidePlan{}));
     EXPECT_TRUE(m_builder.m_log.size() <= 1) << "at most the first slide";
 }
 
@@ -329,6 +517,73 @@ Bytes PictureFile(std::vector<std::string>& data) {
 void CarvePictures(const Bytes& file) {
     for (std::size_t at = 0; at + 8 <= file.size(); ++at)
         g_pictureCarver.m_nCount += g_pictureCarver.MatchPicture(file.data(), at, at);
+}
+
+// A JPEG BLIP record whose id is sixteen bytes of `idByte`.
+Records JpegBlip(std::uint8_t idByte) {
+    return Records().Header(0x46A0, 0xF01D, 17 + 8).Raw(Bytes(16, idByte)).Raw({0xFF}).Raw(Bytes(8, 0xD8));
+}
+
+// A full save whose BStore has entries for pictures 0x11 and 0x22, where slide
+// B's shape shows the second (pib 2) and C's the first (pib 1) and the second
+// (a fill); the file goes on with the pictures 0x22, 0x33 (shown by no
+// slide) and 0x11.
+Bytes StreamWithPictures(std::uint16_t slidesListType) {
+    Records store;
+    for (std::uint8_t id : {0x11, 0x22})
+        store.Append(Records().Header(0x0052, 0xF007, 36).Raw({5, 5}).Raw(Bytes(16, id)).Raw(Bytes(18, 0)));
+    const Records group = store.Wrapped(0xF001, 0, 2).Wrapped(0xF000).Wrapped(0x040B);
+    const Records showsSecond = Records().Header(0x0013, 0xF00B, 6).Raw({0x04, 0x41}).Le32(2);
+    const Records showsBoth =
+        Records().Header(0x0023, 0xF00B, 12).Raw({0x04, 0x41}).Le32(1).Raw({0x86, 0x41}).Le32(2);
+    Saves saves;
+    saves.Save({{Saves::kDocId, Saves::Document({{3, "A"}, {4, "B"}, {5, "C"}}, slidesListType, group)},
+                {Saves::kMasterId, Saves::Master()},
+                {3, Saves::Slide("A body")},
+                {4, Saves::Slide("B body", 0, showsSecond.Wrapped(0xF004))},
+                {5, Saves::Slide("C body", 0, showsBoth.Wrapped(0xF004))}});
+    Bytes file = saves.Stream();
+    for (std::uint8_t id : {0x22, 0x33, 0x11}) {
+        const Bytes blip = JpegBlip(id).bytes();
+        file.insert(file.end(), blip.begin(), blip.end());
+    }
+    file.resize(file.size() + 600, 0);
+    return file;
+}
+
+// The carved pictures are numbered in file order: PICT1 is 0x22, PICT3 0x11.
+TEST_F(FragmentRebuild, PlannedSlidesShowTheirOwnPictures) {
+    TempDir temp;
+    SetTempFolder(temp.path());
+    struct Case {
+        const char* what;
+        std::uint16_t slidesListType;
+        Log expected;
+    } cases[] = {
+        {"the slide list decides: each picture on the slides that show it, the one shown by none on no slide",
+         kSlideListType,
+         {"slide 1 layout 1", "title 'A' at 105", "box 'A body' at 95,125",
+          "slide 2 layout 2", "title 'B' at 105", "box 'B body' at 95,125", "picture PICT1.JPEG",
+          "slide 3 layout 2", "title 'C' at 105", "box 'C body' at 95,125", "picture PICT3.JPEG",
+          "picture PICT1.JPEG"}},
+        {"no slide list: the containers' slides show their pictures too",
+         0x0FEF,
+         {"slide 1 layout 1", "title 'A body' at 105", "slide 2 layout 2", "title 'B body' at 105",
+          "picture PICT1.JPEG", "slide 3 layout 2", "title 'C body' at 105", "picture PICT3.JPEG",
+          "picture PICT1.JPEG"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_builder.Restart();
+        const Bytes file = StreamWithPictures(c.slidesListType);
+        SourceFile source(file);
+        CarvePictures(file);
+        ASSERT_EQ(g_pictureCarver.Pictures().size(), 3u);
+        EXPECT_TRUE(RebuildFromFragments(512, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
+        EXPECT_EQ(m_builder.m_log, c.expected);
+        EXPECT_TRUE(std::filesystem::is_empty(temp.path())) << "the temporary pictures are deleted";
+    }
+    SetTempFolder({});
 }
 
 TEST_F(FragmentRebuild, PicturesGoOnSlidesOfTheirOwnThroughTemporaryFiles) {

@@ -254,7 +254,7 @@ bool CRepairJob::BuildWorkingCopy() {
     SendPhase(RepairPhase::CheckingResult);
     if (m_relinked.Usable() && WritePresentationFile(m_image.scanUnit, m_relinked.stream.data(), g_strWorkingPath,
                                                      static_cast<std::uint32_t>(m_relinked.stream.size()),
-                                                     m_relinked.userEditOffset)) {
+                                                     m_relinked.userEditOffset, m_relinked.pictures)) {
         RecoveryReport& report = m_result.report;
         report.method = RepairMethod::StreamRelinked;
         report.items = m_relinked.items;
@@ -288,7 +288,7 @@ bool CRepairJob::BuildWorkingCopy() {
         DeleteFileW(g_strWorkingPath);
         return false;
     }
-    if (!RebuildFromFragments(m_image.scanUnit, g_strWorkingPath)) {
+    if (!RebuildFromFragments(m_image.scanUnit, g_strWorkingPath, PlanSourceSlides(g_mappedSource.Path(), g_srcFile))) {
         DeleteFileW(g_strWorkingPath);
         return false;
     }

@@ -158,6 +158,39 @@ int CPictureCarver::InsertPictures(const std::string& presentation, CRawFile& fi
     return 1;
 }
 
+std::vector<std::array<std::uint8_t, 16>> CPictureCarver::Ids(CRawFile& file) const {
+    static_assert(ppt::kBlipUidSize == 16);
+    std::vector<std::array<std::uint8_t, 16>> ids(m_pictures.size());
+    for (std::size_t i = 0; i < m_pictures.size(); ++i) {
+        const CPictureEntry& entry = m_pictures[i];
+        if (entry.m_nRecordSize < kHeaderSize + ids[i].size() ||
+            !ReadSourceBytes(file, ids[i].data(), entry.m_nOffset + kHeaderSize, static_cast<std::uint32_t>(ids[i].size())))
+            ids[i] = {};
+    }
+    return ids;
+}
+
+bool CPictureCarver::PlaceOnCurrentSlide(std::size_t index, CRawFile& file) {
+    if (index >= m_pictures.size())
+        return false;
+    const CPictureEntry& entry = m_pictures[index];
+    std::vector<std::uint8_t> data(entry.m_nDataSize, 0);
+    if (!ReadSourceBytes(file, data.data(), entry.m_nDataOffset, entry.m_nDataSize))
+        return false;
+    const std::string path = PictureFileName(static_cast<unsigned>(index + 1), entry.m_strType);
+    const bool placed = WritePictureFile(path, data.data(), data.size()) && PlacePicture(path, false);
+    DeleteFileW(path);
+    return placed;
+}
+
+void CPictureCarver::Drop(const std::vector<bool>& drop) {
+    std::vector<CPictureEntry> kept;
+    for (std::size_t i = 0; i < m_pictures.size(); ++i)
+        if (i >= drop.size() || !drop[i])
+            kept.push_back(std::move(m_pictures[i]));
+    m_pictures = std::move(kept);
+}
+
 void CPictureCarver::Reset() {
     m_pictures.clear();
     m_pictures.shrink_to_fit();

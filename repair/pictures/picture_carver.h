@@ -2,7 +2,9 @@
 // The picture carver: recognises BLIP record headers in the raw bytes of the
 // file under repair, keeps the pictures found in file order, and hands them out
 // as the bytes of a new "Pictures" stream.
+#include <cstddef>
 #include <cstdint>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,13 @@ public:
     // A picture whose temporary file cannot be written is skipped. 0 when the
     // list is empty or a picture cannot be read.
     int InsertPictures(const std::string& presentation, CRawFile& file);
+    // The BLIP id of each listed picture, read from `file` (zeros where it cannot be).
+    std::vector<std::array<std::uint8_t, 16>> Ids(CRawFile& file) const;
+    // Places listed picture `index` on the working presentation's current slide
+    // through a temporary file, reading its data from `file`; true when placed.
+    bool PlaceOnCurrentSlide(std::size_t index, CRawFile& file);
+    // Takes the listed pictures out whose flag in `drop` is set.
+    void Drop(const std::vector<bool>& drop);
     // Empties the list; the count stays.
     void Reset();
 

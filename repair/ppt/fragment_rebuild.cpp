@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <array>
 #include <cstring>
+#include <map>
+#include <set>
 #include <vector>
 
 #include "automation/powerpoint_automation.h"
@@ -80,24 +83,34 @@ std::uint32_t Signature(CByteView bytes, std::size_t at) {
     return value ? __builtin_bswap32(*value) : 0;
 }
 
-// The walk of one container: the slides it opens and what it writes on them.
+// The walk of records for texts and picture names. A container's walk opens a
+// slide at each SlideAtom and SlidePersistAtom; a planned slide's walk opens
+// its one slide first and goes over its records without opening more.
 class CContainerWalk {
 public:
-    CContainerWalk(CByteView bytes, std::size_t end, std::uint32_t layoutCode)
-        : m_bytes(bytes), m_end(end), m_layoutCode(layoutCode), m_builder(SlideBuilder()) {}
+    CContainerWalk(std::uint32_t layoutCode, bool oneSlide)
+        : m_layoutCode(layoutCode), m_oneSlide(oneSlide), m_builder(SlideBuilder()) {}
 
-    void Run() {
+    // Walks the first `end` bytes of `bytes` (which go on past them, so that a
+    // record that starts inside is read whole where it can be).
+    void Walk(CByteView bytes, std::size_t end) {
+        m_bytes = bytes;
+        m_end = end;
         for (std::size_t i = 0; i < m_end; ++i) {
             if (i % kCancelPollBytes == 0 && RepairCancelled())
                 break;
             switch (Signature(m_bytes, i)) {
             case kSlideAtom:
-                OpenSlide(Signature(m_bytes, i + kSlideAtomGeometryOffset));
-                m_textIndex = 0;
+                if (!m_oneSlide) {
+                    OpenSlide(Signature(m_bytes, i + kSlideAtomGeometryOffset));
+                    m_textIndex = 0;
+                }
                 break;
             case kSlidePersistAtom:
-                OpenSlide(m_layoutCode);
-                m_textIndex = 0;
+                if (!m_oneSlide) {
+                    OpenSlide(m_layoutCode);
+                    m_textIndex = 0;
+                }
                 break;
             case kTextBytesAtom:
                 PlaceText(i, false);
@@ -109,15 +122,6 @@ public:
                 break;
             }
             TestPictureName(i);
-        }
-        CloseSlide();
-    }
-
-private:
-    void CloseSlide() {
-        if (!m_pictureOk && !m_textPlaced) {
-            m_builder.DeleteEmptyShapes();
-            m_builder.DeleteSlideIfEmpty();
         }
     }
 
@@ -131,6 +135,20 @@ private:
         m_slideOpen = true;
     }
 
+    // Goes on with the slide that the presentation has open, as the first one.
+    void TakeOpenSlide() {
+        m_top = kFirstTop;
+        m_slideOpen = true;
+    }
+
+    void CloseSlide() {
+        if (!m_pictureOk && !m_textPlaced) {
+            m_builder.DeleteEmptyShapes();
+            m_builder.DeleteSlideIfEmpty();
+        }
+    }
+
+private:
     // The text atom's byte count, cut at the container's end.
     std::size_t TextLength(std::size_t i) const {
         return std::min<std::size_t>(m_bytes.Le32(i + kRecLenOffset).value_or(0), m_end - i);
@@ -184,8 +202,9 @@ private:
     }
 
     CByteView m_bytes;
-    std::size_t m_end;
+    std::size_t m_end = 0;
     std::uint32_t m_layoutCode;
+    bool m_oneSlide;
     CSlideBuilder& m_builder;
     bool m_slideOpen = false;
     bool m_textPlaced = false;
@@ -215,33 +234,89 @@ void StartPresentation() {
         g_pptAutomation.SetDocumentProperties();
 }
 
-// Handles the container header at file offset `a`, if there is one; false when
-// its walk could not read the container.
-bool HandleContainer(CByteView group, std::size_t at, std::uint64_t a) {
-    const std::uint32_t signature = Signature(group, at);
-    const std::uint32_t recLen = group.Le32(at + kRecLenOffset).value_or(0);
-    switch (signature) {
+// Counts the container whose header is at file offset `a`, if there is one:
+// the slides themselves come from the plan.
+void CountContainer(CByteView group, std::size_t at, std::uint64_t a) {
+    switch (Signature(group, at)) {
     case kDocumentContainer:
         ++g_nDocumentCount;
         g_posDocument = a;
-        return true;
+        break;
     case kSlideListWithText:
-        if (!WalkContainer(0, a, recLen))
-            return false;
-        ++g_nSlideContainers;
-        return true;
     case kSlideContainer:
-        if (!WalkContainer(kSlideLayoutCode, a, recLen))
-            return false;
         ++g_nSlideContainers;
-        return true;
+        break;
     case kNotesContainer:
         // Notes belong to their slide: they never become slides of their own.
         ++g_nNotesContainers;
-        return true;
+        break;
     default:
-        return true;
+        break;
     }
+}
+
+// The layout code of a planned slide: its SlideAtom's geometry, or a title
+// slide for one that only the slide list gives.
+std::uint32_t PlannedLayout(const PlannedSlide& slide) {
+    const CByteView container(slide.container.data(), slide.container.size());
+    if (Signature(container, kRecordHeaderSize) == kSlideAtom)
+        return Signature(container, kRecordHeaderSize + kSlideAtomGeometryOffset);
+    return slide.container.empty() ? 0 : kSlideLayoutCode;
+}
+
+// Walks `records` on the slide that `walk` has open; false when the walk
+// budget does not hold them.
+bool WalkPlannedRecords(CContainerWalk& walk, const std::vector<std::uint8_t>& records) {
+    if (records.empty())
+        return true;
+    if (!SpendWalkBudget(records.size()))
+        return false;
+    std::vector<std::uint8_t> bytes(records.size() + kWalkSlack, 0);
+    std::copy(records.begin(), records.end(), bytes.begin());
+    walk.Walk(CByteView(bytes.data(), bytes.size()), records.size());
+    return true;
+}
+
+// The carved pictures by BLIP id, and which of them went on a planned slide.
+struct CarvedPictures {
+    std::map<std::array<std::uint8_t, 16>, std::size_t> byId;
+    std::vector<bool> placed;
+};
+
+CarvedPictures ListCarvedPictures() {
+    CarvedPictures carved;
+    const auto ids = g_pictureCarver.Ids(g_srcFile);
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        carved.byId.emplace(ids[i], i);
+    carved.placed.assign(ids.size(), false);
+    return carved;
+}
+
+// Each carved picture that the slide's shapes show, once, on the slide.
+void PlaceSlidePictures(const PlannedSlide& slide, CarvedPictures& carved) {
+    std::set<std::size_t> onSlide;
+    for (const auto& id : slide.pictures) {
+        const auto picture = carved.byId.find(id);
+        if (picture == carved.byId.end() || !onSlide.insert(picture->second).second)
+            continue;
+        if (g_pictureCarver.PlaceOnCurrentSlide(picture->second, g_srcFile))
+            carved.placed[picture->second] = true;
+    }
+}
+
+// One slide of the plan: the slide list's texts first (the title leads
+// them), then the texts and pictures of its container. The first one goes on
+// the presentation's first slide, so that the plan's slides are all there are.
+void BuildPlannedSlide(const PlannedSlide& slide, bool first, CarvedPictures& carved) {
+    CContainerWalk walk(kSlideLayoutCode, true);
+    if (first)
+        walk.TakeOpenSlide();
+    else
+        walk.OpenSlide(PlannedLayout(slide));
+    if (WalkPlannedRecords(walk, slide.listEntry))
+        WalkPlannedRecords(walk, slide.container);
+    PlaceSlidePictures(slide, carved);
+    walk.CloseSlide();
 }
 
 }  // namespace
@@ -257,17 +332,32 @@ BOOL WalkContainer(std::uint32_t layoutCode, std::uint64_t fileOffset, std::uint
     std::vector<std::uint8_t> bytes(end + kWalkSlack, 0);
     if (!ReadSourceBytes(g_srcFile, bytes.data(), fileOffset, static_cast<std::uint32_t>(bytes.size())))
         return FALSE;
-    CContainerWalk(CByteView(bytes.data(), bytes.size()), end, layoutCode).Run();
+    CContainerWalk walk(layoutCode, false);
+    walk.Walk(CByteView(bytes.data(), bytes.size()), end);
+    walk.CloseSlide();
     return TRUE;
 }
 
-BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path) {
+BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path, const SlidePlan& plan) {
     if (!g_srcFile.IsOpen())
         return SaveAndClose(path);
     StartPresentation();
 
     const std::uint64_t fileSize = g_srcFile.m_nFileSize;
     const CWalkBudget budget(fileSize);
+    CarvedPictures carved = ListCarvedPictures();
+    for (const PlannedSlide& slide : plan.slides) {
+        if (RepairCancelled()) {
+            g_pictureCarver.Reset();
+            return SaveAndClose(path);
+        }
+        BuildPlannedSlide(slide, &slide == &plan.slides.front(), carved);
+    }
+    // The pictures left go on slides of their own, unless a slide list decided
+    // the slides: then they are the masters', older versions' or deleted slides'.
+    if (plan.fromSlideList)
+        carved.placed.assign(carved.placed.size(), true);
+    g_pictureCarver.Drop(carved.placed);
     const std::uint64_t unit = std::max<std::uint32_t>(sectorSize, kRecordHeaderSize);
     const std::uint64_t groupBytes = kGroupUnits * unit;
     // Each read takes one unit more than the group, so that a header near the
@@ -287,8 +377,7 @@ BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path) {
             if (!next)
                 break;
             at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - group.data());
-            if (!HandleContainer(view, at, start + at))
-                return SaveAndClose(path);
+            CountContainer(view, at, start + at);
         }
     }
 

@@ -241,6 +241,7 @@ public:
         : m_view(view), m_currentEdit(currentEdit), m_pictures(pictures), m_scattered(scattered) {}
 
     RelinkResult Run();
+    std::map<std::uint32_t, std::size_t> MapNewest();
 
 private:
     std::optional<std::size_t> Locate(std::uint32_t offset, std::int64_t delta, bool directory) const;
@@ -252,6 +253,7 @@ private:
         m_used.insert(found.at);
     }
     std::optional<UserEdit> FindLiveEdit();
+    void ScanImage();
     void CollectEdits();
     void MendEditAfter(std::size_t dirAt);
     void StandInForLostEdit();
@@ -701,8 +703,8 @@ void Relinker::Write(const UserEdit& live, std::uint32_t docId, const DocumentRe
         m_result = {};
 }
 
-RelinkResult Relinker::Run() {
-    m_result.everythingKept = true;
+// The top-level records and the valid user edits of the image.
+void Relinker::ScanImage() {
     m_top = ScanTopLevel(m_view, m_scattered);
     if (m_scattered) {
         for (const TopRecord& r : m_top)
@@ -710,6 +712,23 @@ RelinkResult Relinker::Run() {
                 m_byPlace[u][r.at % kSectorUnits[u]].push_back(r.at);
     }
     CollectEdits();
+}
+
+std::map<std::uint32_t, std::size_t> Relinker::MapNewest() {
+    ScanImage();
+    const auto live = FindLiveEdit();
+    if (!live)
+        return {};
+    WalkChain(*live);
+    std::map<std::uint32_t, std::size_t> newest;
+    for (const auto& [id, found] : m_found)
+        newest[id] = found.at;
+    return newest;
+}
+
+RelinkResult Relinker::Run() {
+    m_result.everythingKept = true;
+    ScanImage();
     const auto live = FindLiveEdit();
     if (!live)
         return {};
@@ -743,4 +762,9 @@ RelinkResult Relinker::Run() {
 RelinkResult RelinkDocumentStream(const CByteView& image, std::optional<std::uint32_t> currentEdit,
                                   const std::vector<PictureSlot>& pictures, bool scattered) {
     return Relinker(image, currentEdit, pictures, scattered).Run();
+}
+
+std::map<std::uint32_t, std::size_t> NewestPersistObjects(const CByteView& image, std::optional<std::uint32_t> currentEdit,
+                                                          bool scattered) {
+    return Relinker(image, currentEdit, {}, scattered).MapNewest();
 }

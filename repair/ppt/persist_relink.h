@@ -7,6 +7,7 @@
 // every reference the document makes by persist id still resolves.
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -37,6 +38,9 @@ struct RelinkResult {
     std::vector<ReportItem> items;       // objects left out, or taken from an earlier save
     bool fromOlderVersions = false;      // an object came from an earlier save than its newest entry
     bool everythingKept = false;         // every object of the live edit present and valid
+    // The original "Pictures" stream, when it survived whole: written as it is,
+    // so that every foDelay stays valid. Empty: the carved pictures are written.
+    std::vector<std::uint8_t> pictures;
     bool Usable() const { return !stream.empty(); }
 };
 
@@ -47,3 +51,10 @@ struct RelinkResult {
 // whole file, or runs of it), so a record may lie elsewhere than its offset says.
 RelinkResult RelinkDocumentStream(const CByteView& image, std::optional<std::uint32_t> currentEdit = std::nullopt,
                                   const std::vector<PictureSlot>& pictures = {}, bool scattered = false);
+
+// Where the newest valid version of each persist object lies in `image`, by
+// persist id, as the walk of the user edits from the live one finds them
+// (bridging breaks as the relink does); empty when no valid user edit is found.
+std::map<std::uint32_t, std::size_t> NewestPersistObjects(const CByteView& image,
+                                                          std::optional<std::uint32_t> currentEdit = std::nullopt,
+                                                          bool scattered = false);

@@ -46,13 +46,20 @@ bool WritePicturesStream(COleFileManager& ole, std::uint32_t sectorSize) {
     return ole.WriteStream(ole.GetStorage(), kPicturesStreamName, buffer.data(), static_cast<std::uint32_t>(size));
 }
 
+// The original "Pictures" stream, as it was.
+bool WriteKeptPictures(COleFileManager& ole, const std::vector<std::uint8_t>& pictures) {
+    return pictures.size() <= kLargestStream &&
+           ole.WriteStream(ole.GetStorage(), kPicturesStreamName, pictures.data(), static_cast<std::uint32_t>(pictures.size()));
+}
+
 // The streams in their order; the file is complete only when Close succeeds.
 bool WriteCompoundFile(std::uint32_t sectorSize, const std::uint8_t* stream, const std::string& path,
-                       std::uint32_t streamLength) {
+                       std::uint32_t streamLength, const std::vector<std::uint8_t>& keptPictures) {
     COleFileManager ole;
     if (!ole.CreateDocfile(path))
         return false;
-    return WritePicturesStream(ole, sectorSize) &&
+    const bool pictures = keptPictures.empty() ? WritePicturesStream(ole, sectorSize) : WriteKeptPictures(ole, keptPictures);
+    return pictures &&
            ole.WriteStream(ole.GetStorage(), kDocumentStreamName, stream, streamLength) &&
            ole.WriteStream(ole.GetStorage(), kCurrentUserStreamName, kCurrentUserTemplate.data(),
                            kCurrentUserStreamSize) &&
@@ -151,8 +158,9 @@ std::vector<PictureSlot> CarvedPictureSlots(CRawFile& file) {
 }
 
 BOOL WritePresentationFile(std::uint32_t sectorSize, const std::uint8_t* stream, const std::string& path,
-                           std::uint32_t streamLength, std::optional<std::uint32_t> offsetToCurrentEdit) {
-    if (!WriteCompoundFile(sectorSize, stream, path, streamLength))
+                           std::uint32_t streamLength, std::optional<std::uint32_t> offsetToCurrentEdit,
+                           const std::vector<std::uint8_t>& keptPictures) {
+    if (!WriteCompoundFile(sectorSize, stream, path, streamLength, keptPictures))
         return FALSE;
     if (RepairCancelled())
         return FALSE;

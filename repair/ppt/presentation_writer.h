@@ -41,15 +41,16 @@ inline constexpr std::array<std::uint8_t, kCurrentUserStreamSize> kCurrentUserTe
 inline constexpr std::size_t kCurrentEditFieldOffset = 16;
 inline constexpr std::size_t kCurrentEditFieldSize = 4;
 
-// Writes the compound file `path` with the streams "Pictures" (when pictures
-// were carved), "PowerPoint Document" (`streamLength` bytes of `stream`) and
+// Writes the compound file `path` with the streams "Pictures" (`keptPictures`
+// when given, else the carved pictures, when there are any), "PowerPoint Document" (`streamLength` bytes of `stream`) and
 // "Current User", points the CurrentUserAtom at `offsetToCurrentEdit` (by
 // default g_posUserEdit) and has the office
 // open the file as a test. TRUE when the office opened it (and closed it again
 // unsaved). FALSE when it could not be written or patched, on a cancel (the file
 // stays), or when the office refused it (the file is deleted).
 BOOL WritePresentationFile(std::uint32_t sectorSize, const std::uint8_t* stream, const std::string& path,
-                           std::uint32_t streamLength, std::optional<std::uint32_t> offsetToCurrentEdit = std::nullopt);
+                           std::uint32_t streamLength, std::optional<std::uint32_t> offsetToCurrentEdit = std::nullopt,
+                           const std::vector<std::uint8_t>& keptPictures = {});
 
 // Where each carved picture lies in the "Pictures" stream that
 // WritePresentationFile writes, with its BLIP id read from `file`. Empty when

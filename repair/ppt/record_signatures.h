@@ -16,6 +16,7 @@ inline constexpr std::uint32_t kCryptSession10Container = 0x0F00142F;  // 0F 00 
 
 // Slide fragments that the rebuild through automation looks for.
 inline constexpr std::uint32_t kSlideListWithText = 0x0F00F00F;  // 0F 00 F0 0F
+inline constexpr std::uint32_t kMastersListWithText = 0x1F00F00F;  // 1F 00 F0 0F: instance 1
 inline constexpr std::uint32_t kSlideContainer = 0x0F00EE03;     // 0F 00 EE 03
 inline constexpr std::uint32_t kNotesContainer = 0x0F00F003;     // 0F 00 F0 03
 inline constexpr std::uint32_t kSlideAtom = 0x0200EF03;          // 02 00 EF 03 (recVer 2)
@@ -87,6 +88,7 @@ inline constexpr std::uint32_t kRunStartXml = 0x6C6D782E;
 inline constexpr std::uint16_t kRtDocument = 0x03E8;
 inline constexpr std::uint16_t kRtDocumentAtom = 0x03E9;
 inline constexpr std::uint16_t kRtSlide = 0x03EE;
+inline constexpr std::uint16_t kRtSlideAtom = 0x03EF;
 inline constexpr std::uint16_t kRtNotes = 0x03F0;
 inline constexpr std::uint16_t kRtSlidePersistAtom = 0x03F3;
 inline constexpr std::uint16_t kRtMainMaster = 0x03F8;
@@ -125,6 +127,11 @@ inline constexpr std::uint32_t kPersistRunLongest = 0xFFF;
 inline constexpr std::uint32_t kSlidePersistIdRef = 0;
 inline constexpr std::uint32_t kSlidePersistSlideId = 12;
 inline constexpr std::uint32_t kSlidePersistLength = 20;
+// SlideAtom body: the layout geometry at 0 and notesIdRef (the slide id of
+// its notes, 0 for none) at 16.
+inline constexpr std::uint32_t kSlideAtomGeometry = 0;
+inline constexpr std::uint32_t kSlideAtomNotesIdRef = 16;
+inline constexpr std::uint32_t kSlideAtomLength = 24;
 // DocumentAtom body: notes master and handout master persist ids.
 inline constexpr std::uint32_t kDocumentAtomNotesMaster = 24;
 inline constexpr std::uint32_t kDocumentAtomHandoutMaster = 28;
@@ -133,5 +140,19 @@ inline constexpr std::uint32_t kDocumentAtomHandoutMaster = 28;
 inline constexpr std::uint32_t kFbseUid = 2;
 inline constexpr std::uint32_t kFbseFoDelay = 28;
 inline constexpr std::uint32_t kBlipUidSize = 16;
+// An OfficeArtFOPT (recVer 3) holds recInstance properties of 6 bytes each:
+// opid (the id in its low 14 bits; fBid: the value is a BStore index from 1),
+// then the value. A shape's picture and a fill's picture are named so.
+inline constexpr std::uint16_t kRtOfficeArtFopt = 0xF00B;
+inline constexpr std::uint16_t kFoptVersion = 3;
+inline constexpr std::uint32_t kFoptPropertySize = 6;
+inline constexpr std::uint16_t kPropertyIdMask = 0x3FFF;
+inline constexpr std::uint16_t kPropertyIsBlip = 0x4000;
+inline constexpr std::uint16_t kPropertyPib = 0x0104;
+inline constexpr std::uint16_t kPropertyFillBlip = 0x0186;
+// The records of a "Pictures" stream, back to back: BLIPs (recTypes of this
+// range) or file BStore entries.
+inline constexpr std::uint16_t kRtBlipFirst = 0xF018;
+inline constexpr std::uint16_t kRtBlipLast = 0xF117;
 
 }  // namespace ppt

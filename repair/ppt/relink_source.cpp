@@ -4,10 +4,43 @@
 
 #include "automation/compound_file.h"
 #include "repair/ppt/presentation_writer.h"
+#include "repair/ppt/record_signatures.h"
 
 namespace {
 
-// offsetToCurrentEdit of the "Current User" stream, when it is readable.
+using ppt::kRecLenOffset;
+using ppt::kRecordHeaderSize;
+using ppt::kRtBlipFirst;
+using ppt::kRtBlipLast;
+using ppt::kRtOfficeArtFbse;
+
+bool IsPictureRecordType(std::uint16_t type) {
+    return type == kRtOfficeArtFbse || (type >= kRtBlipFirst && type <= kRtBlipLast);
+}
+
+// Picture records back to back fill the stream to its last byte.
+bool HoldsWholePictures(const CByteView& stream) {
+    std::size_t at = 0;
+    while (at < stream.size()) {
+        const auto type = stream.Le16(at + 2);
+        const auto length = stream.Le32(at + kRecLenOffset);
+        if (!type || !length || !IsPictureRecordType(*type) || !stream.Has(at + kRecordHeaderSize, *length))
+            return false;
+        at += kRecordHeaderSize + *length;
+    }
+    return at != 0;
+}
+
+// The file's "Pictures" stream when the compound file gives it whole.
+std::vector<std::uint8_t> SurvivingPictures(const std::string& path) {
+    auto stream = ReadCompoundStream(path, kPicturesStreamName);
+    if (!stream || !HoldsWholePictures(CByteView(stream->data(), stream->size())))
+        return {};
+    return std::move(*stream);
+}
+
+}  // namespace
+
 std::optional<std::uint32_t> CurrentEditOf(const std::string& path) {
     const auto stream = ReadCompoundStream(path, kCurrentUserStreamName);
     if (!stream)
@@ -15,15 +48,19 @@ std::optional<std::uint32_t> CurrentEditOf(const std::string& path) {
     return CByteView(stream->data(), stream->size()).Le32(kCurrentEditFieldOffset);
 }
 
-}  // namespace
-
 RelinkResult RelinkSourceDocument(const std::string& path, const CDocumentImage& image, CRawFile& file) {
-    const std::vector<PictureSlot> pictures = CarvedPictureSlots(file);
-    if (const auto stream = ReadCompoundStream(path, kDocumentStreamName)) {
-        RelinkResult relinked = RelinkDocumentStream(CByteView(stream->data(), stream->size()), CurrentEditOf(path), pictures);
-        if (relinked.Usable())
-            return relinked;
+    // A surviving "Pictures" stream is kept, and with it every foDelay; else
+    // each foDelay moves to its carved picture.
+    std::vector<std::uint8_t> kept = SurvivingPictures(path);
+    const std::vector<PictureSlot> pictures = kept.empty() ? CarvedPictureSlots(file) : std::vector<PictureSlot>{};
+    RelinkResult relinked;
+    if (const auto stream = ReadCompoundStream(path, kDocumentStreamName))
+        relinked = RelinkDocumentStream(CByteView(stream->data(), stream->size()), CurrentEditOf(path), pictures);
+    if (!relinked.Usable()) {
+        const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(image.length, image.bytes.size()));
+        relinked = RelinkDocumentStream(CByteView(image.bytes.data(), length), std::nullopt, pictures, true);
     }
-    const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(image.length, image.bytes.size()));
-    return RelinkDocumentStream(CByteView(image.bytes.data(), length), std::nullopt, pictures, true);
+    if (relinked.Usable())
+        relinked.pictures = std::move(kept);
+    return relinked;
 }

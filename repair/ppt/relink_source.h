@@ -12,3 +12,7 @@
 // (the carved pictures are read from it). The result is not usable when
 // neither the stream nor the image holds a live document.
 RelinkResult RelinkSourceDocument(const std::string& path, const CDocumentImage& image, CRawFile& file);
+
+// offsetToCurrentEdit of the "Current User" stream of the file at `path`, when
+// that stream is readable.
+std::optional<std::uint32_t> CurrentEditOf(const std::string& path);
