@@ -11,16 +11,7 @@ SHARED=../shared
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/deckmend-bench-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
-python3 - "$SHARED/corpus/pptx/poi-KEY02.pptx" "$WORK/big.pptx" <<'PY'
-import os, shutil, sys, zipfile
-src, dst = sys.argv[1], sys.argv[2]
-shutil.copy(src, dst)
-with zipfile.ZipFile(dst, "a", compression=zipfile.ZIP_STORED) as z:
-    with z.open("ppt/media/video1.bin", "w", force_zip64=False) as f:
-        block = os.urandom(1 << 20)
-        for _ in range(290):
-            f.write(block)
-PY
+python3 bench/big_package.py "$SHARED/corpus/pptx/poi-KEY02.pptx" "$WORK/big.pptx"
 python3 "$SHARED/tools/damage.py" cut-central-directory 1 "$WORK/big.pptx" "$WORK/damaged.pptx"
 SIZE=$(stat -c %s "$WORK/damaged.pptx")
 echo "package: $((SIZE / 1048576)) MiB, central directory cut off"

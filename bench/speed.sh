@@ -46,16 +46,7 @@ field() { echo "$1" | tr ' ' '\n' | sed -n "s/^$2=//p"; }
 repair() { TMPDIR="$WORK" "$BUILD/deckmend-repair" --no-progress "$@"; }
 
 echo "== 1. A package of about 300 MB"
-python3 - "$PACKAGE_SOURCE" "$WORK/big.pptx" <<'PY'
-import os, shutil, sys, zipfile
-src, dst = sys.argv[1], sys.argv[2]
-shutil.copy(src, dst)
-with zipfile.ZipFile(dst, "a", compression=zipfile.ZIP_STORED) as z:
-    with z.open("ppt/media/video1.bin", "w", force_zip64=False) as f:
-        block = os.urandom(1 << 20)
-        for _ in range(290):
-            f.write(block)
-PY
+python3 bench/big_package.py "$PACKAGE_SOURCE" "$WORK/big.pptx"
 python3 "$DAMAGE" cut-central-directory 1 "$WORK/big.pptx" "$WORK/cut.pptx"
 python3 "$DAMAGE" truncate-90 1 "$WORK/big.pptx" "$WORK/truncated.pptx"
 rm -f "$WORK/big.pptx"
