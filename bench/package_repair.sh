@@ -16,21 +16,9 @@ python3 "$SHARED/tools/damage.py" cut-central-directory 1 "$WORK/big.pptx" "$WOR
 SIZE=$(stat -c %s "$WORK/damaged.pptx")
 echo "package: $((SIZE / 1048576)) MiB, central directory cut off"
 
-# Wall seconds of one command, with earlier outputs removed and the disk's
-# write-back settled first, so that no step pays for another; the median of five runs.
-median() {
-  local times=()
-  for _ in 1 2 3 4 5; do
-    rm -f "$WORK/copy.pptx" "$WORK/zipff.pptx" "$WORK/repaired.pptx"
-    sync
-    local t0 t1
-    t0=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || true
-    t1=$(date +%s.%N)
-    times+=("$(echo "$t1 - $t0" | bc -l)")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | sed -n 3p
-}
+# Each step's time is the median of five runs (bench/timing.sh).
+source bench/timing.sh
+clear_outputs() { rm -f "$WORK/copy.pptx" "$WORK/zipff.pptx" "$WORK/repaired.pptx"; }
 peak_kb() { /usr/bin/time -f "%M" -o "$WORK/time" "$@" >/dev/null 2>&1 || true; cat "$WORK/time"; }
 cat "$WORK/damaged.pptx" >/dev/null   # page cache warm for every contender
 
@@ -39,9 +27,9 @@ copy_once() { cp "$WORK/damaged.pptx" "$WORK/copy.pptx"; }
 zipff_once() { yes | zip -FF "$WORK/damaged.pptx" --out "$WORK/zipff.pptx"; }
 repair_once() { TMPDIR="$WORK" "$BUILD/deckmend-repair" "$WORK/damaged.pptx" "$WORK/repaired.pptx"; }
 
-copy_s=$(median copy_once)
-zipff_s=$(median zipff_once)
-run_s=$(median repair_once)
+copy_s=$(median 5 copy_once)
+zipff_s=$(median 5 zipff_once)
+run_s=$(median 5 repair_once)
 unzip -tq "$WORK/repaired.pptx" >/dev/null && echo "repaired package tests clean with unzip"
 run_kb=$(peak_kb env TMPDIR="$WORK" "$BUILD/deckmend-repair" --force "$WORK/damaged.pptx" "$WORK/repaired.pptx")
 rm -f "$WORK/copy.pptx" "$WORK/zipff.pptx" "$WORK/repaired.pptx"

@@ -25,21 +25,8 @@ TYPICAL_PACKAGE=$CORPUS/pptx/oxsdk-Pitchbook_TP10176928.potx
 TYPICAL_BINARY=$CORPUS/ppt/omcdf-_Test.ppt
 
 ratio() { echo "$1 / $2" | bc -l | cut -c1-5; }
-# Median wall seconds of `runs` runs of a command, outputs removed before each.
-median() {
-  local runs=$1; shift
-  local times=()
-  for _ in $(seq "$runs"); do
-    rm -f "$WORK"/out.* "$WORK"/copy.*
-    sync
-    local t0 t1
-    t0=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || true
-    t1=$(date +%s.%N)
-    times+=("$(echo "$t1 - $t0" | bc -l)")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p"
-}
+source bench/timing.sh
+clear_outputs() { rm -f "$WORK"/out.* "$WORK"/copy.*; }
 # "seconds=… peak_kib=… office_seconds=… exit=…" of one measured run.
 measured() { rm -f "$WORK"/out.*; python3 bench/process_tree.py "$@"; }
 field() { echo "$1" | tr ' ' '\n' | sed -n "s/^$2=//p"; }
