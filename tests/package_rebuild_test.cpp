@@ -203,19 +203,34 @@ TEST(PackageRebuild, StreamingEntryTakesItsDescriptor) {
 }
 
 TEST(PackageRebuild, FalseDescriptorInsideDataIsNotTaken) {
-    Builder b;
-    b.Add(kContentTypes);
-    // Data holding "PK\7\8" with sizes that do not reach back to the data start.
-    std::string data = std::string(100, 'd') + "PK\7\x08" + std::string(12, '\x01') + std::string(300, 'e');
-    Entry streamed{"ppt/slides/slide2.xml", data};
-    streamed.streaming = true;
-    b.Add(streamed);
-    b.Add(kSlide);
-    Rebuilt r = Rebuild(b.bytes());
-    ExpectSoundPackage(r);
-    ASSERT_EQ(r.dir->entries.size(), 3u);
-    EXPECT_EQ(r.dir->entries[1].data, data);
-    EXPECT_EQ(r.dir->entries[1].crc, testzip::Crc32(data));
+    auto le32 = [](std::uint32_t v) {
+        std::string out;
+        for (int i = 0; i < 4; ++i)
+            out += static_cast<char>(v >> (8 * i));
+        return out;
+    };
+    const std::string head(100, 'd');
+    const std::vector<std::pair<const char*, std::string>> falseDescriptors = {
+        {"sizes that do not reach back to the data start", "PK\7\x08" + std::string(12, '\x01')},
+        // Right sizes, but not the CRC of the bytes before it: a stored entry's
+        // descriptor must give both.
+        {"right sizes and a wrong CRC", "PK\7\x08" + le32(testzip::Crc32(head) ^ 1) + le32(100) + le32(100)},
+    };
+    for (const auto& [what, descriptor] : falseDescriptors) {
+        SCOPED_TRACE(what);
+        Builder b;
+        b.Add(kContentTypes);
+        const std::string data = head + descriptor + std::string(300, 'e');
+        Entry streamed{"ppt/slides/slide2.xml", data};
+        streamed.streaming = true;
+        b.Add(streamed);
+        b.Add(kSlide);
+        Rebuilt r = Rebuild(b.bytes());
+        ExpectSoundPackage(r);
+        ASSERT_EQ(r.dir->entries.size(), 3u);
+        EXPECT_EQ(r.dir->entries[1].data, data);
+        EXPECT_EQ(r.dir->entries[1].crc, testzip::Crc32(data));
+    }
 }
 
 TEST(PackageRebuild, SmallZip64PackageComesBackPlain) {

@@ -52,8 +52,10 @@ void CEntryCheck::Feed(const std::uint8_t* data, std::size_t count) {
         std::size_t produced = kScratch - z.avail_out;
         m_crc = libdeflate_crc32(m_crc, m_inflater->scratch.data(), produced);
         m_produced += produced;
-        if (rc == Z_STREAM_END)
+        if (rc == Z_STREAM_END) {
             m_ended = true;
+            m_streamLength = z.total_in;
+        }
         else if (rc != Z_OK) {
             m_failed = true;
             return;

@@ -19,6 +19,13 @@ public:
     void Feed(const std::uint8_t* data, std::size_t count);
     // True when the data was whole and its CRC and size are those given.
     bool Sound(std::uint32_t crc, std::uint64_t uncompressedSize) const;
+    // What the data fed so far gave: an entry whose sizes follow its data is
+    // measured by its own deflate stream.
+    bool Ended() const { return m_ended; }
+    bool Failed() const { return m_failed; }
+    std::uint64_t StreamLength() const { return m_streamLength; }  // compressed bytes up to the end
+    std::uint32_t Crc() const { return m_crc; }
+    std::uint64_t Produced() const { return m_produced; }
 
 private:
     struct Inflater;
@@ -28,5 +35,6 @@ private:
     bool m_deflated = false;
     std::uint32_t m_crc = 0;
     std::uint64_t m_produced = 0;
+    std::uint64_t m_streamLength = 0;
     std::unique_ptr<Inflater> m_inflater;
 };

@@ -29,6 +29,7 @@ std::optional<LocalHeader> ReadLocalHeader(CPackageSource& source, std::uint64_t
     LocalHeader h;
     h.versionNeeded = *fixed->Le16(zip::local::kVersionNeeded);
     h.flags = *fixed->Le16(zip::local::kFlags);
+    h.method = *fixed->Le16(zip::local::kMethod);
     h.crc = *fixed->Le32(zip::local::kCrc);
     h.compressedSize = *fixed->Le32(zip::local::kCompressedSize);
     h.uncompressedSize = *fixed->Le32(zip::local::kUncompressedSize);

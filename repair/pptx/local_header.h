@@ -12,6 +12,7 @@
 struct LocalHeader {
     std::uint16_t versionNeeded = 0;
     std::uint16_t flags = 0;
+    std::uint16_t method = 0;
     std::uint32_t crc = 0;
     std::uint64_t compressedSize = 0;     // from the ZIP64 field when the header defers to it
     std::uint64_t uncompressedSize = 0;

@@ -1,5 +1,6 @@
 #include "repair/pptx/package_rebuild.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <optional>
@@ -112,7 +113,10 @@ public:
     void Progress(bool force = false);
 
 private:
-    std::optional<Descriptor> FindDescriptor(std::uint64_t dataStart, bool zip64Form);
+    std::optional<Descriptor> ResolveDescriptor(const LocalHeader& h, std::uint64_t dataStart);
+    std::optional<Descriptor> FindDescriptor(std::uint64_t dataStart, bool zip64Form, bool stored);
+    std::optional<Descriptor> MeasureDeflateStream(std::uint64_t dataStart);
+    std::optional<std::uint32_t> CrcOfSource(std::uint64_t position, std::uint64_t count);
     // Copies the entry at `position`; the position after its data, or nothing when rejected.
     std::optional<std::uint64_t> TakeEntry(std::uint64_t position, bool& failed);
     void AppendDirectoryRecord(const std::vector<std::uint8_t>& header, const LocalHeader& in,
@@ -140,34 +144,100 @@ void CRebuild::Progress(bool force) {
     SendProgress(m_state.bytesWritten, total);
 }
 
+// The sizes and CRC of an entry whose header defers them to a descriptor: from
+// a signed descriptor where one is found, else from the entry's deflate stream,
+// whose own end tells where the data ends. Nothing when neither gives the end:
+// the entry is cut off, or damaged past what either can measure.
+std::optional<Descriptor> CRebuild::ResolveDescriptor(const LocalHeader& h, std::uint64_t dataStart) {
+    if (auto d = FindDescriptor(dataStart, h.zip64Field.has_value(), h.method == zip::kMethodStored))
+        return d;
+    if (h.method == zip::kMethodDeflated && !(h.flags & zip::kFlagEncrypted))
+        return MeasureDeflateStream(dataStart);
+    return std::nullopt;
+}
+
 // A descriptor counts only where its compressed size equals the bytes from the
 // entry's data start to it: "PK\7\8" inside compressed data is no descriptor.
-// The search stops at the next acceptable local header.
-std::optional<Descriptor> CRebuild::FindDescriptor(std::uint64_t dataStart, bool zip64Form) {
-    std::size_t formSize = zip64Form ? zip::descriptor::kZip64Size : zip::descriptor::kSize;
+// For stored data the two sizes must be equal and the CRC that of the bytes
+// before it; where only the sizes agree, the first such descriptor is taken
+// (the data is damaged, but its extent known). The search stops at the next
+// acceptable local header.
+std::optional<Descriptor> CRebuild::FindDescriptor(std::uint64_t dataStart, bool zip64Form, bool stored) {
+    namespace d = zip::descriptor;
+    const std::size_t formSize = zip64Form ? d::kZip64Size : d::kSize;
+    std::optional<Descriptor> sizesOnly;
     for (std::uint64_t at = dataStart; !RepairCancelled(); ++at) {
         at = m_source.NextCandidate(at);
         auto sig = m_source.Bytes(at, 4);
         if (!sig)
-            return std::nullopt;
+            return sizesOnly;
         if (sig->Matches(0, zip::kDescriptorSig, 4)) {
             if (auto record = m_source.Bytes(at, formSize)) {
-                Descriptor d{*record->Le32(zip::descriptor::kCrc), 0, 0};
+                Descriptor found{*record->Le32(d::kCrc), 0, 0};
                 if (zip64Form) {
-                    d.compressedSize = *record->Le64(zip::descriptor::kCompressedSize);
-                    d.uncompressedSize = *record->Le64(zip::descriptor::kCompressedSize + 8);
+                    found.compressedSize = *record->Le64(d::kCompressedSize);
+                    found.uncompressedSize = *record->Le64(d::kZip64UncompressedSize);
                 } else {
-                    d.compressedSize = *record->Le32(zip::descriptor::kCompressedSize);
-                    d.uncompressedSize = *record->Le32(zip::descriptor::kCompressedSize + 4);
+                    found.compressedSize = *record->Le32(d::kCompressedSize);
+                    found.uncompressedSize = *record->Le32(d::kUncompressedSize);
                 }
-                if (d.compressedSize == at - dataStart)
-                    return d;
+                if (found.compressedSize == at - dataStart && !stored)
+                    return found;
+                if (found.compressedSize == at - dataStart && found.uncompressedSize == found.compressedSize) {
+                    if (CrcOfSource(dataStart, found.compressedSize) == found.crc)
+                        return found;
+                    if (!sizesOnly)
+                        sizesOnly = found;
+                }
             }
         } else if (sig->Matches(0, zip::kLocalHeaderSig, 4) && AcceptableHeaderAt(m_source, at)) {
-            return std::nullopt;
+            return sizesOnly;
         }
     }
     return std::nullopt;
+}
+
+// Inflates from the data start as far as the stream goes. When it ends, its
+// length, CRC and size are the entry's; a signed descriptor right behind it
+// that gives another CRC marks the data as damaged, so its CRC is kept for the
+// check that follows. Nothing when the stream breaks off or fails.
+std::optional<Descriptor> CRebuild::MeasureDeflateStream(std::uint64_t dataStart) {
+    CEntryCheck stream(zip::kMethodDeflated);
+    const std::uint64_t size = m_state.sourceSize;
+    for (std::uint64_t at = dataStart; at < size && !stream.Ended() && !stream.Failed();) {
+        if (RepairCancelled())
+            return std::nullopt;
+        // Whole blocks of the source, so every read is served from its block.
+        const std::uint64_t count = std::min<std::uint64_t>(CPackageSource::kBlockSize - at % CPackageSource::kBlockSize,
+                                                            size - at);
+        auto bytes = m_source.Bytes(at, static_cast<std::size_t>(count));
+        if (!bytes)
+            return std::nullopt;
+        stream.Feed(bytes->data(), bytes->size());
+        at += count;
+    }
+    if (!stream.Ended())
+        return std::nullopt;
+    Descriptor measured{stream.Crc(), stream.StreamLength(), stream.Produced()};
+    auto behind = m_source.Bytes(dataStart + measured.compressedSize, zip::descriptor::kSize);
+    if (behind && behind->Matches(0, zip::kDescriptorSig, 4))
+        measured.crc = *behind->Le32(zip::descriptor::kCrc);
+    return measured;
+}
+
+std::optional<std::uint32_t> CRebuild::CrcOfSource(std::uint64_t position, std::uint64_t count) {
+    CEntryCheck stored(zip::kMethodStored);
+    for (std::uint64_t done = 0; done < count;) {
+        const std::uint64_t at = position + done;
+        const std::uint64_t piece = std::min<std::uint64_t>(CPackageSource::kBlockSize - at % CPackageSource::kBlockSize,
+                                                            count - done);
+        auto bytes = m_source.Bytes(at, static_cast<std::size_t>(piece));
+        if (!bytes)
+            return std::nullopt;
+        stored.Feed(bytes->data(), bytes->size());
+        done += piece;
+    }
+    return stored.Crc();
 }
 
 std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& failed) {
@@ -180,18 +250,24 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
         NoteCutEntry(*in, position);
         return std::nullopt;
     }
-    if (!m_names.insert(PartName(*in)).second)
+    const std::string partName = PartName(*in);
+    if (m_names.count(partName))
         return std::nullopt;
     const std::uint64_t dataStart = position + in->Length();
 
     LocalHeader h = *in;
     std::uint16_t flags = h.flags;
     if (h.HasDescriptor()) {
-        if (auto d = FindDescriptor(dataStart, h.zip64Field.has_value())) {
-            h.crc = d->crc;
-            h.compressedSize = d->compressedSize;
-            h.uncompressedSize = d->uncompressedSize;
+        auto d = ResolveDescriptor(h, dataStart);
+        if (!d) {
+            // Cut off inside its data: salvaged after the rebuild, as far as it goes.
+            if (!RepairCancelled())
+                NoteCutEntry(h, position);
+            return std::nullopt;
         }
+        h.crc = d->crc;
+        h.compressedSize = d->compressedSize;
+        h.uncompressedSize = d->uncompressedSize;
         // The descriptor is not copied, so the copy is not marked as followed by
         // one; the traditional encryption's check byte depends on the flag, so an
         // encrypted entry keeps it.
@@ -200,6 +276,7 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
     }
     if (RepairCancelled())
         return std::nullopt;
+    m_names.insert(partName);
 
     m_state.entryCount++;
     m_state.headerOffset = m_state.outputOffset;
@@ -290,16 +367,14 @@ std::optional<LocalHeader> CRebuild::NamedByDirectory(const LocalHeader& h, std:
     return named;
 }
 
-// Only a named entry whose data starts inside the file and whose sizes are
-// known from its header is worth inflating up to the end of the file.
+// Only a named entry whose data starts inside the file is worth inflating up
+// to the end of the file.
 void CRebuild::NoteCutEntry(const LocalHeader& h, std::uint64_t position) {
     const std::uint64_t dataStart = position + h.Length();
-    if (h.nameLength == 0 || dataStart >= m_state.sourceSize || h.HasDescriptor() ||
-        m_state.cutEntries.size() >= kMaxCutEntries)
+    if (h.nameLength == 0 || dataStart >= m_state.sourceSize || m_state.cutEntries.size() >= kMaxCutEntries)
         return;
     std::string name(h.bytes.begin() + zip::local::kSize, h.bytes.begin() + zip::local::kSize + h.nameLength);
-    m_state.cutEntries.push_back({name, *CByteView(h.bytes.data(), h.bytes.size()).Le16(zip::local::kMethod),
-                                  h.flags, dataStart});
+    m_state.cutEntries.push_back({name, h.method, h.flags, dataStart});
 }
 
 void CRebuild::AppendDirectoryRecord(const std::vector<std::uint8_t>& header, const LocalHeader& h,

@@ -639,6 +639,9 @@ void CScaffold::RepairContentTypes() {
         }
     }
     const auto before = std::make_pair(defaults, overrides);
+    // A list closed where it broke off lacks the overrides that followed: every
+    // part whose place gives a type and that has no override gets that type.
+    const bool listCut = doc && old->state == ItemState::Mended;
 
     for (auto it = overrides.begin(); it != overrides.end();)
         it = Survives(it->first) ? std::next(it) : overrides.erase(it);
@@ -650,7 +653,7 @@ void CScaffold::RepairContentTypes() {
         // A part kept as it was keeps the type the package gave it; a new or
         // mended one without an override gets the type of its place.
         const PartKind* kind = KindOf(part.name);
-        if (kind && !overrides.count(lower) && (part.state != ItemState::Kept || !doc))
+        if (kind && !overrides.count(lower) && (part.state != ItemState::Kept || !doc || listCut))
             overrides[lower] = {part.name, kind->contentType};
         // A name without an extension has no Default to fall under: it gets an
         // Override of its own (an empty Extension makes the package unreadable).

@@ -54,9 +54,13 @@ inline constexpr std::uint32_t kArchiveAttribute = 0x00000020;
 }  // namespace central
 
 // Data descriptor: signature, CRC, then sizes of 4 bytes, or 8 in the ZIP64 form.
+// Some writers leave the signature out: the same fields then start 4 bytes earlier.
 namespace descriptor {
+inline constexpr std::size_t kSignatureSize = 4;
 inline constexpr std::size_t kCrc = 4;
 inline constexpr std::size_t kCompressedSize = 8;
+inline constexpr std::size_t kUncompressedSize = 12;
+inline constexpr std::size_t kZip64UncompressedSize = 16;
 inline constexpr std::size_t kSize = 16;
 inline constexpr std::size_t kZip64Size = 24;
 }  // namespace descriptor
@@ -69,6 +73,10 @@ inline constexpr std::size_t kCentralMethodOffset = 10;
 inline constexpr std::uint16_t kHighestVersion = 63;
 inline constexpr std::uint16_t kVersionDeflate = 20;
 inline constexpr std::uint16_t kVersionZip64 = 45;
+
+// Compression methods the repair reads.
+inline constexpr std::uint16_t kMethodStored = 0;
+inline constexpr std::uint16_t kMethodDeflated = 8;
 
 // General purpose flags.
 inline constexpr std::uint16_t kFlagEncrypted = 0x0001;

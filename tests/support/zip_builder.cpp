@@ -102,7 +102,8 @@ std::uint64_t Builder::Add(const Entry& e) {
     Str(m_bytes, extra);
     Str(m_bytes, e.data);
     if (e.streaming) {
-        Le(m_bytes, 0x08074B50, 4);
+        if (e.descriptorSigned)
+            Le(m_bytes, 0x08074B50, 4);
         Le(m_bytes, crc, 4);
         Le(m_bytes, size, e.zip64Form ? 8 : 4);
         Le(m_bytes, declared, e.zip64Form ? 8 : 4);

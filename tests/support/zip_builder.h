@@ -17,7 +17,8 @@ struct Entry {
     std::string name;
     std::string data;              // stored as it is (method 0) unless `method` says otherwise
     std::uint16_t method = 0;
-    bool streaming = false;        // sizes and CRC zero in the header, a signed descriptor follows
+    bool streaming = false;        // sizes and CRC zero in the header, a descriptor follows
+    bool descriptorSigned = true;  // the descriptor starts with its signature
     bool zip64Form = false;        // header sizes 0xFFFFFFFF with a ZIP64 extra field
     std::string extra;             // further extra field bytes
     std::optional<std::uint32_t> compressedSizeOverride;   // the header's compressed size
