@@ -1,10 +1,12 @@
 // The package repair after the container rebuild, over small constructed
 // presentations: a table of damaged packages with the exact parts that must come
 // out and their states, then what every result must satisfy.
+#include <fstream>
 #include <functional>
 #include <map>
 #include <regex>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "repair/job/job_state.h"
 #include "repair/pptx/package_driver.h"
@@ -12,6 +14,8 @@
 #include "repair/pptx/package_rebuild.h"
 #include "repair/pptx/package_scaffold.h"
 #include "support/libzip_reader.h"
+#include "support/office_required.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 
@@ -209,8 +213,31 @@ std::map<std::string, ItemState> Expected(const std::vector<Entry>& parts, std::
     return states;
 }
 
+// The part a relationship target names, from the relationships part `rels`.
+std::string Resolved(const std::string& rels, const std::string& target) {
+    std::string path = target[0] == '/' ? target.substr(1) : rels.substr(0, rels.rfind("_rels/")) + target;
+    // Resolve "folder/../" once: the fixtures go up one level at most.
+    for (std::size_t up; (up = path.find("/../")) != std::string::npos;)
+        path.erase(path.rfind('/', up - 1) + 1, up + 4 - path.rfind('/', up - 1) - 1);
+    return path;
+}
+
+// The parts that the relationships of `part` of type `type` name.
+std::vector<std::string> Related(const ZipContents& zip, const std::string& part, const std::string& type) {
+    const std::string rels = part.substr(0, part.rfind('/') + 1) + "_rels/" + part.substr(part.rfind('/') + 1) + ".rels";
+    std::vector<std::string> targets;
+    auto it = zip.entries.find(rels);
+    if (it == zip.entries.end())
+        return targets;
+    const std::regex relation("Type=\"[^\"]*/" + type + "\" Target=\"([^\"]+)\"");
+    for (std::sregex_iterator m(it->second.begin(), it->second.end(), relation), end; m != end; ++m)
+        targets.push_back(Resolved(rels, (*m)[1]));
+    return targets;
+}
+
 // Every relationship of the result points at a part that is there, every XML
-// part parses, and libzip reads every entry with its CRC right.
+// part parses, every slide has a layout whose master the presentation lists,
+// and libzip reads every entry with its CRC right.
 void ExpectWhole(const Bytes& bytes) {
     TempDir dir;
     testzip::WriteFile(dir / "out.pptx", bytes);
@@ -221,6 +248,7 @@ void ExpectWhole(const Bytes& bytes) {
     // The presentation part and every slide have their own type: under the
     // Default for "xml" the office takes the package for no presentation.
     const std::string& types = zip.entries["[Content_Types].xml"];
+    const auto masters = Related(zip, "ppt/presentation.xml", "slideMaster");
     for (const auto& [name, data] : zip.entries) {
         const bool slide = std::regex_match(name, std::regex("ppt/slides/slide[0-9]+\\.xml"));
         if (slide || name == "ppt/presentation.xml") {
@@ -228,6 +256,13 @@ void ExpectWhole(const Bytes& bytes) {
                                  (slide ? "slide+xml" : "presentation.main+xml")),
                       std::string::npos) << name << " untyped in " << types;
         }
+        if (!slide)
+            continue;
+        const auto layouts = Related(zip, name, "slideLayout");
+        ASSERT_EQ(layouts.size(), 1u) << name;
+        const auto master = Related(zip, layouts[0], "slideMaster");
+        ASSERT_EQ(master.size(), 1u) << layouts[0];
+        EXPECT_NE(std::find(masters.begin(), masters.end(), master[0]), masters.end()) << master[0];
     }
     const std::regex target("Target=\"([^\"]+)\"");
     for (const auto& [name, data] : zip.entries) {
@@ -237,16 +272,22 @@ void ExpectWhole(const Bytes& bytes) {
         }
         if (!name.ends_with(".rels"))
             continue;
-        std::string base = name.substr(0, name.rfind("_rels/"));
-        for (std::sregex_iterator it(data.begin(), data.end(), target), end; it != end; ++it) {
-            std::string t = (*it)[1];
-            std::string path = t[0] == '/' ? t.substr(1) : base + t;
-            // Resolve "folder/../" once: the fixtures go up one level at most.
-            for (std::size_t up; (up = path.find("/../")) != std::string::npos;)
-                path.erase(path.rfind('/', up - 1) + 1, up + 4 - path.rfind('/', up - 1) - 1);
-            EXPECT_TRUE(zip.entries.count(path)) << "dangling target " << path;
-        }
+        for (std::sregex_iterator it(data.begin(), data.end(), target), end; it != end; ++it)
+            EXPECT_TRUE(zip.entries.count(Resolved(name, (*it)[1]))) << "dangling target " << (*it)[1];
     }
+}
+
+const std::vector<std::string> kMaster = {"ppt/slideMasters/slideMaster1.xml",
+                                          "ppt/slideMasters/_rels/slideMaster1.xml.rels"};
+const std::vector<std::string> kLayouts = {
+    "ppt/slideLayouts/slideLayout1.xml", "ppt/slideLayouts/_rels/slideLayout1.xml.rels",
+    "ppt/slideLayouts/slideLayout2.xml", "ppt/slideLayouts/_rels/slideLayout2.xml.rels"};
+
+std::vector<std::string> MasterLayoutsAndTheme() {
+    std::vector<std::string> names = kMaster;
+    names.insert(names.end(), kLayouts.begin(), kLayouts.end());
+    names.push_back("ppt/theme/theme1.xml");
+    return names;
 }
 
 struct Case {
@@ -297,6 +338,21 @@ TEST(PackageMend, TableOfDamagedPresentations) {
          Expected(Without(sound, {"ppt/slideLayouts/slideLayout2.xml", "ppt/slideLayouts/_rels/slideLayout2.xml.rels"}),
                   {{"ppt/slides/_rels/slide2.xml.rels", M}, {"ppt/slideMasters/slideMaster1.xml", M},
                    {"ppt/slideMasters/_rels/slideMaster1.xml.rels", M}, {"[Content_Types].xml", M}})},
+        {"no slide master survives: one is generated, the lost master's theme kept",
+         [&] { return Build(Without(sound, kMaster)); },
+         Expected(Without(sound, kMaster),
+                  {{kMaster[0], R}, {kMaster[1], R}, {"ppt/slideLayouts/slideLayout3.xml", R},
+                   {"ppt/slideLayouts/_rels/slideLayout3.xml.rels", R}, {kLayouts[0], L}, {kLayouts[1], L},
+                   {kLayouts[2], L}, {kLayouts[3], L}, {"ppt/slides/_rels/slide1.xml.rels", M},
+                   {"ppt/slides/_rels/slide2.xml.rels", M}, {"ppt/slides/_rels/slide3.xml.rels", M},
+                   {"ppt/presentation.xml", R}, {"ppt/_rels/presentation.xml.rels", R}, {"[Content_Types].xml", M}})},
+        {"no slide master, layout or theme survives: all three are generated",
+         [&] { return Build(Without(sound, MasterLayoutsAndTheme())); },
+         Expected(Without(sound, MasterLayoutsAndTheme()),
+                  // Slides 1 and 3 named the layout whose name the generated one takes.
+                  {{kMaster[0], R}, {kMaster[1], R}, {kLayouts[0], R}, {kLayouts[1], R}, {"ppt/theme/theme1.xml", R},
+                   {"ppt/slides/_rels/slide2.xml.rels", M}, {"ppt/presentation.xml", R},
+                   {"ppt/_rels/presentation.xml.rels", R}, {"[Content_Types].xml", M}})},
         {"a streamed package cut inside slide 3",
          [&] { return CutInLast(Streamed(sound, true), testzip::DeflateRaw(Slide(3)).size() / 2); },
          Expected(sound, {{slide3, M}})},
@@ -399,6 +455,30 @@ TEST(PackageMend, RegeneratedPresentationListsTheSlidesInOrder) {
     EXPECT_NE(pres.find("<p:sldId id=\"256\" r:id=\"rId2\"/><p:sldId id=\"257\" r:id=\"rId3\"/>"
                         "<p:sldId id=\"258\" r:id=\"rId4\"/>"), std::string::npos) << pres;
     EXPECT_NE(rels.find("Id=\"rId4\" Type=\"" + kRelType + "slide\" Target=\"slides/slide3.xml\""), std::string::npos) << rels;
+}
+
+// Slides that lost every master open in the office with all their text once a
+// master is generated for them.
+TEST(PackageMend, SlidesWithoutAnyMasterOpenInTheOffice) {
+    DECKMEND_REQUIRE_OFFICE();
+    const std::vector<std::pair<const char*, std::vector<std::string>>> losses = {
+        {"the master", kMaster}, {"the master, its layouts and its theme", MasterLayoutsAndTheme()}};
+    for (const auto& [what, lost] : losses) {
+        SCOPED_TRACE(what);
+        TempDir dir, tmp;
+        testzip::WriteFile(dir / "in.pptx", Build(Without(SoundParts(), lost)));
+        const ProcessResult run = RunProcess({BuildPath("deckmend-repair"), "--no-compare", "--report",
+                                              dir / "report.json", dir / "in.pptx", dir / "out.pptx"},
+                                             tmp.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        std::ifstream in(dir / "report.json");
+        const nlohmann::json report = nlohmann::json::parse(in, nullptr, false);
+        ASSERT_FALSE(report.is_discarded());
+        EXPECT_EQ(report["result"]["checkedInOffice"], true);
+        EXPECT_EQ(report["result"]["slides"], 3);
+        // 40 lines of 40 random letters and their numbering on each slide.
+        EXPECT_GE(report["result"]["characters"].get<int>(), 3 * 40 * 40);
+    }
 }
 
 TEST(PackageMend, OtherDocumentsAreNotRepairedAsPresentations) {

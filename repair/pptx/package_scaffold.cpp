@@ -10,6 +10,8 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include "repair/pptx/generated_master.h"
+
 namespace {
 
 // Namespaces, relationship types and content types of a presentation package.
@@ -326,6 +328,9 @@ private:
     void PruneRelationships(PackagePart& rels);
     void DropReferences(PackagePart& part, const std::set<std::string>& removedIds);
     void AttachLostLayouts();
+    std::string UnusedName(const std::string& prefix);
+    PackagePart* UnclaimedTheme();
+    void GenerateMaster();
     void RegeneratePackageRels();
     bool PresentationNeedsRebuild();
     void RegeneratePresentation();
@@ -528,6 +533,56 @@ void CScaffold::AttachLostLayouts() {
     }
 }
 
+// A name "prefix" N ".xml" that no part has, left out or not, so the report
+// tells a generated part from a lost one.
+std::string CScaffold::UnusedName(const std::string& prefix) {
+    for (std::size_t n = 1;; ++n) {
+        const std::string name = prefix + std::to_string(n) + ".xml";
+        const std::string lower = Lower(name);
+        if (std::none_of(m_parts.begin(), m_parts.end(), [&](const PackagePart& p) { return Lower(p.name) == lower; }))
+            return name;
+    }
+}
+
+// The theme of a lost master, where it survives: one that no surviving part
+// but the presentation relates to.
+PackagePart* CScaffold::UnclaimedTheme() {
+    std::set<std::string> claimed;
+    for (auto& part : m_parts)
+        if (part.state != ItemState::LeftOut && EndsWith(Lower(part.name), ".rels") && part.name != kPresentationRels)
+            for (const auto& r : ReadRelationships(&part))
+                claimed.insert(Lower(r.target));
+    for (PackagePart* theme : PartsOfKind("ppt/theme/theme"))
+        if (!claimed.count(Lower(theme->name)))
+            return theme;
+    return nullptr;
+}
+
+// Slides without any master do not open: a plain master with one blank layout
+// (and a theme, unless the lost master's survives) takes them in.
+void CScaffold::GenerateMaster() {
+    const std::string how = "generated: no slide master survived";
+    // Masters, layouts and themes lie in sibling folders under "ppt/".
+    auto fromSibling = [](const std::string& part) { return "../" + part.substr(4); };
+    const std::string master = UnusedName("ppt/slideMasters/slideMaster");
+    const std::string layout = UnusedName("ppt/slideLayouts/slideLayout");
+    std::string theme;
+    if (PackagePart* kept = UnclaimedTheme()) {
+        theme = kept->name;
+    } else {
+        theme = UnusedName("ppt/theme/theme");
+        AddPart(theme, GeneratedTheme(), how);
+    }
+    // The master's id in the presentation part is the first; its layout's follows.
+    AddPart(master, GeneratedSlideMaster(kFirstMasterId + 1), how);
+    AddPart(RelsOf(master),
+            RelsDocument({{"rId1", kRelType + "slideLayout", fromSibling(layout)},
+                          {"rId2", kRelType + "theme", fromSibling(theme)}}),
+            how);
+    AddPart(layout, GeneratedSlideLayout(), how);
+    AddPart(RelsOf(layout), RelsDocument({{"rId1", kRelType + "slideMaster", fromSibling(master)}}), how);
+}
+
 void CScaffold::RegeneratePackageRels() {
     if (PackagePart* rels = Find(kRootRels)) {
         auto text = Text(*rels);
@@ -686,8 +741,13 @@ ScaffoldOutcome CScaffold::Run() {
     m_parts.reserve(2 * m_parts.size() + 8);
     if (!Survives(kPresentation) && PartsOfKind("ppt/slides/slide").empty())
         return ScaffoldOutcome::NotAPresentation;
-    const bool rebuildPresentation = PresentationNeedsRebuild();
+    const bool mastersLost =
+        PartsOfKind("ppt/slidemasters/slidemaster").empty() && !PartsOfKind("ppt/slides/slide").empty();
+    // A generated master must be listed in the presentation part: it is rebuilt.
+    const bool rebuildPresentation = mastersLost || PresentationNeedsRebuild();
     LeaveOutOrphans();
+    if (mastersLost)
+        GenerateMaster();
     RegeneratePackageRels();
     if (rebuildPresentation)
         RegeneratePresentation();
