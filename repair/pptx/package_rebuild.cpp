@@ -117,6 +117,7 @@ private:
     std::optional<Descriptor> FindDescriptor(std::uint64_t dataStart, bool zip64Form, bool stored);
     std::optional<Descriptor> MeasureDeflateStream(std::uint64_t dataStart);
     std::optional<std::uint32_t> CrcOfSource(std::uint64_t position, std::uint64_t count);
+    bool FeedSource(CEntryCheck& check, std::uint64_t position, std::uint64_t count);
     // Copies the entry at `position`; the position after its data, or nothing when rejected.
     std::optional<std::uint64_t> TakeEntry(std::uint64_t position, bool& failed);
     void AppendDirectoryRecord(const std::vector<std::uint8_t>& header, const LocalHeader& in,
@@ -203,20 +204,8 @@ std::optional<Descriptor> CRebuild::FindDescriptor(std::uint64_t dataStart, bool
 // check that follows. Nothing when the stream breaks off or fails.
 std::optional<Descriptor> CRebuild::MeasureDeflateStream(std::uint64_t dataStart) {
     CEntryCheck stream(zip::kMethodDeflated);
-    const std::uint64_t size = m_state.sourceSize;
-    for (std::uint64_t at = dataStart; at < size && !stream.Ended() && !stream.Failed();) {
-        if (RepairCancelled())
-            return std::nullopt;
-        // Whole blocks of the source, so every read is served from its block.
-        const std::uint64_t count = std::min<std::uint64_t>(CPackageSource::kBlockSize - at % CPackageSource::kBlockSize,
-                                                            size - at);
-        auto bytes = m_source.Bytes(at, static_cast<std::size_t>(count));
-        if (!bytes)
-            return std::nullopt;
-        stream.Feed(bytes->data(), bytes->size());
-        at += count;
-    }
-    if (!stream.Ended())
+    if (!FeedSource(stream, dataStart, m_state.sourceSize - std::min(dataStart, m_state.sourceSize)) ||
+        !stream.Ended())
         return std::nullopt;
     Descriptor measured{stream.Crc(), stream.StreamLength(), stream.Produced()};
     auto behind = m_source.Bytes(dataStart + measured.compressedSize, zip::descriptor::kSize);
@@ -227,17 +216,29 @@ std::optional<Descriptor> CRebuild::MeasureDeflateStream(std::uint64_t dataStart
 
 std::optional<std::uint32_t> CRebuild::CrcOfSource(std::uint64_t position, std::uint64_t count) {
     CEntryCheck stored(zip::kMethodStored);
-    for (std::uint64_t done = 0; done < count;) {
+    if (!FeedSource(stored, position, count))
+        return std::nullopt;
+    return stored.Crc();
+}
+
+// Feeds `count` bytes of the source from `position` to `check` in whole blocks
+// of the source, so every read is served from its block, until a deflate
+// stream ends or fails. False when the bytes cannot be read or the job is
+// cancelled.
+bool CRebuild::FeedSource(CEntryCheck& check, std::uint64_t position, std::uint64_t count) {
+    for (std::uint64_t done = 0; done < count && !check.Ended() && !check.Failed();) {
+        if (RepairCancelled())
+            return false;
         const std::uint64_t at = position + done;
         const std::uint64_t piece = std::min<std::uint64_t>(CPackageSource::kBlockSize - at % CPackageSource::kBlockSize,
                                                             count - done);
         auto bytes = m_source.Bytes(at, static_cast<std::size_t>(piece));
         if (!bytes)
-            return std::nullopt;
-        stored.Feed(bytes->data(), bytes->size());
+            return false;
+        check.Feed(bytes->data(), bytes->size());
         done += piece;
     }
-    return stored.Crc();
+    return true;
 }
 
 std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& failed) {
