@@ -24,7 +24,6 @@
 #include "platform/com_runtime.h"
 #include "platform/file_ops.h"
 #include "platform/folders.h"
-#include "repair/job/job_state.h"
 #include "repair/job/repair_job.h"
 #include "repair/job/report_text.h"
 #include "ui/settings/settings.h"
@@ -174,10 +173,8 @@ bool CheckDestination(const std::string& source, const std::string& destination,
 
 std::atomic<bool> g_interrupted{false};
 
-void OnInterrupt(int) {
-    g_interrupted.store(true);
-    g_bRun.store(0);  // the job ends as cancelled
-}
+// The running job sees it at its next poll and ends as cancelled.
+void OnInterrupt(int) { g_interrupted.store(true); }
 
 // Runs the job on a worker thread while this thread draws the progress bar.
 RepairResult RunRepair(const RepairRequest& request, const std::string& folder, bool drawBar) {
@@ -188,16 +185,19 @@ RepairResult RunRepair(const RepairRequest& request, const std::string& folder, 
     RepairResult result;
     std::promise<void> ended;
     std::future<void> over = ended.get_future();
-    g_bRun.store(1);
     std::thread worker([&] {
         result = RepairPresentation(request, context);
         // Balances the office session's initialisation on this thread.
         CoUninitialize();
         ended.set_value();
     });
-    // Drawn every 50 ms; the result is taken the moment it is there.
-    while (over.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+    // Drawn every 50 ms, and an interrupt passed on to the job; the result is
+    // taken the moment it is there.
+    while (over.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        if (g_interrupted.load())
+            context.cancel.Cancel();
         bar.Draw();
+    }
     worker.join();
     bar.Finish();
     return result;

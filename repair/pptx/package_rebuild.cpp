@@ -18,7 +18,6 @@
 #include "repair/pptx/package_source.h"
 #include "repair/pptx/zip_format.h"
 
-PackageScanState g_packageScan;
 
 namespace {
 
@@ -103,8 +102,9 @@ std::string PartName(const LocalHeader& h) {
 
 class CRebuild {
 public:
-    CRebuild(CPackageSource& source, COutput& output, PackageScanState& state)
-        : m_source(source), m_output(output), m_state(state), m_directory(ReadSurvivingDirectory(source)) {}
+    CRebuild(CPackageSource& source, COutput& output, const PackageJob& job)
+        : m_source(source), m_output(output), m_state(job.scan), m_cancel(job.cancel), m_report(job.report),
+          m_directory(ReadSurvivingDirectory(source)) {}
 
     // Walks the source and copies its entries; false when cancelled or on a write error.
     bool CopyEntries();
@@ -123,6 +123,8 @@ private:
     CPackageSource& m_source;
     COutput& m_output;
     PackageScanState& m_state;
+    const CancelToken& m_cancel;
+    const JobReporter& m_report;
     std::uint64_t m_lastPercent = UINT64_MAX;
     // Names taken so far: a package holds each part once.
     std::unordered_set<std::string> m_names;
@@ -137,7 +139,7 @@ void CRebuild::Progress(bool force) {
     if (!force && percent == m_lastPercent)
         return;
     m_lastPercent = percent;
-    SendProgress(m_state.bytesWritten, total);
+    m_report.Progress(m_state.bytesWritten, total);
 }
 
 // A descriptor counts only where its compressed size equals the bytes from the
@@ -145,7 +147,7 @@ void CRebuild::Progress(bool force) {
 // The search stops at the next acceptable local header.
 std::optional<Descriptor> CRebuild::FindDescriptor(std::uint64_t dataStart, bool zip64Form) {
     std::size_t formSize = zip64Form ? zip::descriptor::kZip64Size : zip::descriptor::kSize;
-    for (std::uint64_t at = dataStart; !RepairCancelled(); ++at) {
+    for (std::uint64_t at = dataStart; !m_cancel.Cancelled(); ++at) {
         at = m_source.NextCandidate(at);
         auto sig = m_source.Bytes(at, 4);
         if (!sig)
@@ -198,7 +200,7 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
         if (!(flags & zip::kFlagEncrypted))
             flags &= static_cast<std::uint16_t>(~zip::kFlagDescriptor);
     }
-    if (RepairCancelled())
+    if (m_cancel.Cancelled())
         return std::nullopt;
 
     m_state.entryCount++;
@@ -257,7 +259,7 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
         ok = m_output.CopyChecked(m_source.Fd(), dataStart, h.compressedSize, check, [&](std::uint64_t copied) {
             m_state.bytesWritten = before + copied;
             Progress();
-            return !RepairCancelled();
+            return !m_cancel.Cancelled();
         });
     }
     m_state.entrySound.push_back(check.Sound(h.crc, h.uncompressedSize));
@@ -367,7 +369,7 @@ void CRebuild::AppendDirectoryRecord(const std::vector<std::uint8_t>& header, co
 bool CRebuild::CopyEntries() {
     std::uint64_t& at = m_state.scanPosition;
     while (at < m_state.sourceSize) {
-        if (RepairCancelled())
+        if (m_cancel.Cancelled())
             return false;
         at = m_source.NextCandidate(at);
         auto sig = m_source.Bytes(at, 4);
@@ -379,7 +381,7 @@ bool CRebuild::CopyEntries() {
                 at = *next;
                 continue;
             }
-            if (failed || RepairCancelled())
+            if (failed || m_cancel.Cancelled())
                 return false;
         } else if (sig->Matches(0, zip::kCentralHeaderSig, 4)) {
             // The old directory of a stored entry ends the scan.
@@ -435,15 +437,15 @@ bool CRebuild::WriteDirectoryAndEnd() {
 
 }  // namespace
 
-BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& outputPath) {
-    PackageScanState& s = g_packageScan;
+BOOL RebuildPackageFile(const PackageJob& job, const std::string& sourcePath, const std::string& outputPath) {
+    PackageScanState& s = job.scan;
     s.bytesWritten = 0;
     s.directory.clear();
     s.entryLengths.clear();
     s.cutEntries.clear();
     s.namedByDirectory.clear();
     s.entrySound.clear();
-    SendProgress(0, 0);
+    job.report.Progress(0, 0);
 
     CPackageSource source;
     if (!source.Open(sourcePath))
@@ -454,7 +456,7 @@ BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& output
     COutput output;
     if (!output.Create(outputPath))
         return FALSE;
-    CRebuild rebuild(source, output, s);
+    CRebuild rebuild(source, output, job);
     if (!rebuild.CopyEntries()) {
         output.Close();
         DeleteFileW(outputPath);
@@ -470,6 +472,6 @@ BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& output
     return GetFileSize(outputPath, size) && size >= kMinimumResult ? TRUE : FALSE;
 }
 
-BOOL RebuildPackage() {
-    return RebuildPackageFile(TempFilePath(kPackageCopyName), TempFilePath(kPackageResultName));
+BOOL RebuildPackage(const PackageJob& job) {
+    return RebuildPackageFile(job, TempFilePath(kPackageCopyName), TempFilePath(kPackageResultName));
 }
