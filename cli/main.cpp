@@ -173,8 +173,24 @@ bool CheckDestination(const std::string& source, const std::string& destination,
 
 std::atomic<bool> g_interrupted{false};
 
-// The running job sees it at its next poll and ends as cancelled.
-void OnInterrupt(int) { g_interrupted.store(true); }
+// The token of the job that runs, if one does; cancelling it is a lock-free
+// store, safe in a signal handler.
+std::atomic<CancelToken*> g_runningJob{nullptr};
+
+void OnInterrupt(int) {
+    g_interrupted.store(true);
+    if (CancelToken* job = g_runningJob.load())
+        job->Cancel();  // the job ends as cancelled
+}
+
+// The job's token is the one an interrupt cancels for as long as this lives.
+class CRunningJob {
+public:
+    explicit CRunningJob(CancelToken& token) { g_runningJob.store(&token); }
+    ~CRunningJob() { g_runningJob.store(nullptr); }
+    CRunningJob(const CRunningJob&) = delete;
+    CRunningJob& operator=(const CRunningJob&) = delete;
+};
 
 // Runs the job on a worker thread while this thread draws the progress bar.
 RepairResult RunRepair(const RepairRequest& request, const std::string& folder, bool drawBar) {
@@ -185,19 +201,16 @@ RepairResult RunRepair(const RepairRequest& request, const std::string& folder, 
     RepairResult result;
     std::promise<void> ended;
     std::future<void> over = ended.get_future();
+    const CRunningJob running(context.cancel);
     std::thread worker([&] {
         result = RepairPresentation(request, context);
         // Balances the office session's initialisation on this thread.
         CoUninitialize();
         ended.set_value();
     });
-    // Drawn every 50 ms, and an interrupt passed on to the job; the result is
-    // taken the moment it is there.
-    while (over.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        if (g_interrupted.load())
-            context.cancel.Cancel();
+    // Drawn every 50 ms; the result is taken the moment it is there.
+    while (over.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
         bar.Draw();
-    }
     worker.join();
     bar.Finish();
     return result;

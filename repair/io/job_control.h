@@ -46,6 +46,8 @@ public:
 private:
     void WaitWhileHeld() const;
 
+    static_assert(std::atomic<bool>::is_always_lock_free, "Cancel is called from signal handlers");
+
     std::atomic<bool> m_cancelled{false};
     std::atomic<int> m_holds{0};
     mutable std::mutex m_holdLock;
