@@ -136,7 +136,7 @@ private:
         return ended && frame->CurrentPageId() == pageId;
     }
 
-    // Starts a repair of `source` that waits at its first check of the run flag.
+    // Starts a repair of `source` that waits at its first check of its cancel token.
     CRepairPage* StartHeldRepair(CMainFrame* frame, const std::string& source) {
         ChooseSource(frame, source);
         HoldNextRepair();
@@ -144,7 +144,7 @@ private:
         return PageOf<CRepairPage>(frame);
     }
 
-    // The wizard, repairing a damaged package held at its first check of the run flag.
+    // The wizard, repairing a damaged package held at its first check of its cancel token.
     CRepairPage* HeldPackageRepair(CMainFrame*& frame) {
         frame = StartWizard();
         const std::string source = frame ? DamagedPackage() : std::string();
