@@ -52,7 +52,6 @@ constexpr std::uint64_t kWalkBudgetPerFileByte = 16;
 // The bytes one rebuild may still walk; a walk outside a rebuild is unbounded.
 class CWalkBudget {
 public:
-    CWalkBudget() = default;
     explicit CWalkBudget(std::uint64_t fileSize)
         : m_bytesLeft(kWalkBudgetFloor + std::min(fileSize, UINT64_MAX / 32) * kWalkBudgetPerFileByte) {}
 
@@ -65,7 +64,7 @@ public:
     }
 
 private:
-    std::uint64_t m_bytesLeft = UINT64_MAX;
+    std::uint64_t m_bytesLeft;
 };
 
 std::uint32_t Signature(CByteView bytes, std::size_t at) {
