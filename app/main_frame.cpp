@@ -6,7 +6,6 @@
 #include "platform/file_ops.h"
 #include "platform/message_box.h"
 #include "platform/shell_execute.h"
-#include "repair/job/job_state.h"
 #include "repair/job/messages.h"
 #include "repair/io/working_files.h"
 #include "ui/pages/page_layout.h"

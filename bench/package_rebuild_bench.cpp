@@ -8,8 +8,7 @@
 #include <unistd.h>
 
 #include "platform/file_ops.h"
-#include "repair/job/job_state.h"
-#include "repair/pptx/package_driver.h"
+#include "repair/io/job_control.h"
 #include "repair/pptx/package_mend.h"
 #include "repair/pptx/package_rebuild.h"
 
@@ -24,13 +23,14 @@ void BM_RebuildPackage(benchmark::State& state) {
     std::string output = std::string(source) + ".rebuilt";
     std::uint64_t size = 0;
     GetFileSize(source, size);
-    g_bRun = 1;
+    const CancelToken going;
+    const JobReporter silent;
     for (auto _ : state) {
         state.PauseTiming();  // removing the last output is no part of the rebuild
         DeleteFileW(output);
-        ResetPackageScanState();
+        PackageScanState scan;
         state.ResumeTiming();
-        if (!RebuildPackageFile(source, output))
+        if (!RebuildPackageFile({scan, going, silent}, source, output))
             state.SkipWithError("the rebuild failed");
     }
     DeleteFileW(output);
@@ -51,13 +51,14 @@ void BM_RepairPackage(benchmark::State& state) {
     std::string output = std::string(source) + ".repaired";
     std::uint64_t size = 0;
     GetFileSize(source, size);
-    g_bRun = 1;
+    const CancelToken going;
+    const JobReporter silent;
     for (auto _ : state) {
         state.PauseTiming();
         DeleteFileW(output);
-        ResetPackageScanState();
+        PackageScanState scan;
         state.ResumeTiming();
-        if (!RepairPackageFile(source, output).repaired)
+        if (!RepairPackageFile({scan, going, silent}, source, output).repaired)
             state.SkipWithError("the repair failed");
     }
     DeleteFileW(output);

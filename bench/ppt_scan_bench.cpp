@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "repair/io/raw_file.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/document_edit_table.h"
 #include "repair/ppt/persist_relink.h"
@@ -71,31 +71,32 @@ public:
         for (std::uint64_t written = 0; written < kTargetSize; written += pattern.size())
             out.write(pattern.data(), static_cast<std::streamsize>(pattern.size()));
         out.close();
-        g_srcFile.Open(m_path);
-        g_bRun = 1;
+        m_file.Open(m_path);
         PlainRead();  // warms the page cache
         m_readSeconds = PlainRead();
     }
     ~BenchFile() {
-        g_srcFile.Close();
+        m_file.Close();
         std::error_code ec;
         fs::remove(m_path, ec);
     }
     // Reads the whole file in the scans' groups; the seconds it took.
-    static double PlainRead() {
+    double PlainRead() {
         std::vector<std::uint8_t> buffer(kGroupBytes + 512);
         const auto start = std::chrono::steady_clock::now();
-        const std::uint64_t groups = (g_srcFile.m_nFileSize + kGroupBytes - 1) / kGroupBytes;
+        const std::uint64_t groups = (m_file.m_nFileSize + kGroupBytes - 1) / kGroupBytes;
         for (std::uint64_t g = 0; g < groups; ++g)
-            g_srcFile.ReadBlocks(buffer.data(), kGroupBytes + 512, g * 129, TRUE);
+            m_file.ReadBlocks(buffer.data(), kGroupBytes + 512, g * 129, TRUE);
         benchmark::DoNotOptimize(buffer.data());
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     double ReadSeconds() const { return m_readSeconds; }
-    std::uint64_t Size() const { return g_srcFile.m_nFileSize; }
+    std::uint64_t Size() const { return m_file.m_nFileSize; }
+    CRawFile& Raw() { return m_file; }
 
 private:
     std::string m_path;
+    CRawFile m_file;
     double m_readSeconds = 0;
 };
 
@@ -113,37 +114,40 @@ void BM_PlainRead(benchmark::State& state) {
     File();
     double seconds = 0;
     for (auto _ : state)
-        seconds += BenchFile::PlainRead();
+        seconds += File().PlainRead();
     Report(state, seconds);
 }
 
 void BM_ScanSourceFile(benchmark::State& state) {
     const auto mode = static_cast<std::uint16_t>(state.range(0));
     double seconds = 0;
+    const CancelToken going;
+    std::uint32_t pictures = 0;
     for (auto _ : state) {
-        g_pictureCarver.Reset();
-        g_pictureCarver.m_nCount = 0;
+        CPictureCarver carver;
         const auto start = std::chrono::steady_clock::now();
-        if (!ScanSourceFile(File().Size(), 512, mode))
+        if (!ScanSourceFile({File().Raw(), carver, going}, File().Size(), 512, mode))
             state.SkipWithError("the scan stopped early");
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        pictures = carver.m_nCount;
     }
-    state.counters["pictures"] = g_pictureCarver.m_nCount;
+    state.counters["pictures"] = pictures;
     Report(state, seconds);
 }
 
 void BM_ScanDocumentRecords(benchmark::State& state) {
     std::vector<std::uint8_t> image(File().Size() + 512, 0);
-    g_srcFile.ReadBlocks(image.data(), static_cast<std::uint32_t>(File().Size()), 0, TRUE);
+    File().Raw().ReadBlocks(image.data(), static_cast<std::uint32_t>(File().Size()), 0, TRUE);
     double seconds = 0;
+    std::uint64_t documents = 0;
     for (auto _ : state) {
-        g_posDocument = kNoDocument;
-        g_docEditTable.Clear();
+        DocumentScanState scan;
         const auto start = std::chrono::steady_clock::now();
-        ScanDocumentRecords(512, image.data(), File().Size());
+        ScanDocumentRecords(scan, 512, image.data(), File().Size());
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        documents += scan.nDocumentCount;
     }
-    state.counters["documents"] = static_cast<double>(g_nDocumentCount);
+    state.counters["documents"] = static_cast<double>(documents);
     Report(state, seconds);
 }
 
@@ -152,7 +156,7 @@ void BM_ScanDocumentRecords(benchmark::State& state) {
 // records, the edit chain and the written stream.
 void BM_RelinkDocumentStream(benchmark::State& state) {
     std::vector<std::uint8_t> image(File().Size() + 512, 0);
-    g_srcFile.ReadBlocks(image.data(), static_cast<std::uint32_t>(File().Size()), 0, TRUE);
+    File().Raw().ReadBlocks(image.data(), static_cast<std::uint32_t>(File().Size()), 0, TRUE);
     double seconds = 0;
     std::size_t written = 0;
     for (auto _ : state) {

@@ -20,7 +20,6 @@
 #include "app/repair_ppt.h"
 #include "automation/impress_server.h"
 #include "platform/win_types.h"
-#include "repair/job/job_state.h"
 #include "ui/pages/page_layout.h"
 #include "ui/pages/repair_page.h"
 #include "ui/pages/step_page.h"
@@ -83,7 +82,6 @@ int main(int argc, char** argv) {
     InitWizardTestApplication();
     auto harness = std::make_unique<CWizardHarness>();
     KeepImpressServerWarm(cold ? std::chrono::milliseconds(0) : std::chrono::minutes(5));
-    g_bRun = 1;
 
     auto app = std::make_unique<CRepairPPT>(harness->ProgramFolder());
     if (!app->InitInstance() || !app->WaitForOfficeCheck() || !app->MainWindow()) {

@@ -24,7 +24,6 @@
 #include "platform/com_runtime.h"
 #include "platform/file_ops.h"
 #include "platform/folders.h"
-#include "repair/job/job_state.h"
 #include "repair/job/repair_job.h"
 #include "repair/job/report_text.h"
 #include "ui/settings/settings.h"
@@ -174,10 +173,24 @@ bool CheckDestination(const std::string& source, const std::string& destination,
 
 std::atomic<bool> g_interrupted{false};
 
+// The token of the job that runs, if one does; cancelling it is a lock-free
+// store, safe in a signal handler.
+std::atomic<CancelToken*> g_runningJob{nullptr};
+
 void OnInterrupt(int) {
     g_interrupted.store(true);
-    g_bRun.store(0);  // the job ends as cancelled
+    if (CancelToken* job = g_runningJob.load())
+        job->Cancel();  // the job ends as cancelled
 }
+
+// The job's token is the one an interrupt cancels for as long as this lives.
+class CRunningJob {
+public:
+    explicit CRunningJob(CancelToken& token) { g_runningJob.store(&token); }
+    ~CRunningJob() { g_runningJob.store(nullptr); }
+    CRunningJob(const CRunningJob&) = delete;
+    CRunningJob& operator=(const CRunningJob&) = delete;
+};
 
 // Runs the job on a worker thread while this thread draws the progress bar.
 RepairResult RunRepair(const RepairRequest& request, const std::string& folder, bool drawBar) {
@@ -188,7 +201,7 @@ RepairResult RunRepair(const RepairRequest& request, const std::string& folder, 
     RepairResult result;
     std::promise<void> ended;
     std::future<void> over = ended.get_future();
-    g_bRun.store(1);
+    const CRunningJob running(context.cancel);
     std::thread worker([&] {
         result = RepairPresentation(request, context);
         // Balances the office session's initialisation on this thread.

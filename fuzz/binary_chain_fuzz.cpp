@@ -21,29 +21,30 @@ std::uint32_t SectorSizeOf(const std::uint8_t* data, std::size_t size) {
     return shift == 12 ? 4096 : 512;
 }
 
-void RunChain(std::uint64_t size, std::uint32_t sectorSize) {
-    if (!ScanSourceFile(size, kScanBlock, kScanEncryption) || !ScanSourceFile(size, kScanBlock, kScanPictures))
+void RunChain(FuzzJob& job, std::uint64_t size, std::uint32_t sectorSize) {
+    if (!ScanSourceFile(job.SourceScan(), size, kScanBlock, kScanEncryption) ||
+        !ScanSourceFile(job.SourceScan(), size, kScanBlock, kScanPictures))
         return;
     CStreamLocator locator;
     CDocumentImage image;
-    if (!BuildDocumentImage(g_srcFile, sectorSize, locator, image))
+    if (!BuildDocumentImage(job.source, sectorSize, locator, image, job.cancel))
         return;
-    ScanDocumentRecords(image.scanUnit, image.bytes.data(), image.length);
-    CDocumentCut cut = TrimDocumentStream(std::move(image.bytes), image.length, image.scanUnit);
+    const std::uint32_t blockSize = job.source.m_nBlockSize;
+    ScanDocumentRecords(job.scan, blockSize, image.bytes.data(), image.length);
+    CDocumentCut cut = TrimDocumentStream(job.scan, std::move(image.bytes), image.length, image.scanUnit);
     if (cut.length > cut.stream.size())
         std::abort();
-    g_posDocument = kNoDocument;
-    ScanDocumentRecords(image.scanUnit, cut.stream.data(), cut.length);
+    job.scan.posDocument = kNoDocument;
+    ScanDocumentRecords(job.scan, blockSize, cut.stream.data(), cut.length);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string& path = ScratchPath(".ppt");
-    if (!WriteScratch(path, data, size) || !OpenAsSource(path))
+    FuzzJob job;
+    if (!WriteScratch(path, data, size) || !job.Open(path))
         return 0;
-    ResetScanResults();
-    RunChain(size, SectorSizeOf(data, size));
-    CloseSource();
+    RunChain(job, size, SectorSizeOf(data, size));
     return 0;
 }

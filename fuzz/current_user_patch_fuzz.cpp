@@ -42,9 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& path = ScratchPath(".patch");
     if (!WriteScratch(path, data, size))
         return 0;
-    OpenAsSource(path);  // sets the run flag; the patch opens the file itself
-    CloseSource();
-    if (PatchCurrentUserAtoms(path, kPatchedValue, 1) < 0)
+    const CancelToken going;  // the patch opens the file itself
+    if (PatchCurrentUserAtoms(path, kPatchedValue, going, 1) < 0)
         return 0;
     const std::vector<std::uint8_t> after = ReadBack(path);
     if (after.size() != size)

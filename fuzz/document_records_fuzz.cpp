@@ -10,9 +10,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // An exact copy: the scan must read nothing beyond the image.
     const std::vector<std::uint8_t> image(data, data + size);
-    for (std::uint32_t sectorSize : {512u, 4096u}) {
-        ResetScanResults();
-        ScanDocumentRecords(sectorSize, image.data(), image.size());
+    for (std::uint32_t blockSize : {512u, 4096u}) {
+        DocumentScanState scan;
+        ScanDocumentRecords(scan, blockSize, image.data(), image.size());
     }
     return 0;
 }

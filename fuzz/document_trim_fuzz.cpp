@@ -11,16 +11,16 @@
 namespace {
 
 void TrimWithUnit(const std::uint8_t* data, std::size_t size, std::uint32_t unit) {
-    ResetScanResults();
+    DocumentScanState scan;
     // The image as the job hands it over: its bytes and one sector of zeros.
     std::vector<std::uint8_t> image(data, data + size);
     image.resize(size + unit, 0);
-    ScanDocumentRecords(unit, image.data(), size);
-    CDocumentCut cut = TrimDocumentStream(std::move(image), size, unit);
+    ScanDocumentRecords(scan, unit, image.data(), size);
+    CDocumentCut cut = TrimDocumentStream(scan, std::move(image), size, unit);
     if (cut.length > cut.stream.size())
         std::abort();
-    g_posDocument = kNoDocument;
-    ScanDocumentRecords(unit, cut.stream.data(), cut.length);
+    scan.posDocument = kNoDocument;
+    ScanDocumentRecords(scan, unit, cut.stream.data(), cut.length);
 }
 
 }  // namespace

@@ -6,13 +6,6 @@
 #include <unistd.h>
 
 #include "platform/folders.h"
-#include "repair/io/raw_file.h"
-#include "repair/job/job_state.h"
-#include "repair/job/repair_job.h"
-#include "repair/pictures/picture_carver.h"
-#include "repair/ppt/document_edit_table.h"
-#include "repair/ppt/document_trim.h"
-#include "repair/ppt/record_scanner.h"
 
 namespace {
 
@@ -45,15 +38,3 @@ bool WriteScratch(const std::string& path, const std::uint8_t* data, std::size_t
     const bool written = std::fwrite(data, 1, size, file) == size;
     return std::fclose(file) == 0 && written;
 }
-
-bool OpenAsSource(const std::string& path) {
-    g_bRun.store(1);
-    return g_srcFile.Open(path);
-}
-
-void CloseSource() {
-    if (g_srcFile.IsOpen())
-        g_srcFile.Close();
-}
-
-void ResetScanResults() { ResetScanState(); }

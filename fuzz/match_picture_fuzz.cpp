@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "repair/io/raw_file.h"
 #include "repair/pictures/picture_carver.h"
 
 namespace {
@@ -16,7 +15,7 @@ void CheckEntry(const CPictureEntry& entry, std::size_t size) {
     const bool inside = entry.m_nOffset < size &&
                         entry.m_nDataOffset >= entry.m_nOffset + 8 &&
                         entry.m_nDataOffset - entry.m_nOffset + entry.m_nDataSize == entry.m_nRecordSize &&
-                        entry.m_nRecordSize < g_srcFile.m_nFileSize + 8;
+                        entry.m_nRecordSize < size + 8;
     if (!inside)
         std::abort();
 }
@@ -26,10 +25,9 @@ void CheckEntry(const CPictureEntry& entry, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::uint8_t> buffer(data, data + size);
     buffer.resize(size + kSpare, 0);
-    g_srcFile.m_nFileSize = size;
     CPictureCarver carver;
     for (std::size_t offset = 0; offset < size; ++offset)
-        carver.MatchPicture(buffer.data(), offset, offset);
+        carver.MatchPicture(buffer.data(), offset, offset, size);
     for (const CPictureEntry& entry : carver.Pictures())
         CheckEntry(entry, size);
     return 0;

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "fuzz/fuzz_support.h"
-#include "repair/pptx/package_driver.h"
+#include "repair/io/job_control.h"
 #include "repair/pptx/package_probe.h"
 #include "repair/pptx/package_rebuild.h"
 
@@ -15,8 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     std::remove(output.c_str());
     IsShiftedPackage(source);
-    ResetPackageScanState();
-    RebuildPackageFile(source, output);
+    PackageScanState scan;
+    const CancelToken going;
+    const JobReporter silent;
+    RebuildPackageFile({scan, going, silent}, source, output);
     std::remove(output.c_str());
     return 0;
 }

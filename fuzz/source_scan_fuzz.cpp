@@ -18,31 +18,30 @@ constexpr std::uint32_t kSectorSize = 512;
 // their sum is not bounded by the input.
 constexpr std::uint64_t kLargestStream = 64u << 20;
 
-void ScanWithBlock(std::uint64_t size, std::uint32_t block) {
-    g_pictureCarver.Reset();
-    g_pictureCarver.m_nCount = 0;
-    ScanSourceFile(size, block, kScanEncryption);
-    ScanSourceFile(size, block, kScanPictures);
+void ScanWithBlock(FuzzJob& job, std::uint64_t size, std::uint32_t block) {
+    job.pictures.Reset();
+    job.pictures.m_nCount = 0;
+    ScanSourceFile(job.SourceScan(), size, block, kScanEncryption);
+    ScanSourceFile(job.SourceScan(), size, block, kScanPictures);
 }
 
-void BuildPictures() {
-    const std::uint64_t size = g_pictureCarver.GetPicturesStreamSize();
+void BuildPictures(FuzzJob& job) {
+    const std::uint64_t size = job.pictures.GetPicturesStreamSize();
     if (size == 0 || size > kLargestStream)
         return;
     std::vector<std::uint8_t> stream(static_cast<std::size_t>(size) + 3 * kSectorSize);
-    g_pictureCarver.BuildPicturesStream(stream.data(), kSectorSize);
+    job.pictures.BuildPicturesStream(stream.data(), kSectorSize, job.source);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string& path = ScratchPath(".bin");
-    if (!WriteScratch(path, data, size) || !OpenAsSource(path))
+    FuzzJob job;
+    if (!WriteScratch(path, data, size) || !job.Open(path))
         return 0;
-    ResetScanResults();
-    ScanWithBlock(size, kOddBlock);
-    ScanWithBlock(size, kJobBlock);
-    BuildPictures();
-    CloseSource();
+    ScanWithBlock(job, size, kOddBlock);
+    ScanWithBlock(job, size, kJobBlock);
+    BuildPictures(job);
     return 0;
 }

@@ -21,13 +21,13 @@ std::uint32_t SectorSizeOf(const std::uint8_t* data, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string& path = ScratchPath(".cfb");
-    if (!WriteScratch(path, data, size) || !OpenAsSource(path))
+    FuzzJob job;
+    if (!WriteScratch(path, data, size) || !job.Open(path))
         return 0;
     const std::uint32_t sectorSize = SectorSizeOf(data, size);
     CStreamLocator locator;
     CDocumentImage image;
-    if (BuildDocumentImage(g_srcFile, sectorSize, locator, image) && image.length > image.bytes.size())
+    if (BuildDocumentImage(job.source, sectorSize, locator, image, job.cancel) && image.length > image.bytes.size())
         std::abort();
-    CloseSource();
     return 0;
 }

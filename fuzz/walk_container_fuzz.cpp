@@ -82,13 +82,13 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string& path = ScratchPath(".walk");
-    if (!WriteScratch(path, data, size) || !OpenAsSource(path))
+    FuzzJob job;
+    if (!WriteScratch(path, data, size) || !job.Open(path))
         return 0;
     CCheckingBuilder builder(size);
     const std::uint32_t headerRecLen = CByteView(data, size).Le32(4).value_or(0);
-    WalkContainer(kSlideLayoutCode, 0, headerRecLen);
-    WalkContainer(0, 0, static_cast<std::uint32_t>(size));
-    WalkContainer(kSlideLayoutCode, size / 2, UINT32_MAX);
-    CloseSource();
+    WalkContainer(job.source, job.cancel, kSlideLayoutCode, 0, headerRecLen);
+    WalkContainer(job.source, job.cancel, 0, 0, static_cast<std::uint32_t>(size));
+    WalkContainer(job.source, job.cancel, kSlideLayoutCode, size / 2, UINT32_MAX);
     return 0;
 }

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "repair/io/read_value.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
+#include "repair/pictures/picture_carver.h"
+#include "repair/ppt/record_scanner.h"
 #include "repair/ppt/fragment_rebuild.h"
 #include "repair/ppt/slide_builder.h"
 #include "support/source_file.h"
@@ -66,13 +68,15 @@ TEST(FragmentRebuildBounds, ContainersThatRunToTheEndAreAllCountedInBoundedTime)
         CountingBuilder builder;
         SourceFile source(NestedSlideContainers(c.fileBytes));
         ASSERT_TRUE(source.IsOpen());
-        ResetFragmentCounts();
-        g_bRun.store(1);
+        CPictureCarver pictures;
+        DocumentScanState scan;
+        const CancelToken going;
         const auto started = Clock::now();
-        EXPECT_TRUE(RebuildFromFragments(c.unit, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
+        EXPECT_TRUE(RebuildFromFragments({source.File(), source.Path(), pictures, scan, going}, c.unit, "unused.ppt",
+                                         PlanSourceSlides(source.Path(), source.File())));
         const auto seconds = std::chrono::duration<double>(Clock::now() - started).count();
         EXPECT_LT(seconds, 10.0);
-        EXPECT_EQ(g_nSlideContainers, c.fileBytes / 8);
+        EXPECT_EQ(scan.nSlideContainers, c.fileBytes / 8);
     }
 }
 
@@ -86,19 +90,20 @@ TEST(FragmentRebuildBounds, ACancelEndsTheWalksAtOnce) {
         CountingBuilder builder;
         SourceFile source(NestedSlideContainers(c.fileBytes));
         ASSERT_TRUE(source.IsOpen());
-        ResetFragmentCounts();
-        g_bRun.store(1);
-        std::thread cancel([] {
+        CPictureCarver pictures;
+        DocumentScanState scan;
+        CancelToken token;
+        std::thread cancel([&token] {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            g_bRun.store(0);
+            token.Cancel();
         });
         // The result depends on whether a group was left to read; the job sees
         // the cancel either way. What counts is that the call comes back.
         const auto started = Clock::now();
-        RebuildFromFragments(c.unit, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile));
+        RebuildFromFragments({source.File(), source.Path(), pictures, scan, token}, c.unit, "unused.ppt",
+                             PlanSourceSlides(source.Path(), source.File()));
         const auto seconds = std::chrono::duration<double>(Clock::now() - started).count();
         cancel.join();
-        g_bRun.store(1);
         EXPECT_LT(seconds, 5.0);
     }
 }

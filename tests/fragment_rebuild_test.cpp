@@ -14,10 +14,9 @@
 
 #include "automation/powerpoint_automation.h"
 #include "platform/folders.h"
-#include "repair/io/mapped_file.h"
 #include "repair/io/raw_file.h"
 #include "repair/io/read_value.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/fragment_rebuild.h"
 #include "repair/ppt/record_scanner.h"
@@ -163,20 +162,12 @@ private:
 
 class FragmentRebuild : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_bRun.store(1);
-        ResetFragmentCounts();
-        g_nDocumentCount = 0;
-        g_posDocument = kNoDocument;
-        g_bSummaryFound = 0;
-        g_recoveredProperties.Clear();
-        g_pictureCarver.Reset();
-        g_pictureCarver.m_nCount = 0;
-    }
-    void TearDown() override {
-        g_pictureCarver.Reset();
-        g_pictureCarver.m_nCount = 0;
-        g_bRun.store(1);
+    // The rebuild of `source`. The pictures left are not placed from a second
+    // opening of the file (an empty path opens nothing): that placing is tested
+    // on its own, through InsertPictures.
+    BOOL Rebuild(SourceFile& source, std::uint32_t unit) {
+        return RebuildFromFragments({source.File(), "", m_pictures, m_scan, m_cancel}, unit, "unused.ppt",
+                                    PlanSourceSlides(source.Path(), source.File()));
     }
     // Walks a container placed at offset 100 of a file.
     std::vector<std::string> Walk(const Records& container, std::uint32_t layoutCode, std::uint32_t recLen = 0) {
@@ -185,11 +176,14 @@ protected:
         file.resize(file.size() + 64, 0x55);
         SourceFile source(file);
         const std::uint32_t length = recLen ? recLen : static_cast<std::uint32_t>(container.bytes().size() - 8);
-        EXPECT_TRUE(WalkContainer(layoutCode, 100, length));
+        EXPECT_TRUE(WalkContainer(source.File(), m_cancel, layoutCode, 100, length));
         return m_builder.m_log;
     }
 
     LoggingBuilder m_builder;
+    CPictureCarver m_pictures;
+    DocumentScanState m_scan;
+    CancelToken m_cancel;
 };
 
 using Log = std::vector<std::string>;
@@ -287,16 +281,15 @@ TEST_F(FragmentRebuild, FileScanCountsEveryContainerAndTheListDecidesTheSlides) 
     for (std::uint32_t unit : {512u, 4096u}) {
         SCOPED_TRACE(unit);
         m_builder.Restart();
-        ResetFragmentCounts();
-        g_nDocumentCount = 0;
+        m_scan = {};
         SourceFile source(FragmentFile(unit));
-        EXPECT_TRUE(RebuildFromFragments(unit, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
+        EXPECT_TRUE(Rebuild(source, unit));
         EXPECT_EQ(m_builder.m_log, (Log{"slide 1 layout 1", "title 'Listed' at 105"}))
             << "the slide container that the list does not name and the notes container add no slide";
-        EXPECT_EQ(g_nSlideContainers, 2u);
-        EXPECT_EQ(g_nNotesContainers, 1u);
-        EXPECT_EQ(g_nDocumentCount, 1u);
-        EXPECT_EQ(g_posDocument, unit);
+        EXPECT_EQ(m_scan.nSlideContainers, 2u);
+        EXPECT_EQ(m_scan.nNotesContainers, 1u);
+        EXPECT_EQ(m_scan.nDocumentCount, 1u);
+        EXPECT_EQ(m_scan.posDocument, unit);
     }
 }
 
@@ -468,7 +461,7 @@ TEST_F(FragmentRebuild, TheLiveSlideListDecidesTheSlides) {
         SCOPED_TRACE(c.what);
         m_builder.Restart();
         SourceFile source(c.stream);
-        EXPECT_TRUE(RebuildFromFragments(512, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
+        EXPECT_TRUE(Rebuild(source, 512));
         EXPECT_EQ(m_builder.m_log, c.expected);
     }
 }
@@ -477,22 +470,22 @@ TEST_F(FragmentRebuild, TheLiveSlideListDecidesTheSlides) {
 TEST_F(FragmentRebuild, AFailedSaveIsNoRebuild) {
     m_builder.m_failSave = true;
     SourceFile source(FragmentFile(512));
-    EXPECT_FALSE(RebuildFromFragments(512, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
+    EXPECT_FALSE(Rebuild(source, 512));
     EXPECT_EQ(m_builder.m_log.size(), 2u) << "the slides were built before the save";
-    EXPECT_EQ(g_nSlideContainers, 2u);
+    EXPECT_EQ(m_scan.nSlideContainers, 2u);
 }
 
 TEST_F(FragmentRebuild, CancelAndMissingSourceStopTheScan) {
-    g_bRun.store(0);
+    m_cancel.Cancel();
     {
         SourceFile source(FragmentFile(512));
-        EXPECT_FALSE(RebuildFromFragments(512, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
+        EXPECT_FALSE(Rebuild(source, 512));
     }
-    EXPECT_EQ(g_nSlideContainers, 0u);
+    EXPECT_EQ(m_scan.nSlideContainers, 0u);
     EXPECT_EQ(m_builder.m_log, (Log{"slide 1 layout 1"})) << "no planned slide after the cancel";
-    g_bRun.store(1);
-    g_srcFile.Close();
-    EXPECT_FALSE(RebuildFromFragments(512, "unused.ppt", SlidePlan{}));
+    CancelToken going;
+    CRawFile closed;
+    EXPECT_FALSE(RebuildFromFragments({closed, "", m_pictures, m_scan, going}, 512, "unused.ppt", SlidePlan{}));
     EXPECT_TRUE(m_builder.m_log.size() <= 1) << "at most the first slide";
 }
 
@@ -514,9 +507,9 @@ Bytes PictureFile(std::vector<std::string>& data) {
     return file;
 }
 
-void CarvePictures(const Bytes& file) {
+void CarvePictures(CPictureCarver& pictures, const Bytes& file) {
     for (std::size_t at = 0; at + 8 <= file.size(); ++at)
-        g_pictureCarver.m_nCount += g_pictureCarver.MatchPicture(file.data(), at, at);
+        pictures.m_nCount += pictures.MatchPicture(file.data(), at, at, file.size());
 }
 
 // A JPEG BLIP record whose id is sixteen bytes of `idByte`.
@@ -577,9 +570,9 @@ TEST_F(FragmentRebuild, PlannedSlidesShowTheirOwnPictures) {
         m_builder.Restart();
         const Bytes file = StreamWithPictures(c.slidesListType);
         SourceFile source(file);
-        CarvePictures(file);
-        ASSERT_EQ(g_pictureCarver.Pictures().size(), 3u);
-        EXPECT_TRUE(RebuildFromFragments(512, "unused.ppt", PlanSourceSlides(source.Path(), g_srcFile)));
+        CarvePictures(m_pictures, file);
+        ASSERT_EQ(m_pictures.Pictures().size(), 3u);
+        EXPECT_TRUE(Rebuild(source, 512));
         EXPECT_EQ(m_builder.m_log, c.expected);
         EXPECT_TRUE(std::filesystem::is_empty(temp.path())) << "the temporary pictures are deleted";
     }
@@ -592,10 +585,10 @@ TEST_F(FragmentRebuild, PicturesGoOnSlidesOfTheirOwnThroughTemporaryFiles) {
     std::vector<std::string> data;
     const Bytes file = PictureFile(data);
     SourceFile source(file);
-    CarvePictures(file);
-    ASSERT_EQ(g_pictureCarver.Pictures().size(), 3u);
+    CarvePictures(m_pictures, file);
+    ASSERT_EQ(m_pictures.Pictures().size(), 3u);
 
-    EXPECT_EQ(g_pictureCarver.InsertPictures("working.ppt", g_srcFile), 1);
+    EXPECT_EQ(m_pictures.InsertPictures("working.ppt", source.File(), m_cancel), 1);
     EXPECT_EQ(m_builder.m_log, (Log{"slide 1 layout 12", "picture PICT1.JPEG", "slide 2 layout 12", "picture PICT2.PNG",
                                     "slide 3 layout 12", "picture PICT3.JPEG", "delete slide if empty"}));
     EXPECT_EQ(m_builder.m_pictureBytes, data);
@@ -604,7 +597,7 @@ TEST_F(FragmentRebuild, PicturesGoOnSlidesOfTheirOwnThroughTemporaryFiles) {
     // A refused picture leaves its slide to the next one.
     m_builder.m_log.clear();
     m_builder.m_refusePictures = true;
-    EXPECT_EQ(g_pictureCarver.InsertPictures("working.ppt", g_srcFile), 1);
+    EXPECT_EQ(m_pictures.InsertPictures("working.ppt", source.File(), m_cancel), 1);
     EXPECT_EQ(m_builder.m_log, (Log{"slide 4 layout 12", "picture PICT1.JPEG", "picture PICT2.PNG",
                                     "picture PICT3.JPEG"}));
     SetTempFolder({});
@@ -616,15 +609,15 @@ TEST_F(FragmentRebuild, PictureThatCannotBeWrittenOutIsSkipped) {
     std::vector<std::string> data;
     const Bytes file = PictureFile(data);
     SourceFile source(file);
-    CarvePictures(file);
-    EXPECT_EQ(g_pictureCarver.InsertPictures("working.ppt", g_srcFile), 1);
+    CarvePictures(m_pictures, file);
+    EXPECT_EQ(m_pictures.InsertPictures("working.ppt", source.File(), m_cancel), 1);
     EXPECT_EQ(m_builder.m_log, (Log{"delete slide if empty"}));
     SetTempFolder({});
 }
 
 TEST_F(FragmentRebuild, NoPicturesMeansNothingToInsert) {
     SourceFile source(Bytes(2048, 0));
-    EXPECT_EQ(g_pictureCarver.InsertPictures("working.ppt", g_srcFile), 0);
+    EXPECT_EQ(m_pictures.InsertPictures("working.ppt", source.File(), m_cancel), 0);
     EXPECT_TRUE(m_builder.m_log.empty());
 }
 

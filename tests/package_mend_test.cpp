@@ -8,11 +8,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "repair/job/job_state.h"
-#include "repair/pptx/package_driver.h"
 #include "repair/pptx/package_mend.h"
 #include "repair/pptx/package_rebuild.h"
 #include "repair/pptx/package_scaffold.h"
+#include "support/package_job.h"
 #include "support/libzip_reader.h"
 #include "support/office_required.h"
 #include "support/process.h"
@@ -191,10 +190,9 @@ struct Repaired {
 Repaired Repair(const Bytes& source) {
     TempDir dir;
     testzip::WriteFile(dir / "in.pptx", source);
-    ResetPackageScanState();
-    g_bRun = 1;
+    TestPackageJob job;
     Repaired r;
-    r.result = RepairPackageFile(dir / "in.pptx", dir / "out.pptx");
+    r.result = RepairPackageFile(job.Job(), dir / "in.pptx", dir / "out.pptx");
     r.bytes = testzip::ReadFile(dir / "out.pptx");
     for (const auto& item : r.result.items)
         r.states[item.name] = item.state;
@@ -419,8 +417,8 @@ TEST(PackageMend, SoundPackageComesOutAsTheContainerRebuildWritesIt) {
 
     TempDir dir;
     testzip::WriteFile(dir / "in.pptx", source);
-    ResetPackageScanState();
-    ASSERT_TRUE(RebuildPackageFile(dir / "in.pptx", dir / "rebuilt.pptx"));
+    TestPackageJob job;
+    ASSERT_TRUE(RebuildPackageFile(job.Job(), dir / "in.pptx", dir / "rebuilt.pptx"));
     EXPECT_EQ(r.bytes, testzip::ReadFile(dir / "rebuilt.pptx"));
 }
 

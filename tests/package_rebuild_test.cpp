@@ -4,9 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "repair/io/read_value.h"
-#include "repair/job/job_state.h"
-#include "repair/pptx/package_driver.h"
 #include "repair/pptx/package_rebuild.h"
+#include "support/package_job.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 
@@ -31,10 +30,9 @@ struct Rebuilt {
 Rebuilt Rebuild(const Bytes& source) {
     TempDir dir;
     testzip::WriteFile(dir / "tempDoc.zip", source);
-    ResetPackageScanState();
-    g_bRun = 1;
+    TestPackageJob job;
     Rebuilt r;
-    r.result = RebuildPackageFile(dir / "tempDoc.zip", dir / "tempRecDoc.pptx");
+    r.result = RebuildPackageFile(job.Job(), dir / "tempDoc.zip", dir / "tempRecDoc.pptx");
     r.bytes = testzip::ReadFile(dir / "tempRecDoc.pptx");
     r.dir = testzip::ReadDirectory(r.bytes);
     return r;
@@ -301,11 +299,10 @@ TEST(PackageRebuild, CancelDeletesTheOutput) {
     b.Add(kSlide);
     TempDir dir;
     testzip::WriteFile(dir / "tempDoc.zip", b.bytes());
-    ResetPackageScanState();
-    g_bRun = 0;
-    EXPECT_FALSE(RebuildPackageFile(dir / "tempDoc.zip", dir / "tempRecDoc.pptx"));
+    TestPackageJob job;
+    job.cancel.Cancel();
+    EXPECT_FALSE(RebuildPackageFile(job.Job(), dir / "tempDoc.zip", dir / "tempRecDoc.pptx"));
     EXPECT_FALSE(std::filesystem::exists(dir / "tempRecDoc.pptx"));
-    g_bRun = 1;
 }
 
 TEST(PackageRebuild, SecondRunGivesTheSameOutput) {

@@ -12,7 +12,8 @@
 #include <sstream>
 
 #include "repair/io/raw_file.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
+#include "repair/job/repair_state.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/document_edit_table.h"
 #include "repair/ppt/document_image.h"
@@ -88,14 +89,9 @@ std::uint32_t SectorSizeOf(const std::string& path) {
 // can be opened.
 class BinaryCorpusTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(BinaryCorpus().empty()) << "the shared corpus is not there";
-        g_bRun = 1;
-    }
-    void TearDown() override {
-        g_pictureCarver.Reset();
-        g_pictureCarver.m_nCount = 0;
-    }
+    void SetUp() override { ASSERT_FALSE(BinaryCorpus().empty()) << "the shared corpus is not there"; }
+
+    CancelToken m_cancel;
 };
 
 // Files whose image is not the stream, and why the scan design accepts it: a run
@@ -119,7 +115,7 @@ TEST_F(BinaryCorpusTest, ImageBeginsWithTheDocumentStream) {
         ASSERT_TRUE(source.IsOpen());
         CStreamLocator locator;
         CDocumentImage image;
-        ASSERT_TRUE(BuildDocumentImage(g_srcFile, SectorSizeOf(f.path), locator, image));
+        ASSERT_TRUE(BuildDocumentImage(source.File(), SectorSizeOf(f.path), locator, image, m_cancel));
         const bool same = !image.wholeFile && image.length >= stream->size() &&
                           std::equal(stream->begin(), stream->end(), image.bytes.begin());
         auto known = kImageDifferences.find(f.name);
@@ -178,14 +174,14 @@ TEST_F(BinaryCorpusTest, CarvedPicturesAreThePicturesStream) {
             continue;
         SCOPED_TRACE(f.name);
         SourceFile source(f.path);
-        g_pictureCarver.Reset();
-        ASSERT_TRUE(ScanSourceFile(g_srcFile.m_nFileSize, 512, kScanPictures));
+        CPictureCarver carver;
+        ASSERT_TRUE(ScanSourceFile({source.File(), carver, m_cancel}, source.File().m_nFileSize, 512, kScanPictures));
         const std::uint32_t sectorSize = SectorSizeOf(f.path);
-        Bytes carved(g_pictureCarver.GetPicturesStreamSize() + 3 * sectorSize, 0);
-        if (!g_pictureCarver.Pictures().empty()) {
-            ASSERT_EQ(g_pictureCarver.BuildPicturesStream(carved.data(), sectorSize), 1);
+        Bytes carved(carver.GetPicturesStreamSize() + 3 * sectorSize, 0);
+        if (!carver.Pictures().empty()) {
+            ASSERT_EQ(carver.BuildPicturesStream(carved.data(), sectorSize, source.File()), 1);
         }
-        carved.resize(g_pictureCarver.GetPicturesStreamSize());
+        carved.resize(carver.GetPicturesStreamSize());
         const bool same = RecordsOf(carved) == RecordsOf(*pictures);
         auto known = kPictureDifferences.find(f.name);
         if (known != kPictureDifferences.end()) {
@@ -222,7 +218,9 @@ TEST_F(BinaryCorpusTest, EncryptionCheckRefusesExactlyTheEncryptedPresentations)
         SCOPED_TRACE(f.name);
         SourceFile source(f.path);
         ASSERT_TRUE(source.IsOpen());
-        const BOOL passes = ScanSourceFile(g_srcFile.m_nFileSize, 512, kScanEncryption);
+        CPictureCarver unused;
+        const BOOL passes =
+            ScanSourceFile({source.File(), unused, m_cancel}, source.File().m_nFileSize, 512, kScanEncryption);
         // A compound file that holds an encrypted OOXML package ("ENCRYPTED OOXML"
         // in the notes) has no presentation records for the check to find, and
         // passes it; the chain finds no document in it either.
@@ -283,9 +281,8 @@ std::vector<std::string> MakeDamagedCopies(const TempDir& dir, const std::vector
 // Without the office, every binary repair fails where the office would take
 // over: IDS_WORD13, or IDS_WORD14 for a file too small, IDS_PASSWORD_PROTECTED
 // for an encrypted one, after every step of the chain.
-void ExpectChainEnds(const std::string& path, const std::string& tempFolder, bool reachesTrim,
+void ExpectChainEnds(const JobRecord& record, const std::string& path, bool reachesTrim,
                      std::vector<const char*> keys) {
-    const JobRecord record = RunJob(path, tempFolder);
     EXPECT_TRUE(record.Failed());
     EXPECT_EQ(record.Outcome(), RepairOutcome::Failed);
     if (fs::file_size(path) < 2048)
@@ -309,12 +306,11 @@ TEST_F(BinaryCorpusTest, JobTakesEveryFileThroughTheChain) {
     for (const CorpusFile& f : BinaryCorpus()) {
         SCOPED_TRACE(f.name);
         const bool compound = IsCompoundFile(f.path) && fs::file_size(f.path) >= 2048;
-        g_nDocumentCount = 0;
         const bool encrypted = PresentationEncrypted(f) || PackageEncrypted(f);
-        ExpectChainEnds(f.path, temp.path(), compound && !encrypted,
-                        {encrypted ? "IDS_PASSWORD_PROTECTED" : "IDS_WORD13"});
+        const JobRecord record = RunJob(f.path, temp.path());
+        ExpectChainEnds(record, f.path, compound && !encrypted, {encrypted ? "IDS_PASSWORD_PROTECTED" : "IDS_WORD13"});
         if (PresentationEncrypted(f)) {
-            EXPECT_EQ(g_nDocumentCount, 0u) << "refused before any document image is built";
+            EXPECT_EQ(record.state->scan.nDocumentCount, 0u) << "refused before any document image is built";
         }
     }
 }
@@ -332,7 +328,7 @@ TEST_F(BinaryCorpusTest, JobTakesDamagedCopiesThroughTheChain) {
         // path (a junk prefix or a zeroed header); it must still end cleanly.
         // Damage may hide the encryption or every trace of the presentation.
         if (IsCompoundFile(copy))
-            ExpectChainEnds(copy, temp.path(), false,
+            ExpectChainEnds(RunJob(copy, temp.path()), copy, false,
                             {"IDS_WORD13", "IDS_PASSWORD_PROTECTED", "IDS_NOT_PRESENTATION"});
         else
             EXPECT_TRUE(RunJob(copy, temp.path()).Failed());
@@ -350,13 +346,10 @@ TEST_F(BinaryCorpusTest, EachJobStartsWithAnEmptyDocumentEditTable) {
     const std::string second = SharedPath("corpus/ppt/poi-with_textbox.ppt");
     ASSERT_TRUE(fs::exists(first) && fs::exists(second)) << "the corpus files are not there";
     TempDir temp;
-    RunJob(second, temp.path());
-    const auto alone = g_docEditTable.Entries();
+    const auto alone = RunJob(second, temp.path()).state->scan.docEditTable.Entries();
     ASSERT_FALSE(alone.empty());
-    RunJob(first, temp.path());
-    ASSERT_NE(g_docEditTable.Entries(), alone);
-    RunJob(second, temp.path());
-    EXPECT_EQ(g_docEditTable.Entries(), alone);
+    ASSERT_NE(RunJob(first, temp.path()).state->scan.docEditTable.Entries(), alone);
+    EXPECT_EQ(RunJob(second, temp.path()).state->scan.docEditTable.Entries(), alone);
 }
 
 }  // namespace

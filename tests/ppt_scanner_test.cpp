@@ -10,7 +10,7 @@
 
 #include "repair/io/raw_file.h"
 #include "repair/io/read_value.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/byte_prefilter.h"
 #include "repair/ppt/document_edit_table.h"
@@ -36,21 +36,13 @@ void PutText(Bytes& b, std::size_t at, const std::string& text) { std::memcpy(&b
 constexpr std::uint16_t kContainer = 0x000F;
 constexpr std::uint16_t kDocumentType = 0x03E8, kMasterType = 0x03F8, kUserEditType = 0x0FF5;
 
-void ResetScanResults() {
-    g_nDocumentCount = g_nMasterCount = 0;
-    g_posDocument = kNoDocument;
-    g_posUserEdit = 0;
-    g_bSummaryFound = 0;
-    g_docEditTable.Clear();
-    g_recoveredProperties.Clear();
-}
-
 class DocumentScan : public ::testing::Test {
 protected:
-    void SetUp() override { ResetScanResults(); }
-    void TearDown() override { ResetScanResults(); }
+    void ResetScanResults() { scan = {}; }
     // Scans a buffer of exactly the image's size: a read past it is caught by ASan.
-    void Scan(const Bytes& image) { ScanDocumentRecords(512, image.data(), image.size()); }
+    void Scan(const Bytes& image) { ScanDocumentRecords(scan, 512, image.data(), image.size()); }
+
+    DocumentScanState scan;
 };
 
 TEST_F(DocumentScan, PairsEachContainerWithTheFirstUserEditAfterIt) {
@@ -60,11 +52,11 @@ TEST_F(DocumentScan, PairsEachContainerWithTheFirstUserEditAfterIt) {
     PutHeader(image, 9000, kContainer, kDocumentType, 2000);
     PutHeader(image, 12000, 0, kUserEditType, 32);
     Scan(image);
-    EXPECT_EQ(g_nDocumentCount, 2u);
-    EXPECT_EQ(g_posDocument, 9000u);
-    EXPECT_EQ(g_posUserEdit, 12000u);
+    EXPECT_EQ(scan.nDocumentCount, 2u);
+    EXPECT_EQ(scan.posDocument, 9000u);
+    EXPECT_EQ(scan.posUserEdit, 12000u);
     using Entry = std::pair<std::uint64_t, std::uint32_t>;
-    EXPECT_EQ(g_docEditTable.Entries(), (std::vector<Entry>{{0, 5028}, {9000, 3032}}));
+    EXPECT_EQ(scan.docEditTable.Entries(), (std::vector<Entry>{{0, 5028}, {9000, 3032}}));
 }
 
 TEST_F(DocumentScan, UserEditsThatTakeNoPart) {
@@ -89,8 +81,8 @@ TEST_F(DocumentScan, UserEditsThatTakeNoPart) {
         for (auto [offset, length] : c.userEdits)
             PutHeader(image, offset, 0, kUserEditType, length);
         Scan(image);
-        EXPECT_EQ(g_posUserEdit, c.posUserEdit);
-        EXPECT_EQ(g_docEditTable.Entries().size(), c.entries);
+        EXPECT_EQ(scan.posUserEdit, c.posUserEdit);
+        EXPECT_EQ(scan.docEditTable.Entries().size(), c.entries);
     }
 }
 
@@ -105,27 +97,27 @@ TEST_F(DocumentScan, SignaturesAreFoundAtEveryOffset) {
         Bytes image(length, 0);
         PutSignature(image, at, kContainer, kDocumentType);
         Scan(image);
-        EXPECT_EQ(g_nDocumentCount, 1u);
-        EXPECT_EQ(g_posDocument, at);
+        EXPECT_EQ(scan.nDocumentCount, 1u);
+        EXPECT_EQ(scan.posDocument, at);
 
         ResetScanResults();
         Bytes masters(length, 0);
         PutSignature(masters, at, kContainer, kMasterType);
         Scan(masters);
-        EXPECT_EQ(g_nMasterCount, 1u);
+        EXPECT_EQ(scan.nMasterCount, 1u);
     }
     Bytes cut(length, 0);
     PutHeader(cut, length - 8, kContainer, kDocumentType, 0);
     ResetScanResults();
-    ScanDocumentRecords(512, cut.data(), length - 5);  // only three header bytes left
-    EXPECT_EQ(g_nDocumentCount, 0u);
+    ScanDocumentRecords(scan, 512, cut.data(), length - 5);  // only three header bytes left
+    EXPECT_EQ(scan.nDocumentCount, 0u);
 }
 
 TEST_F(DocumentScan, UserEditHeaderAtTheEndReadsItsLengthAsZero) {
     Bytes image(64, 0);
     PutHeader(image, 40, 0, kUserEditType, 28);
-    ScanDocumentRecords(512, image.data(), 44);  // recLen lies beyond the image
-    EXPECT_EQ(g_posUserEdit, 0u);
+    ScanDocumentRecords(scan, 512, image.data(), 44);  // recLen lies beyond the image
+    EXPECT_EQ(scan.posUserEdit, 0u);
 }
 
 Bytes DesignString(const std::u16string& name, std::uint32_t recLen) {
@@ -153,7 +145,7 @@ TEST_F(DocumentScan, DesignNameIsTheFirstInstanceTwoStringAfterEachMaster) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ResetScanResults();
-        g_recoveredProperties.m_strDesignName = u"kept";
+        scan.recoveredProperties.m_strDesignName = u"kept";
         Bytes image(1000, 0);
         PutHeader(image, 10, kContainer, kMasterType, 50);
         for (const auto& [at, bytes] : c.records) {
@@ -163,7 +155,7 @@ TEST_F(DocumentScan, DesignNameIsTheFirstInstanceTwoStringAfterEachMaster) {
                 std::memcpy(&image[at], bytes.data(), bytes.size());
         }
         Scan(image);
-        EXPECT_EQ(g_recoveredProperties.m_strDesignName, c.expected);
+        EXPECT_EQ(scan.recoveredProperties.m_strDesignName, c.expected);
     }
 }
 
@@ -190,10 +182,10 @@ TEST_F(DocumentScan, SummaryGivesTitleSubjectAndAuthor) {
     const Bytes set = PropertySet(10);
     std::memcpy(&image[1000], set.data(), set.size());
     Scan(image);
-    EXPECT_EQ(g_bSummaryFound, 1);
-    EXPECT_EQ(g_recoveredProperties.m_pDocProperties[0], "Deck title");
-    EXPECT_EQ(g_recoveredProperties.m_pDocProperties[1], "Subject");
-    EXPECT_EQ(g_recoveredProperties.m_pDocProperties[2], "An Author");
+    EXPECT_EQ(scan.bSummaryFound, 1);
+    EXPECT_EQ(scan.recoveredProperties.m_pDocProperties[0], "Deck title");
+    EXPECT_EQ(scan.recoveredProperties.m_pDocProperties[1], "Subject");
+    EXPECT_EQ(scan.recoveredProperties.m_pDocProperties[2], "An Author");
 }
 
 TEST_F(DocumentScan, SummaryEdgeCases) {
@@ -222,7 +214,7 @@ TEST_F(DocumentScan, SummaryEdgeCases) {
         }
         Scan(image);
         for (std::size_t k = 0; k < 3; ++k)
-            EXPECT_EQ(g_recoveredProperties.m_pDocProperties[k], c.expected[k]) << k;
+            EXPECT_EQ(scan.recoveredProperties.m_pDocProperties[k], c.expected[k]) << k;
     }
 }
 
@@ -278,22 +270,21 @@ TEST(DocumentTrim, LengthsAndBuffers) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ResetScanResults();
+        DocumentScanState scan;
         std::vector<std::uint8_t> image(c.imageLength + 512);
         for (std::size_t i = 0; i < c.imageLength; ++i)
             image[i] = static_cast<std::uint8_t>(i * 7 + 1);
         const std::vector<std::uint8_t> original = image;
-        g_posDocument = c.documentSeen ? c.start : kNoDocument;
+        scan.posDocument = c.documentSeen ? c.start : kNoDocument;
         if (c.documentSeen)
-            SetEditLength(c.start, c.editLength);
-        CDocumentCut cut = TrimDocumentStream(std::move(image), c.imageLength, 512);
+            scan.docEditTable.SetEditLength(c.start, c.editLength);
+        CDocumentCut cut = TrimDocumentStream(scan, std::move(image), c.imageLength, 512);
         EXPECT_EQ(cut.length, c.length);
         EXPECT_EQ(cut.stream.size(), c.buffer);
         ASSERT_GE(cut.stream.size(), cut.length);
         EXPECT_EQ(std::memcmp(cut.stream.data(), original.data() + c.copiedFrom, cut.length), 0);
         EXPECT_TRUE(image.empty()) << "the image is released";
     }
-    ResetScanResults();
 }
 
 // ---------------------------------------------------------------------------
@@ -311,13 +302,12 @@ TEST(PictureCarver, RecognisedHeadersGiveOffsetsAndSizes) {
         {0xF01F, 0x7A80, "DIB", 25},  {0xF01F, 0x7A90, "DIB", 41},  {0xF020, 0x6E40, "TIFF", 25},
         {0xF020, 0x6E50, "TIFF", 41},
     };
-    g_srcFile.m_nFileSize = 1'000'000;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         CPictureCarver carver;
         Bytes b(16, 0);
         PutHeader(b, 3, row.firstWord, row.type, 5017);
-        ASSERT_EQ(carver.MatchPicture(b.data(), 3, 100000), 1);
+        ASSERT_EQ(carver.MatchPicture(b.data(), 3, 100000, 1'000'000), 1);
         ASSERT_EQ(carver.Pictures().size(), 1u);
         const CPictureEntry& e = carver.Pictures()[0];
         EXPECT_EQ(e.m_nOffset, 100000u);
@@ -346,19 +336,19 @@ TEST(PictureCarver, WhatIsNotAPictureOrNotListed) {
         {"recLen just long enough", 0x3D50, 0xF01A, 66, 1, true},
         {"recLen just below the file size", 0x6E00, 0xF01E, 49999, 1, true},
     };
-    g_srcFile.m_nFileSize = 50000;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CPictureCarver carver;
         Bytes b(8, 0);
         PutHeader(b, 0, c.firstWord, c.type, c.recLen);
-        EXPECT_EQ(carver.MatchPicture(b.data(), 0, 0), c.result);
+        EXPECT_EQ(carver.MatchPicture(b.data(), 0, 0, 50000), c.result);
         EXPECT_EQ(carver.Pictures().size(), c.listed ? 1u : 0u);
     }
     CPictureCarver empty;
     EXPECT_EQ(empty.GetPicturesStreamSize(), 0u);
     std::uint8_t none[8] = {};
-    EXPECT_EQ(empty.BuildPicturesStream(none, 512), 0);
+    CRawFile closed;
+    EXPECT_EQ(empty.BuildPicturesStream(none, 512, closed), 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -374,16 +364,12 @@ Bytes Blip(std::uint16_t firstWord, std::uint16_t type, std::uint32_t recLen, st
 
 class SourceScan : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_bRun = 1;
-        g_pictureCarver.Reset();
-        g_pictureCarver.m_nCount = 0;
+    BOOL ScanFile(SourceFile& source, std::uint64_t size, std::uint16_t mode) {
+        return ScanSourceFile({source.File(), pictures, cancel}, size, 512, mode);
     }
-    void TearDown() override {
-        g_bRun = 1;
-        g_pictureCarver.Reset();
-        g_pictureCarver.m_nCount = 0;
-    }
+
+    CPictureCarver pictures;
+    CancelToken cancel;
 };
 
 TEST_F(SourceScan, PicturesStreamHoldsTheRecordsInFileOrder) {
@@ -397,14 +383,14 @@ TEST_F(SourceScan, PicturesStreamHoldsTheRecordsInFileOrder) {
     std::memcpy(&file[at[2]], third.data(), third.size());
     SourceFile source(file);
     ASSERT_TRUE(source.IsOpen());
-    ASSERT_TRUE(ScanSourceFile(file.size(), 512, kScanPictures));
-    EXPECT_EQ(g_pictureCarver.m_nCount, 3u);
-    ASSERT_EQ(g_pictureCarver.Pictures().size(), 3u);
+    ASSERT_TRUE(ScanFile(source, file.size(), kScanPictures));
+    EXPECT_EQ(pictures.m_nCount, 3u);
+    ASSERT_EQ(pictures.Pictures().size(), 3u);
     for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(g_pictureCarver.Pictures()[i].m_nOffset, at[i]);
-    ASSERT_EQ(g_pictureCarver.GetPicturesStreamSize(), 3308u);
+        EXPECT_EQ(pictures.Pictures()[i].m_nOffset, at[i]);
+    ASSERT_EQ(pictures.GetPicturesStreamSize(), 3308u);
     Bytes stream(3308 + 3 * 512, 0);
-    ASSERT_EQ(g_pictureCarver.BuildPicturesStream(stream.data(), 512), 1);
+    ASSERT_EQ(pictures.BuildPicturesStream(stream.data(), 512, source.File()), 1);
     Bytes expected = first;
     expected.insert(expected.end(), second.begin(), second.end());
     expected.insert(expected.end(), third.begin(), third.end());
@@ -416,10 +402,10 @@ TEST_F(SourceScan, PictureInTheLastPartialBlockIsSeen) {
     const Bytes blip = Blip(0x6E00, 0xF01E, 60, 0xAB);
     std::memcpy(&file[900], blip.data(), blip.size());
     SourceFile source(file);
-    ASSERT_TRUE(ScanSourceFile(file.size(), 512, kScanPictures));
-    EXPECT_EQ(g_pictureCarver.m_nCount, 1u);
-    ASSERT_EQ(g_pictureCarver.Pictures().size(), 1u);
-    EXPECT_EQ(g_pictureCarver.Pictures()[0].m_nOffset, 900u);
+    ASSERT_TRUE(ScanFile(source, file.size(), kScanPictures));
+    EXPECT_EQ(pictures.m_nCount, 1u);
+    ASSERT_EQ(pictures.Pictures().size(), 1u);
+    EXPECT_EQ(pictures.Pictures()[0].m_nOffset, 900u);
 }
 
 Bytes CurrentUserAtom(std::uint32_t token) {
@@ -468,19 +454,19 @@ TEST_F(SourceScan, EncryptionCheck) {
             std::memcpy(&file[at], bytes.data(), std::min(bytes.size(), file.size() - at));
         SourceFile source(file);
         ASSERT_TRUE(source.IsOpen());
-        EXPECT_EQ(ScanSourceFile(file.size(), 512, kScanEncryption), c.passes ? TRUE : FALSE);
+        EXPECT_EQ(ScanFile(source, file.size(), kScanEncryption), c.passes ? TRUE : FALSE);
     }
 }
 
 TEST_F(SourceScan, FailsWithoutAFileOrWhenCancelled) {
-    g_srcFile.Close();
-    EXPECT_FALSE(ScanSourceFile(4096, 512, kScanEncryption));
+    CRawFile closed;
+    EXPECT_FALSE(ScanSourceFile({closed, pictures, cancel}, 4096, 512, kScanEncryption));
     Bytes file(4096, 0);
     SourceFile source(file);
-    EXPECT_TRUE(ScanSourceFile(file.size(), 512, kScanPictures));
-    g_bRun = 0;
-    EXPECT_FALSE(ScanSourceFile(file.size(), 512, kScanPictures));
-    EXPECT_FALSE(ScanSourceFile(file.size(), 512, kScanEncryption));
+    EXPECT_TRUE(ScanFile(source, file.size(), kScanPictures));
+    cancel.Cancel();
+    EXPECT_FALSE(ScanFile(source, file.size(), kScanPictures));
+    EXPECT_FALSE(ScanFile(source, file.size(), kScanEncryption));
 }
 
 }  // namespace

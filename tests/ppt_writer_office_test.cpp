@@ -11,7 +11,7 @@
 #include <fstream>
 
 #include "automation/impress_server.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/document_edit_table.h"
 #include "repair/ppt/document_image.h"
@@ -28,20 +28,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The cut that the job makes of `path`, with g_posUserEdit pointing into it.
-CDocumentCut CutAsTheJobDoes(std::uint32_t& unit) {
-    g_posDocument = kNoDocument;
-    g_posUserEdit = 0;
-    g_docEditTable.Clear();
+// The cut that the job makes of `file`, with `scan.posUserEdit` pointing into it.
+CDocumentCut CutAsTheJobDoes(CRawFile& file, DocumentScanState& scan, std::uint32_t& unit) {
+    const CancelToken going;
     CStreamLocator locator;
     CDocumentImage image;
-    if (!BuildDocumentImage(g_srcFile, 512, locator, image))
+    if (!BuildDocumentImage(file, 512, locator, image, going))
         return {};
     unit = image.scanUnit;
-    ScanDocumentRecords(unit, image.bytes.data(), image.length);
-    CDocumentCut cut = TrimDocumentStream(std::move(image.bytes), image.length, unit);
-    g_posDocument = kNoDocument;
-    ScanDocumentRecords(unit, cut.stream.data(), cut.length);
+    ScanDocumentRecords(scan, file.m_nBlockSize, image.bytes.data(), image.length);
+    CDocumentCut cut = TrimDocumentStream(scan, std::move(image.bytes), image.length, unit);
+    scan.posDocument = kNoDocument;
+    ScanDocumentRecords(scan, file.m_nBlockSize, cut.stream.data(), cut.length);
     return cut;
 }
 
@@ -63,13 +61,15 @@ TEST(WrittenFileWithTheOffice, RefusedCutIsDeletedAndTheRelinkedStreamComesBackW
         {
             SourceFile open(source);
             ASSERT_TRUE(open.IsOpen());
-            g_bRun = 1;
             std::uint32_t unit = 0;
-            const CDocumentCut cut = CutAsTheJobDoes(unit);
-            ASSERT_NE(g_posUserEdit, 0u);
-            g_pictureCarver.Reset();
-            EXPECT_FALSE(WritePresentationFile(unit, cut.stream.data(), dir / "written.ppt",
-                                               static_cast<std::uint32_t>(cut.length)));
+            DocumentScanState scan;
+            const CDocumentCut cut = CutAsTheJobDoes(open.File(), scan, unit);
+            ASSERT_NE(scan.posUserEdit, 0u);
+            const CPictureCarver none;
+            const CancelToken going;
+            EXPECT_FALSE(WritePresentationFile({none, open.File()}, going, unit, cut.stream.data(), dir / "written.ppt",
+                                               static_cast<std::uint32_t>(cut.length),
+                                               static_cast<std::uint32_t>(scan.posUserEdit)));
             EXPECT_FALSE(fs::exists(dir / "written.ppt")) << "a refused file is deleted";
         }
         // The repair does not need the cut: the relinked stream holds every live

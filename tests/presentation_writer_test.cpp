@@ -16,7 +16,7 @@
 #include "automation/powerpoint_automation.h"
 #include "platform/com_runtime.h"
 #include "repair/io/read_value.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/record_scanner.h"
 #include "support/compound_directory.h"
@@ -84,23 +84,21 @@ Calls TestOpenCalls(const std::string& path) {
 
 class PresentationWriter : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_bRun = 1;
-        g_posUserEdit = 12000;
-        g_pictureCarver.Reset();
-        m_path = m_dir / "__working.ppt";
-    }
+    void SetUp() override { m_path = m_dir / "__working.ppt"; }
     void TearDown() override {
-        g_bRun = 1;
-        g_posUserEdit = 0;
-        g_pictureCarver.Reset();
         g_pptAutomation.ClosePowerPoint(FALSE, "", 0);
         EXPECT_EQ(m_fake.LiveObjects(), 0) << "references left behind";
     }
 
     BOOL Write(const Bytes& document) {
-        return WritePresentationFile(512, document.data(), m_path, static_cast<std::uint32_t>(document.size()));
+        return WritePresentationFile({m_pictures, *m_source}, m_cancel, 512, document.data(), m_path,
+                                     static_cast<std::uint32_t>(document.size()), 12000);
     }
+
+    CPictureCarver m_pictures;
+    CRawFile m_closed;
+    CRawFile* m_source = &m_closed;  // where the carved pictures are read from
+    CancelToken m_cancel;
 
     CRecordingServer m_fake;
     TempDir m_dir;
@@ -189,8 +187,9 @@ TEST_F(PresentationWriter, PicturesComeFirstAsTheRecordsBackToBack) {
     Put(source, 20000, second);
     SourceFile file(source);
     ASSERT_TRUE(file.IsOpen());
-    ASSERT_EQ(g_pictureCarver.MatchPicture(source.data(), 1001, 1001), 1);
-    ASSERT_EQ(g_pictureCarver.MatchPicture(source.data(), 20000, 20000), 1);
+    m_source = &file.File();
+    ASSERT_EQ(m_pictures.MatchPicture(source.data(), 1001, 1001, source.size()), 1);
+    ASSERT_EQ(m_pictures.MatchPicture(source.data(), 20000, 20000, source.size()), 1);
 
     const Bytes document = DocumentStream(13000);
     ASSERT_TRUE(Write(document));
@@ -219,8 +218,8 @@ TEST_F(PresentationWriter, PicturesThatCannotBeReadAreLeftOut) {
     PutLe32(&source[104], 2000);
     {
         SourceFile file(source);
-        ASSERT_EQ(g_pictureCarver.MatchPicture(source.data(), 100, 100), 1);
-    }  // the source is closed: its pictures can no longer be read
+        ASSERT_EQ(m_pictures.MatchPicture(source.data(), 100, 100, source.size()), 1);
+    }  // the file under repair is closed: its pictures can no longer be read
     ASSERT_TRUE(Write(DocumentStream(13000)));
     EXPECT_EQ(StreamNames(m_path), (std::vector<std::string>{kDocumentStreamName, kCurrentUserStreamName}));
 }
@@ -244,7 +243,7 @@ TEST_F(PresentationWriter, WithoutAnOfficeTheFileIsDeleted) {
 }
 
 TEST_F(PresentationWriter, ACancelStopsBeforeThePatchAndTheOffice) {
-    g_bRun = 0;
+    m_cancel.Cancel();
     EXPECT_FALSE(Write(DocumentStream(13000)));
     EXPECT_TRUE(m_fake.Log().empty());
     ASSERT_TRUE(std::filesystem::exists(m_path)) << "the complete file stays";
@@ -279,7 +278,7 @@ TEST(CurrentUserPatch, FindsWholeTemplatesAcrossPiecesAndWithinTheFile) {
         {"cut by the end", 3000, {}, 3000 - 40, 0},
         {"several", 5000, {10, 700, 2047, 4938}, 0, 4},
     };
-    g_bRun = 1;
+    const CancelToken going;
     TempDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -295,19 +294,18 @@ TEST(CurrentUserPatch, FindsWholeTemplatesAcrossPiecesAndWithinTheFile) {
         }
         const std::string path = dir / "patch.bin";
         WriteFile(path, bytes);
-        EXPECT_EQ(PatchCurrentUserAtoms(path, 0x01020304, 1), c.patched);
+        EXPECT_EQ(PatchCurrentUserAtoms(path, 0x01020304, going, 1), c.patched);
         EXPECT_EQ(ReadFile(path), expected);
     }
 }
 
 TEST(CurrentUserPatch, FailuresAndCancelGiveMinusOne) {
     TempDir dir;
-    g_bRun = 1;
-    EXPECT_EQ(PatchCurrentUserAtoms(dir / "missing.ppt", 1), -1);
+    CancelToken token;
+    EXPECT_EQ(PatchCurrentUserAtoms(dir / "missing.ppt", 1, token), -1);
     const std::string path = dir / "cancel.bin";
     WriteFile(path, kTemplate);
-    g_bRun = 0;
-    EXPECT_EQ(PatchCurrentUserAtoms(path, 1), -1);
-    g_bRun = 1;
+    token.Cancel();
+    EXPECT_EQ(PatchCurrentUserAtoms(path, 1, token), -1);
     EXPECT_EQ(ReadFile(path), kTemplate);
 }

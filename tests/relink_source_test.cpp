@@ -94,7 +94,7 @@ std::optional<std::uint32_t> FoDelayOf(const Bytes& stream) {
 
 // The carver finds the second picture (alone, so that its carved offset is 0)
 // wherever the file holds its header.
-void CarveSecondPicture(const std::string& path) {
+void CarveSecondPicture(CPictureCarver& pictures, const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const Bytes blip = Blip(0x22, 60);
@@ -102,7 +102,7 @@ void CarveSecondPicture(const std::string& path) {
     const auto at = std::search(file.begin(), file.end(), header.begin(), header.end());
     if (at != file.end()) {
         const auto offset = static_cast<std::uint64_t>(at - file.begin());
-        g_pictureCarver.MatchPicture(file.data(), offset, offset);
+        pictures.MatchPicture(file.data(), offset, offset, file.size());
     }
 }
 
@@ -129,7 +129,6 @@ TEST(RelinkSource, AnOriginalPicturesStreamThatSurvivesWholeIsKeptAsItIs) {
         {"an empty stream", Bytes{}, false, kSecondPicture},
         {"no stream", std::nullopt, false, kSecondPicture},
     };
-    g_pictureCarver.Reset();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
@@ -153,9 +152,9 @@ TEST(RelinkSource, AnOriginalPicturesStreamThatSurvivesWholeIsKeptAsItIs) {
         }
         SourceFile source(path);
         ASSERT_TRUE(source.IsOpen());
-        CarveSecondPicture(path);
-        const RelinkResult relinked = RelinkSourceDocument(path, CDocumentImage{}, g_srcFile);
-        g_pictureCarver.Reset();
+        CPictureCarver pictures;
+        CarveSecondPicture(pictures, path);
+        const RelinkResult relinked = RelinkSourceDocument(path, CDocumentImage{}, {pictures, source.File()});
         ASSERT_TRUE(relinked.Usable());
         EXPECT_EQ(relinked.pictures, c.kept ? whole : Bytes{});
         EXPECT_EQ(FoDelayOf(relinked.stream), c.foDelay);

@@ -104,7 +104,7 @@ void WaitUntilDelivered(pid_t pid) {
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    // The handler clears the run flag right after delivery.
+    // The handler cancels the running job right after delivery.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 

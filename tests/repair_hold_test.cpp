@@ -8,18 +8,20 @@
 
 #include "platform/file_dialog.h"
 #include "platform/instance_lock.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// A worker that checks the run flag once and says when it got past the check.
+// A worker that checks the job's token once and says when it got past the check.
 struct CheckingWorker {
+    explicit CheckingWorker(const CancelToken& token) : token(token) {}
+    const CancelToken& token;
     std::atomic<bool> past{false};
     std::atomic<bool> cancelled{false};
     std::thread thread{[this] {
-        cancelled = RepairCancelled();
+        cancelled = token.Cancelled();
         past = true;
     }};
     ~CheckingWorker() {
@@ -42,50 +44,61 @@ bool GetsPast(const CheckingWorker& worker) {
 }  // namespace
 
 TEST(RepairHold, WorkerWaitsAtItsCheckUntilTheHoldIsReleased) {
-    g_bRun = 1;
-    HoldRepair();
-    EXPECT_TRUE(RepairHeld());
-    CheckingWorker worker;
+    CancelToken token;
+    token.Hold();
+    EXPECT_TRUE(token.Held());
+    CheckingWorker worker(token);
     EXPECT_TRUE(StaysWaiting(worker));
-    ReleaseRepair();
+    EXPECT_TRUE(token.Release());
     EXPECT_TRUE(GetsPast(worker));
     EXPECT_FALSE(worker.cancelled);
-    EXPECT_FALSE(RepairHeld());
+    EXPECT_FALSE(token.Held());
 }
 
 TEST(RepairHold, CancelDecidedDuringTheHoldIsSeenAtTheCheck) {
-    g_bRun = 1;
-    HoldRepair();
-    CheckingWorker worker;
+    CancelToken token;
+    token.Hold();
+    CheckingWorker worker(token);
     EXPECT_TRUE(StaysWaiting(worker));
-    g_bRun.exchange(0);
-    ReleaseRepair();
+    token.Cancel();
+    token.Release();
     EXPECT_TRUE(GetsPast(worker));
     EXPECT_TRUE(worker.cancelled);
-    g_bRun = 1;
 }
 
 TEST(RepairHold, HoldsNestAndTheHolderNeverWaitsOnItself) {
-    g_bRun = 1;
-    HoldRepair();
-    HoldRepair();
-    EXPECT_FALSE(RepairCancelled());  // on the holding thread: no wait
-    CheckingWorker worker;
-    ReleaseRepair();
+    CancelToken token;
+    token.Hold();
+    token.Hold();
+    EXPECT_FALSE(token.Cancelled());  // on the holding thread: no wait
+    CheckingWorker worker(token);
+    token.Release();
     EXPECT_TRUE(StaysWaiting(worker));
-    ReleaseRepair();
+    token.Release();
     EXPECT_TRUE(GetsPast(worker));
 }
 
 TEST(RepairHold, ReleaseWithoutHoldChangesNothing) {
-    ReleaseRepair();
-    EXPECT_FALSE(RepairHeld());
-    HoldRepair();
-    std::thread other([] { ReleaseRepair(); });  // not this thread's hold
+    CancelToken token;
+    EXPECT_FALSE(token.Release());
+    EXPECT_FALSE(token.Held());
+    token.Hold();
+    std::thread other([&token] { EXPECT_FALSE(token.Release()); });  // not this thread's hold
     other.join();
-    EXPECT_TRUE(RepairHeld());
-    ReleaseRepair();
-    EXPECT_FALSE(RepairHeld());
+    EXPECT_TRUE(token.Held());
+    EXPECT_TRUE(token.Release());
+    EXPECT_FALSE(token.Held());
+}
+
+// One job's hold and cancel leave another job's token alone.
+TEST(RepairHold, TokensOfTwoJobsAreApart) {
+    CancelToken held, other;
+    held.Hold();
+    held.Cancel();
+    CheckingWorker worker(other);
+    EXPECT_TRUE(GetsPast(worker));
+    EXPECT_FALSE(worker.cancelled);
+    held.Release();
 }
 
 TEST(InstanceLock, ReportsALockHeldByAnotherHolder) {

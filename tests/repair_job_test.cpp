@@ -6,7 +6,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <new>
+#include <thread>
 
+#include "platform/com_runtime.h"
 #include "platform/folders.h"
 #include "platform/ole_file_manager.h"
 #include "support/job_harness.h"
@@ -229,6 +231,43 @@ TEST(RepairJob, CancelEndsAsCancelledWhateverTheStep) {
         EXPECT_TRUE(r.result.resultPath.empty());
     }
     EXPECT_FALSE(fs::exists(temp / "tempRecDoc.pptx"));
+}
+
+// Two jobs in one process share nothing: one is held at its first check and
+// cancelled, and the other, run to its end meanwhile, sees neither the cancel
+// nor the hold and leaves its result in its own folder.
+TEST(RepairJob, TwoJobsAtOnceEachEndTheirOwnWay) {
+    TempDir dir, heldFolder, freeFolder;
+    testzip::WriteFile(dir / "held.pptx", SoundPackage());
+    testzip::WriteFile(dir / "free.pptx", SoundPackage());
+    const std::string cancelledText = Text("IDS_WORD8");
+    RepairRequest heldRequest, freeRequest;
+    heldRequest.source = dir / "held.pptx";
+    freeRequest.source = dir / "free.pptx";
+    RepairContext held, free;
+    held.tempFolder = heldFolder.path();
+    free.tempFolder = freeFolder.path();
+
+    held.cancel.Hold();
+    RepairResult heldResult;
+    std::thread heldJob([&] {
+        heldResult = RepairPresentation(heldRequest, held);
+        CoUninitialize();
+    });
+    held.cancel.Cancel();
+    // On the holding thread, so that a hold shared between the jobs would not
+    // stop this one: a shared cancel would still end it.
+    const RepairResult freeResult = RepairPresentation(freeRequest, free);
+    CoUninitialize();
+    held.cancel.Release();
+    heldJob.join();
+
+    EXPECT_EQ(freeResult.report.outcome, RepairOutcome::Repaired);
+    EXPECT_EQ(fs::path(freeResult.resultPath).parent_path(), fs::path(freeFolder.path()));
+    EXPECT_TRUE(fs::exists(freeResult.resultPath));
+    EXPECT_EQ(heldResult.report.outcome, RepairOutcome::Cancelled);
+    EXPECT_EQ(heldResult.report.reason, cancelledText);
+    EXPECT_TRUE(fs::is_empty(heldFolder.path())) << "the cancelled job leaves nothing behind";
 }
 
 TEST(RepairJob, OutOfMemoryFailsWithItsMessage) {

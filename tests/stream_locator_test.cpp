@@ -4,7 +4,7 @@
 #include <numeric>
 #include <vector>
 
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 #include "repair/ppt/stream_locator.h"
 #include "support/compound_builder.h"
 #include "support/source_file.h"
@@ -31,7 +31,7 @@ void MarkSectors(CompoundBuilder& b, std::uint32_t first, std::uint32_t last) {
 // The walk stops when a repair is cancelled; these tests run as a live repair.
 class StreamLocator : public ::testing::Test {
 protected:
-    void SetUp() override { g_bRun = 1; }
+    CancelToken m_cancel;
 };
 
 struct LocatorCase {
@@ -62,7 +62,7 @@ TEST_F(StreamLocator, ContiguousRunsGiveTheStreamAndOneSectorMore) {
         ASSERT_TRUE(source.IsOpen());
 
         CStreamLocator locator;
-        ASSERT_TRUE(locator.BuildRuns(g_srcFile, b.SectorSize()));
+        ASSERT_TRUE(locator.BuildRuns(source.File(), b.SectorSize(), m_cancel));
         EXPECT_EQ(locator.Blocks(), c.blocks);
         ASSERT_EQ(locator.m_nBlocks, c.blocks.size());
 
@@ -101,7 +101,7 @@ TEST_F(StreamLocator, FragmentedStreamFollowsItsChain) {
         b.Put(c.chain[0], DocumentStart());
         SourceFile source(b.Build());
         CStreamLocator locator;
-        ASSERT_TRUE(locator.BuildRuns(g_srcFile, 512));
+        ASSERT_TRUE(locator.BuildRuns(source.File(), 512, m_cancel));
         EXPECT_EQ(locator.Blocks(), c.blocks);
     }
     // A chain that loops back ends at the first sector met again.
@@ -114,7 +114,7 @@ TEST_F(StreamLocator, FragmentedStreamFollowsItsChain) {
     b.Put(8, DocumentStart());
     SourceFile source(b.Build());
     CStreamLocator locator;
-    ASSERT_TRUE(locator.BuildRuns(g_srcFile, 512));
+    ASSERT_TRUE(locator.BuildRuns(source.File(), 512, m_cancel));
     EXPECT_EQ(locator.Blocks(), (std::vector<std::uint32_t>{9, 10, 13, 14}));
 }
 
@@ -139,7 +139,7 @@ TEST_F(StreamLocator, RefusedHeadersAndFilesWithoutARun) {
             b.Put(3, DocumentStart());
         SourceFile source(b.Build());
         CStreamLocator locator;
-        EXPECT_EQ(locator.BuildRuns(g_srcFile, 512), c.built ? TRUE : FALSE);
+        EXPECT_EQ(locator.BuildRuns(source.File(), 512, m_cancel), c.built ? TRUE : FALSE);
         EXPECT_EQ(locator.m_nBlocks, c.built && c.documentHeader ? 5u : 0u);
     }
     // A sector shift other than 9 or 12 is refused.
@@ -148,7 +148,7 @@ TEST_F(StreamLocator, RefusedHeadersAndFilesWithoutARun) {
     file[30] = 10;
     SourceFile source(file);
     CStreamLocator locator;
-    EXPECT_FALSE(locator.BuildRuns(g_srcFile, 512));
+    EXPECT_FALSE(locator.BuildRuns(source.File(), 512, m_cancel));
 }
 
 // A DIFAT chain that points back at itself is read once.
@@ -168,7 +168,7 @@ TEST_F(StreamLocator, DifatLoopEnds) {
     PutLe32(&file[difat + 508], 10);     // next: itself
     SourceFile source(file);
     CStreamLocator locator;
-    EXPECT_TRUE(locator.BuildRuns(g_srcFile, 512));
+    EXPECT_TRUE(locator.BuildRuns(source.File(), 512, m_cancel));
     EXPECT_EQ(locator.FatSectors().size(), 109u + 127u);
 }
 

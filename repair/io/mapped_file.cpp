@@ -6,8 +6,6 @@
 
 #include "platform/file_handle.h"
 
-CMappedFile g_mappedSource;
-
 CMappedFile::~CMappedFile() { Unmap(); }
 
 void CMappedFile::SetPath(const std::string& path) { m_pszPath = path; }

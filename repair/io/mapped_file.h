@@ -1,6 +1,5 @@
 #pragma once
-// Read-only memory-mapped view of a whole file; the global instance also holds
-// the path of the file the user chose.
+// Read-only memory-mapped view of a whole file, with the path it maps.
 #include <cstdint>
 #include <string>
 
@@ -30,5 +29,3 @@ private:
     std::string m_pszPath;
     std::uint64_t m_nSize = 0;
 };
-
-extern CMappedFile g_mappedSource;

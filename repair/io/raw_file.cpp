@@ -4,8 +4,6 @@
 
 #include "platform/system_error.h"
 
-CRawFile g_srcFile;
-
 namespace {
 constexpr std::uint32_t kBlockStep = 512;
 constexpr std::uint32_t kLargestBlock = 0x10200;  // 129 tries of 512 bytes

@@ -30,6 +30,3 @@ private:
     int m_nReadError = 0;
     BOOL FailRead(int error);
 };
-
-// The file under repair.
-extern CRawFile g_srcFile;

@@ -15,7 +15,7 @@
 #include "repair/io/mapped_file.h"
 #include "repair/io/raw_file.h"
 #include "repair/io/read_value.h"
-#include "repair/job/job_state.h"
+#include "repair/job/repair_state.h"
 #include "repair/job/source_comparison.h"
 #include "repair/io/working_files.h"
 #include "repair/pictures/picture_carver.h"
@@ -29,7 +29,7 @@
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/relink_source.h"
 #include "repair/ppt/stream_locator.h"
-#include "repair/pptx/package_driver.h"
+#include "repair/pptx/package_mend.h"
 #include "repair/pptx/package_probe.h"
 #include "repair/pptx/zip_format.h"
 #include "ui/settings/settings.h"
@@ -68,11 +68,11 @@ SourceKind KindOf(const std::uint8_t* block0) {
 
 // Working files of an earlier repair in the same folder: the rebuilds write
 // only into names that do not exist yet.
-void DeleteStaleWorkingFiles() {
+void DeleteStaleWorkingFiles(const std::string& folder) {
     for (const char* name : {kPackageCopyName, kPackageResultName, kStaleWorkingName})
-        DeleteFileW(TempFilePath(name));
+        DeleteFileW(folder + name);
     for (const char* ext : {"ppt", "pps", "PPT", "PPS"})
-        DeleteFileW(TempFilePath(std::string(kWorkingPrefix) + ext));
+        DeleteFileW(folder + kWorkingPrefix + ext);
 }
 
 bool IsFolder(const std::string& path) {
@@ -80,17 +80,19 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-void CloseSource() {
-    if (g_srcFile.IsOpen())
-        g_srcFile.Close();
+void CloseSource(CRawFile& source) {
+    if (source.IsOpen())
+        source.Close();
 }
 
 // Nothing of a presentation was found in the bytes: no document, no master, no
 // slide, and no document stream of this format or an older one is named.
-bool NoPresentationFound() {
-    return g_nDocumentCount == 0 && g_nMasterCount == 0 && g_nSlideContainers == 0 &&
-           !(g_srcFile.IsOpen() && (NamesStream(g_srcFile, ppt::kDocumentStreamName) ||
-                                    NamesStream(g_srcFile, ppt::kOldDocumentStreamName)));
+bool NoPresentationFound(RepairState& state, const CancelToken& cancel) {
+    const DocumentScanState& scan = state.scan;
+    CRawFile& source = state.srcFile;
+    return scan.nDocumentCount == 0 && scan.nMasterCount == 0 && scan.nSlideContainers == 0 &&
+           !(source.IsOpen() && (NamesStream(source, ppt::kDocumentStreamName, cancel) ||
+                                 NamesStream(source, ppt::kOldDocumentStreamName, cancel)));
 }
 
 ShownFigures Figures(const CPresentationMeasure& measure) {
@@ -116,7 +118,9 @@ std::int64_t CountParts(const std::vector<ReportItem>& items, PartKind kind) {
 // Every way out of a step: the job goes on only while `Going`.
 class CRepairJob {
 public:
-    explicit CRepairJob(const RepairRequest& request) : m_request(request) {}
+    CRepairJob(const RepairRequest& request, const RepairContext& context, RepairState& state, std::string folder)
+        : m_request(request), m_state(state), m_cancel(context.cancel), m_report{context.progress, context.phase},
+          m_folder(std::move(folder)) {}
     RepairResult Run();
 
 private:
@@ -131,9 +135,15 @@ private:
     void Fail(const std::string& reason);
     bool Cancelled();
     void SendCheckpoint(double fraction);
+    std::uint32_t UserEditOffset() const;
     bool Going() const { return !m_ended; }
+    CarvedSource Carved() { return {m_state.pictureCarver, m_state.srcFile}; }
 
     const RepairRequest& m_request;
+    RepairState& m_state;
+    const CancelToken& m_cancel;
+    const JobReporter m_report;
+    const std::string m_folder;  // the job's temporary folder, with its trailing slash
     RepairResult m_result;
     bool m_ended = false;
     bool m_somethingLeftOut = false;  // the result lacks or mends something the damaged file had
@@ -157,25 +167,27 @@ RepairResult CRepairJob::Run() {
         m_image = {};
         Fail(m_texts.noMemory);
     }
-    g_mappedSource.Unmap();
-    CloseSource();
-    g_pictureCarver.Reset();
+    m_state.mappedSource.Unmap();
+    CloseSource(m_state.srcFile);
+    m_state.pictureCarver.Reset();
     if (!m_result.Usable())
         m_result.resultPath.clear();
-    SendProgress(100, 100);
+    m_report.Progress(100, 100);
     return std::move(m_result);
 }
 
 void CRepairJob::Start() {
-    DeleteStaleWorkingFiles();
-    SendPhase(RepairPhase::Reading);
-    if (!g_srcFile.Open(g_mappedSource.Path()) || IsFolder(g_mappedSource.Path()))
+    DeleteStaleWorkingFiles(m_folder);
+    m_report.Phase(RepairPhase::Reading);
+    CRawFile& source = m_state.srcFile;
+    const std::string& path = m_state.mappedSource.Path();
+    if (!source.Open(path) || IsFolder(path))
         return Fail(m_texts.cannotOpen);
-    if (g_srcFile.m_nFileSize <= kSmallestSource)
+    if (source.m_nFileSize <= kSmallestSource)
         return Fail(m_texts.tooSmall);
     // Block 0, with a spare block of zeros behind it.
-    std::vector<std::uint8_t> block0(2 * std::size_t{g_srcFile.m_nBlockSize}, 0);
-    if (!g_srcFile.ReadBlocks(block0.data(), g_srcFile.m_nBlockSize, 0, TRUE))
+    std::vector<std::uint8_t> block0(2 * std::size_t{source.m_nBlockSize}, 0);
+    if (!source.ReadBlocks(block0.data(), source.m_nBlockSize, 0, TRUE))
         return Fail(m_texts.cannotRepair);
     // The kind is decided by the first bytes, never by the extension.
     switch (KindOf(block0.data())) {
@@ -185,61 +197,65 @@ void CRepairJob::Start() {
         return RunPackage();
     case SourceKind::Unknown:
         // A package behind a few bytes that are not its own is still a package.
-        if (IsShiftedPackage(g_mappedSource.Path()))
+        if (IsShiftedPackage(path))
             return RunPackage();
         // A compound file whose header is lost still holds its document stream.
-        if (HoldsDocumentStream(g_srcFile))
+        if (HoldsDocumentStream(source, m_cancel))
             return RunBinary(block0[ppt::kSectorShiftOffset]);
         return Fail(m_texts.notPresentation);
     }
 }
 
 void CRepairJob::RunBinary(std::uint8_t sectorShift) {
-    if (g_srcFile.m_nFileSize < kSmallestCompound)
+    if (m_state.srcFile.m_nFileSize < kSmallestCompound)
         return Fail(m_texts.tooSmall);
-    g_nSectorSize = static_cast<std::int16_t>(sectorShift == 9 || sectorShift == 12 ? 1 << sectorShift : 512);
-    g_strWorkingPath = TempFilePath(std::string(kWorkingPrefix) + g_strSourceExt);
-    DeleteFileW(g_strWorkingPath);
+    m_state.nSectorSize = static_cast<std::int16_t>(sectorShift == 9 || sectorShift == 12 ? 1 << sectorShift : 512);
+    m_state.strWorkingPath = m_folder + kWorkingPrefix + m_state.strSourceExt;
+    DeleteFileW(m_state.strWorkingPath);
     const bool built = RunBinaryChain();
     if (!Going())
         return;
     m_cut = {};
     SendCheckpoint(0.95);
-    m_noPresentation = NoPresentationFound();
-    m_result.report.pictures = g_pictureCarver.m_nCount;
-    CloseSource();
-    g_pictureCarver.Reset();
+    m_noPresentation = NoPresentationFound(m_state, m_cancel);
+    m_result.report.pictures = m_state.pictureCarver.m_nCount;
+    CloseSource(m_state.srcFile);
+    m_state.pictureCarver.Reset();
     // A working copy built from nothing is no repair.
-    Finish(g_strWorkingPath, built && !m_noPresentation);
+    Finish(m_state.strWorkingPath, built && !m_noPresentation);
 }
 
 // The scans, the cut and the working copy. False when no working copy was made.
 bool CRepairJob::RunBinaryChain() {
-    const std::uint64_t size = g_srcFile.m_nFileSize;
-    SendPhase(RepairPhase::FindingRecords);
+    CRawFile& source = m_state.srcFile;
+    DocumentScanState& scan = m_state.scan;
+    const std::uint64_t size = source.m_nFileSize;
+    const SourceScanJob sourceScan{source, m_state.pictureCarver, m_cancel};
+    m_report.Phase(RepairPhase::FindingRecords);
     // The encryption check also refuses a CryptSession10Container, whatever
     // the "Current User" stream says.
-    if (NamesStream(g_srcFile, ppt::kEncryptedPackageName) || !ScanSourceFile(size, kScanBlock, kScanEncryption)) {
-        Fail(g_srcFile.ReadError() == 0 ? m_texts.protectedFile : m_texts.cannotRepair);
+    if (NamesStream(source, ppt::kEncryptedPackageName, m_cancel) ||
+        !ScanSourceFile(sourceScan, size, kScanBlock, kScanEncryption)) {
+        Fail(source.ReadError() == 0 ? m_texts.protectedFile : m_texts.cannotRepair);
         return false;
     }
-    if (!ScanSourceFile(size, kScanBlock, kScanPictures) ||
-        !BuildDocumentImage(g_srcFile, static_cast<std::uint16_t>(g_nSectorSize), m_locator, m_image)) {
+    if (!ScanSourceFile(sourceScan, size, kScanBlock, kScanPictures) ||
+        !BuildDocumentImage(source, static_cast<std::uint16_t>(m_state.nSectorSize), m_locator, m_image, m_cancel)) {
         Fail(m_texts.cannotRepair);
         return false;
     }
     SendCheckpoint(0.1);
     if (Cancelled())
         return false;
-    ScanDocumentRecords(m_image.scanUnit, m_image.bytes.data(), m_image.length);
+    ScanDocumentRecords(scan, source.m_nBlockSize, m_image.bytes.data(), m_image.length);
     SendCheckpoint(0.2);
-    SendPhase(RepairPhase::RebuildingDocument);
-    m_relinked = RelinkSourceDocument(g_mappedSource.Path(), m_image, g_srcFile);
-    m_cut = TrimDocumentStream(std::move(m_image.bytes), m_image.length, m_image.scanUnit);
+    m_report.Phase(RepairPhase::RebuildingDocument);
+    m_relinked = RelinkSourceDocument(m_state.mappedSource.Path(), m_image, Carved());
+    m_cut = TrimDocumentStream(scan, std::move(m_image.bytes), m_image.length, m_image.scanUnit);
     SendCheckpoint(0.33);
     // Scanned again, so that the user edit's offset is the one inside the cut.
-    g_posDocument = kNoDocument;
-    ScanDocumentRecords(m_image.scanUnit, m_cut.stream.data(), m_cut.length);
+    scan.posDocument = kNoDocument;
+    ScanDocumentRecords(scan, source.m_nBlockSize, m_cut.stream.data(), m_cut.length);
     if (Cancelled())
         return false;
     const bool built = BuildWorkingCopy();
@@ -251,10 +267,12 @@ bool CRepairJob::RunBinaryChain() {
 // the same way; otherwise a presentation built anew through the office session
 // from what the damaged bytes hold.
 bool CRepairJob::BuildWorkingCopy() {
-    SendPhase(RepairPhase::CheckingResult);
-    if (m_relinked.Usable() && WritePresentationFile(m_image.scanUnit, m_relinked.stream.data(), g_strWorkingPath,
-                                                     static_cast<std::uint32_t>(m_relinked.stream.size()),
-                                                     m_relinked.userEditOffset, m_relinked.pictures)) {
+    m_report.Phase(RepairPhase::CheckingResult);
+    const std::string& working = m_state.strWorkingPath;
+    if (m_relinked.Usable() &&
+        WritePresentationFile(Carved(), m_cancel, m_image.scanUnit, m_relinked.stream.data(), working,
+                              static_cast<std::uint32_t>(m_relinked.stream.size()),
+                              m_relinked.userEditOffset, m_relinked.pictures)) {
         RecoveryReport& report = m_result.report;
         report.method = RepairMethod::StreamRelinked;
         report.items = m_relinked.items;
@@ -266,49 +284,58 @@ bool CRepairJob::BuildWorkingCopy() {
     }
     if (Cancelled())
         return false;
-    const bool writable = g_posUserEdit != 0 && m_cut.length <= UINT32_MAX;
-    if (writable && WritePresentationFile(m_image.scanUnit, m_cut.stream.data(), g_strWorkingPath,
-                                          static_cast<std::uint32_t>(m_cut.length))) {
+    const bool writable = m_state.scan.posUserEdit != 0 && m_cut.length <= UINT32_MAX;
+    if (writable && WritePresentationFile(Carved(), m_cancel, m_image.scanUnit, m_cut.stream.data(), working,
+                                          static_cast<std::uint32_t>(m_cut.length), UserEditOffset())) {
         m_result.report.method = RepairMethod::CutAtUserEdit;
         return true;
     }
     if (Cancelled())
         return false;
-    SendPhase(RepairPhase::BuildingSlides);
+    m_report.Phase(RepairPhase::BuildingSlides);
     SendCheckpoint(0.66);
     m_cut = {};
     m_result.report.method = RepairMethod::RebuiltFromFragments;
     // A rebuild keeps texts and pictures, not the layouts, formatting and objects.
     m_somethingLeftOut = true;
     // The rebuild saves into a file that must not hold an earlier attempt.
-    DeleteFileW(g_strWorkingPath);
-    if (FAILED(g_pptAutomation.NewPresentation(FALSE, 0)) ||
-        FAILED(g_pptAutomation.SavePresentation(g_strWorkingPath, 1))) {
+    DeleteFileW(working);
+    if (FAILED(g_pptAutomation.NewPresentation(FALSE, 0)) || FAILED(g_pptAutomation.SavePresentation(working, 1))) {
         g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
-        DeleteFileW(g_strWorkingPath);
+        DeleteFileW(working);
         return false;
     }
-    if (!RebuildFromFragments(m_image.scanUnit, g_strWorkingPath, PlanSourceSlides(g_mappedSource.Path(), g_srcFile))) {
-        DeleteFileW(g_strWorkingPath);
+    const std::string& path = m_state.mappedSource.Path();
+    const FragmentSource fragments{m_state.srcFile, path, m_state.pictureCarver, m_state.scan, m_cancel};
+    if (!RebuildFromFragments(fragments, m_image.scanUnit, working, PlanSourceSlides(path, m_state.srcFile))) {
+        DeleteFileW(working);
         return false;
     }
     return true;
 }
 
+// The stream lengths are 32-bit, so the user edit's offset in the stream is too.
+std::uint32_t CRepairJob::UserEditOffset() const {
+    return static_cast<std::uint32_t>(m_state.scan.posUserEdit);
+}
+
 void CRepairJob::RunPackage() {
-    g_strWorkingPath.clear();
-    ResetPackageScanState();
-    SendPhase(RepairPhase::FindingRecords);
-    g_mappedSource.Map(nullptr);
-    const std::string copy = TempFilePath(kPackageCopyName);
-    const std::string result = TempFilePath(kPackageResultName);
+    m_state.strWorkingPath.clear();
+    m_report.Phase(RepairPhase::FindingRecords);
+    m_state.mappedSource.Map(nullptr);
+    const std::string copy = m_folder + kPackageCopyName;
+    const std::string result = m_folder + kPackageResultName;
+    const PackageJob job{m_state.packageScan, m_cancel, m_report};
     PackageRepairResult package;
-    if (CopyPackageToTemp(g_mappedSource.Path()))
-        package = RepairPackageWithReport();
+    if (CopyFileW(m_state.mappedSource.Path(), copy, FALSE)) {
+        package = RepairPackageFile(job, copy, result);
+        if (!package.repaired)
+            m_report.Progress(100, 100);
+    }
     // The byte copy of the user's package is of no use once the rebuild has run.
     DeleteFileW(copy);
-    g_mappedSource.Unmap();
-    CloseSource();
+    m_state.mappedSource.Unmap();
+    CloseSource(m_state.srcFile);
     if (Cancelled())
         return;
     if (package.failure == PackageFailure::NotAPresentation) {
@@ -340,7 +367,7 @@ void CRepairJob::HandOverUnchecked(const std::string& result) {
     if (m_request.compareWithSource)
         m_result.comparison = "kept the rebuilt file: every part of the damaged file came back as it was";
     // Only a caller that keeps an office at hand asks for pictures (the wizard).
-    report.slidePictures = SlidePicturesOf(result, m_request.slidePictures);
+    report.slidePictures = SlidePicturesOf(result, m_request.slidePictures, m_cancel);
 }
 
 // The office opens what was produced (and, when asked, the damaged file); the
@@ -355,8 +382,8 @@ void CRepairJob::Finish(const std::string& working, bool produced) {
     // A result that kept every live object of the damaged file needs no
     // comparison: the office cannot show more of the damaged file than that.
     const bool compare = m_request.compareWithSource && !(produced && m_result.report.everythingKept);
-    SendPhase(compare ? RepairPhase::Comparing : RepairPhase::CheckingResult);
-    CCheckedResult checked = CheckInTheOffice(m_request.source, working, compare, m_request.slidePictures);
+    m_report.Phase(compare ? RepairPhase::Comparing : RepairPhase::CheckingResult);
+    CCheckedResult checked = CheckInTheOffice(m_request.source, working, compare, m_cancel, m_request.slidePictures);
     m_result.comparison = checked.line;
     if (Cancelled())
         return;
@@ -399,19 +426,19 @@ void CRepairJob::Fail(const std::string& reason) {
     // outlives the repair.
     g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
     RecoveryReport& report = m_result.report;
-    if (RepairCancelled()) {
+    if (m_cancel.Cancelled()) {
         report.outcome = RepairOutcome::Cancelled;
         report.reason = m_texts.cancelled;
         return;
     }
     report.outcome = RepairOutcome::Failed;
-    const int readError = g_srcFile.ReadError();
+    const int readError = m_state.srcFile.ReadError();
     report.reason = readError != 0 ? m_texts.readError + " (" + FormatMessageW(readError) + ")" : reason;
 }
 
 // A cancel ends the job at once, with the cancel text, whichever step it interrupted.
 bool CRepairJob::Cancelled() {
-    if (!RepairCancelled())
+    if (!m_cancel.Cancelled())
         return false;
     Fail(m_texts.cancelled);
     return true;
@@ -419,27 +446,27 @@ bool CRepairJob::Cancelled() {
 
 // Progress at a checkpoint: the fraction `fraction` of the source size.
 void CRepairJob::SendCheckpoint(double fraction) {
-    const std::uint64_t total = g_srcFile.m_nFileSize;
-    SendProgress(static_cast<std::uint64_t>(static_cast<double>(total) * fraction), total);
+    const std::uint64_t total = m_state.srcFile.m_nFileSize;
+    m_report.Progress(static_cast<std::uint64_t>(static_cast<double>(total) * fraction), total);
 }
 
-void SetSourceNames(const std::string& source) {
+// Where the job's own working files go: its folder, read from the context
+// rather than from the temporary folder another job may have set meanwhile.
+std::string JobFolder(const RepairContext& context) {
+    const std::string& folder = context.tempFolder;
+    if (folder.empty())
+        return GetTempPathW();
+    return folder.back() == '/' ? folder : folder + '/';
+}
+
+// The file under repair and its extension, which names the working copy.
+void SetSource(RepairState& state, const std::string& source) {
     const std::size_t slash = source.find_last_of('/');
     const std::string name = slash == std::string::npos ? source : source.substr(slash + 1);
     const std::size_t dot = name.find_last_of('.');
-    g_strSourceExt = dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot + 1);
-    g_strSourceTitle = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-    g_mappedSource.SetPath(source);
+    state.strSourceExt = dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot + 1);
+    state.mappedSource.SetPath(source);
 }
-
-// The reporters of one run, taken down whatever way the run ends.
-class CReportersInPlace {
-public:
-    explicit CReportersInPlace(const RepairContext& context) { SetRepairReporters(context.progress, context.phase); }
-    ~CReportersInPlace() { SetRepairReporters({}, {}); }
-    CReportersInPlace(const CReportersInPlace&) = delete;
-    CReportersInPlace& operator=(const CReportersInPlace&) = delete;
-};
 
 // The job's folder is the temporary folder while it runs; the one before comes
 // back after it, since the job's folder goes with the job.
@@ -461,13 +488,17 @@ private:
 
 }  // namespace
 
+RepairContext::RepairContext() = default;
+RepairContext::~RepairContext() = default;
+
 RepairResult RepairPresentation(const RepairRequest& request, RepairContext& context) {
     const CTempFolderInPlace temp(context.tempFolder);
-    const CReportersInPlace reporters(context);
     try {
-        SetSourceNames(request.source);
-        ResetScanState();
-        CRepairJob job(request);
+        // Nothing of an earlier run of this context leaks into this one.
+        context.state = std::make_unique<RepairState>();
+        RepairState& state = *context.state;
+        SetSource(state, request.source);
+        CRepairJob job(request, context, state, JobFolder(context));
         RepairResult result = job.Run();
         g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
         return result;
@@ -479,25 +510,4 @@ RepairResult RepairPresentation(const RepairRequest& request, RepairContext& con
         failed.report.reason = LoadLangString("IDS_WORD15", kTextSize);
         return failed;
     }
-}
-
-// Scan results of an earlier repair must not leak into this one: the positions,
-// the document-edit table (whose stale entries would otherwise be chosen), the
-// picture list and the recovered texts.
-void ResetScanState() {
-    ResetRepairCounts();
-    g_posDocument = kNoDocument;
-    g_posUserEdit = 0;
-    g_bSummaryFound = 0;
-    g_posChosenDocument = 0;
-    g_docEditTable.Clear();
-    g_pictureCarver.Reset();
-    g_recoveredProperties.Clear();
-}
-
-void ResetRepairCounts() {
-    g_nDocumentCount = 0;
-    g_nMasterCount = 0;
-    ResetFragmentCounts();
-    g_pictureCarver.m_nCount = 0;
 }

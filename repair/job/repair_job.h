@@ -5,8 +5,10 @@
 // nothing itself.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "repair/io/job_control.h"
 #include "repair/job/source_comparison.h"
 #include "repair/recovery_report.h"
 #include "repair/repair_phase.h"
@@ -19,7 +21,14 @@ struct RepairRequest {
     SlidePictureRequest slidePictures;
 };
 
+struct RepairState;
+
 struct RepairContext {
+    RepairContext();
+    ~RepairContext();
+    RepairContext(const RepairContext&) = delete;
+    RepairContext& operator=(const RepairContext&) = delete;
+
     // The job's private folder: its working files and the result are made there
     // (the caller makes it and removes it when the result has been taken).
     std::string tempFolder;
@@ -27,7 +36,12 @@ struct RepairContext {
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
     // The phase the job has entered; called on the job's thread.
     std::function<void(RepairPhase)> phase;
-    // Cancelling: the job polls the shared run flag and hold (job_state.h).
+    // The job's cancel and hold: whoever runs the job cancels it, or holds it
+    // while the user is asked, through this token from any thread.
+    CancelToken cancel;
+    // What the steps share while the job runs: made anew when it starts, and
+    // kept after it (what the scans found can be looked at).
+    std::unique_ptr<RepairState> state;
 };
 
 struct RepairResult {
@@ -48,13 +62,3 @@ struct RepairResult {
 // of the disk and every other failure come back as a Failed result with its
 // reason in the user's language.
 RepairResult RepairPresentation(const RepairRequest& request, RepairContext& context);
-
-// Zeroes the counts that tell whether a repair salvaged anything (documents,
-// masters, slide and notes containers, pictures). Every job starts with it, so
-// counts of an earlier repair never make a later one look successful.
-void ResetRepairCounts();
-
-// Scan results of an earlier repair must not leak into the next one: the
-// counts, the positions, the document-edit table, the picture list and the
-// recovered texts. Every job starts with it.
-void ResetScanState();

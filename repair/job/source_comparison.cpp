@@ -6,7 +6,7 @@
 #include "automation/powerpoint_automation.h"
 #include "platform/file_ops.h"
 #include "platform/text_encoding.h"
-#include "repair/job/job_state.h"
+#include "repair/io/job_control.h"
 #include "repair/io/working_files.h"
 
 namespace {
@@ -37,17 +37,17 @@ void AddParagraph(std::set<std::string>& into, std::string& paragraph) {
 
 // Pictures of the open presentation's first slides, as asked for; none when
 // the job was cancelled or the export fails before the first one.
-std::vector<std::string> SlidePictures(const SlidePictureRequest& request) {
+std::vector<std::string> SlidePictures(const SlidePictureRequest& request, const CancelToken& cancel) {
     std::vector<std::string> pictures;
-    if (request.Wanted() && !RepairCancelled())
+    if (request.Wanted() && !cancel.Cancelled())
         g_pptAutomation.ExportSlidePictures(GetTempPathW(), request.slides, request.width, request.budget, pictures);
     return pictures;
 }
 
 // Opens `path`, counts, makes the pictures asked for, and closes the
 // presentation; the office keeps running for the next one.
-CPresentationMeasure Measure(const std::string& path, bool readOnly, const SlidePictureRequest& request = {},
-                             std::vector<std::string>* pictures = nullptr) {
+CPresentationMeasure Measure(const std::string& path, bool readOnly, const CancelToken& cancel,
+                             const SlidePictureRequest& request = {}, std::vector<std::string>* pictures = nullptr) {
     CPresentationMeasure measure;
     const std::string opened = readOnly ? g_pptAutomation.OpenPresentationReadOnly(path)
                                         : g_pptAutomation.OpenPresentation(path, FALSE, 0);
@@ -64,7 +64,7 @@ CPresentationMeasure Measure(const std::string& path, bool readOnly, const Slide
     }
     // Last, once the counts are taken: a failing export cannot change them.
     if (measure.opened && pictures)
-        *pictures = SlidePictures(request);
+        *pictures = SlidePictures(request, cancel);
     g_pptAutomation.ClosePresentation();
     return measure;
 }
@@ -72,12 +72,12 @@ CPresentationMeasure Measure(const std::string& path, bool readOnly, const Slide
 // The source as the office reads it, saved under `working`, with the pictures
 // asked for of what was saved; the source file itself is only read.
 bool SaveSourceAs(const std::string& source, const std::string& working, const SlidePictureRequest& request,
-                  std::vector<std::string>& pictures) {
+                  const CancelToken& cancel, std::vector<std::string>& pictures) {
     if (g_pptAutomation.OpenPresentationReadOnly(source).empty())
         return false;
     const bool saved = SUCCEEDED(g_pptAutomation.SavePresentation(working, kSaveAs)) && FileExists(working);
     if (saved)
-        pictures = SlidePictures(request);
+        pictures = SlidePictures(request, cancel);
     g_pptAutomation.ClosePresentation();
     return saved;
 }
@@ -163,16 +163,16 @@ std::string DescribeResult(KeptResult kept, const CPresentationMeasure& source, 
 }
 
 CCheckedResult CheckInTheOffice(const std::string& source, const std::string& working, bool compare,
-                                const SlidePictureRequest& pictures) {
+                                const CancelToken& cancel, const SlidePictureRequest& pictures) {
     CCheckedResult checked;
     bool asked = false;
     if (FileExists(working)) {
-        checked.repaired = Measure(working, false, pictures, &checked.pictures);
+        checked.repaired = Measure(working, false, cancel, pictures, &checked.pictures);
         asked = true;
     }
     const CSourceCopy copy(compare ? source : std::string());
-    if (compare && !RepairCancelled()) {
-        checked.source = Measure(copy.Path(), true);
+    if (compare && !cancel.Cancelled()) {
+        checked.source = Measure(copy.Path(), true, cancel);
         asked = true;
     }
     checked.officeAvailable = !asked || g_pptAutomation.m_pApplication != nullptr;
@@ -180,7 +180,7 @@ CCheckedResult CheckInTheOffice(const std::string& source, const std::string& wo
     // The working copy stands unless the source could be saved in its place.
     std::vector<std::string> sourcePictures;
     if (checked.kept == KeptResult::Source &&
-        (RepairCancelled() || !SaveSourceAs(copy.Path(), working, pictures, sourcePictures)))
+        (cancel.Cancelled() || !SaveSourceAs(copy.Path(), working, pictures, cancel, sourcePictures)))
         checked.kept = KeptResult::Repaired;
     if (checked.kept == KeptResult::Source)
         checked.pictures = std::move(sourcePictures);
@@ -190,13 +190,14 @@ CCheckedResult CheckInTheOffice(const std::string& source, const std::string& wo
     return checked;
 }
 
-std::vector<std::string> SlidePicturesOf(const std::string& path, const SlidePictureRequest& request) {
+std::vector<std::string> SlidePicturesOf(const std::string& path, const SlidePictureRequest& request,
+                                         const CancelToken& cancel) {
     std::vector<std::string> pictures;
-    if (!request.Wanted() || RepairCancelled())
+    if (!request.Wanted() || cancel.Cancelled())
         return pictures;
     // Nothing is counted: the result's figures come from its parts.
     if (!g_pptAutomation.OpenPresentationReadOnly(path).empty()) {
-        pictures = SlidePictures(request);
+        pictures = SlidePictures(request, cancel);
         g_pptAutomation.ClosePresentation();
     }
     EndOffice();

@@ -12,6 +12,8 @@
 
 #include "platform/com_types.h"
 
+class CancelToken;
+
 // What the office shows of a presentation.
 struct CPresentationMeasure {
     bool opened = false;
@@ -68,11 +70,13 @@ struct CCheckedResult {
 // damaged file `source`; when the source is chosen, `working` is replaced by the
 // source saved anew (and the working copy stands when that save fails). The
 // pictures asked for are made of whichever stands, in the temporary folder, and
-// their failure changes nothing else. The office is closed at the end.
+// their failure changes nothing else; after a cancel nothing more is asked of
+// the office. The office is closed at the end.
 CCheckedResult CheckInTheOffice(const std::string& source, const std::string& working, bool compare,
-                                const SlidePictureRequest& pictures = {});
+                                const CancelToken& cancel, const SlidePictureRequest& pictures = {});
 
 // Pictures of the first slides of `path` as asked for, for a result that needed
 // no check in the office: it is opened read-only for them alone, and nothing
 // else depends on them. None when none are asked for or the office fails.
-std::vector<std::string> SlidePicturesOf(const std::string& path, const SlidePictureRequest& request);
+std::vector<std::string> SlidePicturesOf(const std::string& path, const SlidePictureRequest& request,
+                                         const CancelToken& cancel);

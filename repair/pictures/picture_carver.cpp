@@ -17,8 +17,6 @@
 #include "repair/ppt/slide_builder.h"
 #include "repair/ppt/source_bytes.h"
 
-CPictureCarver g_pictureCarver;
-
 namespace {
 
 // One recognised BLIP header: recType, the recVer/recInstance word (recVer 0)
@@ -90,7 +88,8 @@ bool PlacePicture(const std::string& path, bool needSlide) {
 
 }  // namespace
 
-int CPictureCarver::MatchPicture(const std::uint8_t* buffer, std::uint64_t offset, std::uint64_t fileOffset) {
+int CPictureCarver::MatchPicture(const std::uint8_t* buffer, std::uint64_t offset, std::uint64_t fileOffset,
+                                 std::uint64_t fileSize) {
     const std::uint16_t recType = static_cast<std::uint16_t>(ReadValue(buffer, offset + 2, 0, 0));
     if (recType < kFirstBlipType || recType > kLastBlipType)
         return 0;
@@ -98,7 +97,7 @@ int CPictureCarver::MatchPicture(const std::uint8_t* buffer, std::uint64_t offse
     if (!kind)
         return 0;
     const std::uint32_t recLen = ReadValue(buffer, offset + 4, 0, 1);
-    if (PlausibleRecLen(recLen, *kind, g_srcFile.m_nFileSize)) {
+    if (PlausibleRecLen(recLen, *kind, fileSize)) {
         CPictureEntry entry;
         entry.m_nOffset = fileOffset;
         entry.m_nRecordSize = recLen + kHeaderSize;
@@ -119,19 +118,19 @@ std::uint64_t CPictureCarver::GetPicturesStreamSize() const {
 
 // Records are read at their own byte offsets, whatever the sector size of the
 // damaged file, so pictures of files with 4096-byte sectors come out whole too.
-int CPictureCarver::BuildPicturesStream(std::uint8_t* buffer, std::uint32_t /*sectorSize*/) {
+int CPictureCarver::BuildPicturesStream(std::uint8_t* buffer, std::uint32_t /*sectorSize*/, CRawFile& file) const {
     if (m_pictures.empty())
         return 0;
     std::uint64_t written = 0;
     for (const CPictureEntry& entry : m_pictures) {
-        if (!ReadSourceBytes(g_srcFile, buffer + written, entry.m_nOffset, entry.m_nRecordSize))
+        if (!ReadSourceBytes(file, buffer + written, entry.m_nOffset, entry.m_nRecordSize))
             return 0;
         written += entry.m_nRecordSize;
     }
     return 1;
 }
 
-int CPictureCarver::InsertPictures(const std::string& presentation, CRawFile& file) {
+int CPictureCarver::InsertPictures(const std::string& presentation, CRawFile& file, const CancelToken& cancel) {
     if (m_pictures.empty())
         return 0;
     Sleep(50);
@@ -140,7 +139,7 @@ int CPictureCarver::InsertPictures(const std::string& presentation, CRawFile& fi
     unsigned number = 1;
     std::vector<std::uint8_t> data;
     for (const CPictureEntry& entry : m_pictures) {
-        if (RepairCancelled())
+        if (cancel.Cancelled())
             break;
         // Picture data is read at its own byte offset, whatever the sector size.
         data.assign(entry.m_nDataSize, 0);

@@ -11,6 +11,7 @@
 #include "platform/win_types.h"
 
 class CRawFile;
+class CancelToken;
 
 struct CPictureEntry {
     std::uint64_t m_nOffset = 0;      // file offset of the BLIP record header
@@ -24,22 +25,24 @@ class CPictureCarver {
 public:
     // 1 when the bytes at `buffer + offset` are a recognised BLIP header, else 0.
     // `fileOffset` is the file offset of that byte. The header is listed only
-    // when its recLen is plausible for the file under repair; the result is 1
-    // either way. `buffer` must be readable 8 bytes beyond `offset`.
-    int MatchPicture(const std::uint8_t* buffer, std::uint64_t offset, std::uint64_t fileOffset);
+    // when its recLen is plausible for the file under repair, `fileSize` bytes
+    // long; the result is 1 either way. `buffer` must be readable 8 bytes
+    // beyond `offset`.
+    int MatchPicture(const std::uint8_t* buffer, std::uint64_t offset, std::uint64_t fileOffset,
+                     std::uint64_t fileSize);
 
     // Sum of the record sizes of the listed pictures.
     std::uint64_t GetPicturesStreamSize() const;
     // Copies every listed record, whole and back to back in list order, from the
-    // file under repair into `buffer` (GetPicturesStreamSize() bytes plus three
-    // sectors of slack). 0 when the list is empty or a read fails.
-    int BuildPicturesStream(std::uint8_t* buffer, std::uint32_t sectorSize);
+    // file under repair, `file`, into `buffer` (GetPicturesStreamSize() bytes
+    // plus three sectors of slack). 0 when the list is empty or a read fails.
+    int BuildPicturesStream(std::uint8_t* buffer, std::uint32_t sectorSize, CRawFile& file) const;
     // Places every listed picture on a slide of the working presentation at
     // `presentation`, through a temporary picture file each, reading the data
     // from `file`, the file under repair. The presentation is saved and closed.
-    // A picture whose temporary file cannot be written is skipped. 0 when the
-    // list is empty or a picture cannot be read.
-    int InsertPictures(const std::string& presentation, CRawFile& file);
+    // A picture whose temporary file cannot be written is skipped; a cancel
+    // stops the placing. 0 when the list is empty or a picture cannot be read.
+    int InsertPictures(const std::string& presentation, CRawFile& file, const CancelToken& cancel);
     // The BLIP id of each listed picture, read from `file` (zeros where it cannot be).
     std::vector<std::array<std::uint8_t, 16>> Ids(CRawFile& file) const;
     // Places listed picture `index` on the working presentation's current slide
@@ -57,5 +60,3 @@ public:
 private:
     std::vector<CPictureEntry> m_pictures;
 };
-
-extern CPictureCarver g_pictureCarver;

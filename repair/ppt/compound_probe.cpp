@@ -17,10 +17,10 @@ constexpr std::uint32_t kDirectoryEntrySize = 128;
 // Calls `test` with every `step`-aligned offset of the file and the bytes from
 // there to the end of its chunk; stops at the first true.
 template <typename Test>
-bool AnyAlignedOffset(CRawFile& file, std::uint32_t step, Test test) {
+bool AnyAlignedOffset(CRawFile& file, const CancelToken& cancel, std::uint32_t step, Test test) {
     std::vector<std::uint8_t> chunk(kChunk);
     for (std::uint64_t start = 0; start < file.m_nFileSize; start += kChunk) {
-        if (RepairCancelled() || !ReadSourceBytes(file, chunk.data(), start, kChunk))
+        if (cancel.Cancelled() || !ReadSourceBytes(file, chunk.data(), start, kChunk))
             return false;
         const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, file.m_nFileSize - start));
         const CByteView view(chunk.data(), count);
@@ -32,15 +32,15 @@ bool AnyAlignedOffset(CRawFile& file, std::uint32_t step, Test test) {
 }
 }  // namespace
 
-bool HoldsDocumentStream(CRawFile& file) {
-    return AnyAlignedOffset(file, kStreamAlignment, [](const CByteView& view, std::size_t at) {
+bool HoldsDocumentStream(CRawFile& file, const CancelToken& cancel) {
+    return AnyAlignedOffset(file, cancel, kStreamAlignment, [](const CByteView& view, std::size_t at) {
         const std::optional<std::uint32_t> word = view.Le32(at);
         return word && __builtin_bswap32(*word) == ppt::kDocumentContainer;
     });
 }
 
-bool NamesStream(CRawFile& file, std::string_view name) {
-    return AnyAlignedOffset(file, kDirectoryEntrySize, [name](const CByteView& view, std::size_t at) {
+bool NamesStream(CRawFile& file, std::string_view name, const CancelToken& cancel) {
+    return AnyAlignedOffset(file, cancel, kDirectoryEntrySize, [name](const CByteView& view, std::size_t at) {
         for (std::size_t k = 0; k < name.size(); ++k) {
             const std::optional<std::uint16_t> unit = view.Le16(at + 2 * k);
             if (!unit || *unit != static_cast<unsigned char>(name[k]))

@@ -1,7 +1,5 @@
 #include "repair/ppt/document_edit_table.h"
 
-CDocumentEditTable g_docEditTable;
-
 namespace {
 constexpr std::size_t kFewDocuments = 4;  // up to this many, the last container is taken
 }

@@ -25,9 +25,3 @@ private:
     std::vector<std::pair<std::uint64_t, std::uint32_t>> m_entries;
     std::unordered_map<std::uint64_t, std::size_t> m_index;  // key -> position in m_entries
 };
-
-extern CDocumentEditTable g_docEditTable;
-
-inline void SetEditLength(std::uint64_t key, std::uint32_t value) { g_docEditTable.SetEditLength(key, value); }
-inline std::uint32_t GetEditLength(std::uint64_t key) { return g_docEditTable.GetEditLength(key); }
-inline std::uint64_t ChooseDocument() { return g_docEditTable.ChooseDocument(); }

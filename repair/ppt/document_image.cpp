@@ -6,9 +6,10 @@ namespace {
 constexpr std::uint64_t kLargestWholeImage = 0xFFFFFE00;  // a whole-file image is one 32-bit read
 }
 
-bool BuildDocumentImage(CRawFile& file, std::uint32_t sectorSize, CStreamLocator& locator, CDocumentImage& image) {
+bool BuildDocumentImage(CRawFile& file, std::uint32_t sectorSize, CStreamLocator& locator, CDocumentImage& image,
+                        const CancelToken& cancel) {
     locator.Free();
-    locator.BuildRuns(file, sectorSize);
+    locator.BuildRuns(file, sectorSize, cancel);
     const std::uint64_t runBytes = locator.m_nBlocks * sectorSize;
     image = CDocumentImage{};
     if (runBytes != 0 && runBytes <= file.m_nFileSize) {

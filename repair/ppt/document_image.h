@@ -17,4 +17,5 @@ struct CDocumentImage {
 
 // Builds the image of `file` with `locator` (which keeps its lists). false when
 // the whole file had to be taken and cannot be read.
-bool BuildDocumentImage(CRawFile& file, std::uint32_t sectorSize, CStreamLocator& locator, CDocumentImage& image);
+bool BuildDocumentImage(CRawFile& file, std::uint32_t sectorSize, CStreamLocator& locator, CDocumentImage& image,
+                        const CancelToken& cancel);

@@ -3,11 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "repair/ppt/document_edit_table.h"
 #include "repair/ppt/record_scanner.h"
 #include "repair/ppt/record_signatures.h"
-
-std::uint64_t g_posChosenDocument = 0;
 
 namespace {
 
@@ -17,21 +14,21 @@ struct CutBounds {
     bool editFound = false;
 };
 
-CutBounds ChooseBounds(std::uint64_t imageLength, std::uint64_t sectorSize) {
+CutBounds ChooseBounds(DocumentScanState& scan, std::uint64_t imageLength, std::uint64_t sectorSize) {
     CutBounds bounds;
-    if (g_posDocument == kNoDocument) {
+    if (scan.posDocument == kNoDocument) {
         bounds.base = imageLength;
         return bounds;
     }
-    bounds.start = ChooseDocument();
+    bounds.start = scan.docEditTable.ChooseDocument();
     // A key beyond the image cannot start a cut: take the image whole.
     if (bounds.start >= imageLength) {
         bounds.start = 0;
         bounds.base = imageLength;
         return bounds;
     }
-    g_posChosenDocument = bounds.start;
-    const std::uint64_t edit = GetEditLength(bounds.start);
+    scan.posChosenDocument = bounds.start;
+    const std::uint64_t edit = scan.docEditTable.GetEditLength(bounds.start);
     if (edit == 0 || edit >= imageLength)
         bounds.base = (imageLength / sectorSize + 1) * sectorSize;
     else {
@@ -43,11 +40,11 @@ CutBounds ChooseBounds(std::uint64_t imageLength, std::uint64_t sectorSize) {
 
 }  // namespace
 
-CDocumentCut TrimDocumentStream(std::vector<std::uint8_t>&& image, std::uint64_t imageLength,
+CDocumentCut TrimDocumentStream(DocumentScanState& scan, std::vector<std::uint8_t>&& image, std::uint64_t imageLength,
                                 std::uint32_t sectorSize) {
     std::vector<std::uint8_t> released = std::move(image);
     imageLength = std::min<std::uint64_t>(imageLength, released.size());
-    const CutBounds bounds = ChooseBounds(imageLength, sectorSize);
+    const CutBounds bounds = ChooseBounds(scan, imageLength, sectorSize);
 
     CDocumentCut cut;
     // The cut ends with the user edit's record: bytes after it belong to other

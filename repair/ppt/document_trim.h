@@ -9,10 +9,10 @@ struct CDocumentCut {
     std::uint64_t length = 0;          // bytes of the cut
 };
 
-// Offset of the DocumentContainer the last trim cut from.
-extern std::uint64_t g_posChosenDocument;
+struct DocumentScanState;
 
 // Run after the first document scan over `image` of `imageLength` bytes, whose
-// scan unit was `sectorSize`. The image is released.
-CDocumentCut TrimDocumentStream(std::vector<std::uint8_t>&& image, std::uint64_t imageLength,
+// scan unit was `sectorSize`; cuts from the container that scan chose and
+// notes it in `scan.posChosenDocument`. The image is released.
+CDocumentCut TrimDocumentStream(DocumentScanState& scan, std::vector<std::uint8_t>&& image, std::uint64_t imageLength,
                                 std::uint32_t sectorSize);

@@ -10,7 +10,6 @@
 
 #include "automation/powerpoint_automation.h"
 #include "platform/text_encoding.h"
-#include "repair/io/mapped_file.h"
 #include "repair/io/raw_file.h"
 #include "repair/io/read_value.h"
 #include "repair/io/job_control.h"
@@ -19,14 +18,6 @@
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/slide_builder.h"
 #include "repair/ppt/source_bytes.h"
-
-std::uint32_t g_nSlideContainers = 0;
-std::uint64_t g_nNotesContainers = 0;
-
-void ResetFragmentCounts() {
-    g_nSlideContainers = 0;
-    g_nNotesContainers = 0;
-}
 
 namespace {
 
@@ -57,26 +48,24 @@ constexpr std::size_t kCancelPollBytes = 1u << 16;
 // budget is spent are counted but not walked; the earlier walks went over them.
 constexpr std::uint64_t kWalkBudgetFloor = 16u << 20;
 constexpr std::uint64_t kWalkBudgetPerFileByte = 16;
-std::uint64_t g_nWalkBytesLeft = UINT64_MAX;  // unbounded outside a rebuild
 
-// Sets the walk budget of one rebuild for as long as it lives.
+// The bytes one rebuild may still walk; a walk outside a rebuild is unbounded.
 class CWalkBudget {
 public:
-    explicit CWalkBudget(std::uint64_t fileSize) {
-        g_nWalkBytesLeft = kWalkBudgetFloor + std::min(fileSize, UINT64_MAX / 32) * kWalkBudgetPerFileByte;
-    }
-    ~CWalkBudget() { g_nWalkBytesLeft = UINT64_MAX; }
-    CWalkBudget(const CWalkBudget&) = delete;
-    CWalkBudget& operator=(const CWalkBudget&) = delete;
-};
+    explicit CWalkBudget(std::uint64_t fileSize)
+        : m_bytesLeft(kWalkBudgetFloor + std::min(fileSize, UINT64_MAX / 32) * kWalkBudgetPerFileByte) {}
 
-// Takes `bytes` from the budget; false when it does not hold them.
-bool SpendWalkBudget(std::uint64_t bytes) {
-    if (bytes > g_nWalkBytesLeft)
-        return false;
-    g_nWalkBytesLeft -= bytes;
-    return true;
-}
+    // Takes `bytes` from the budget; false when it does not hold them.
+    bool Spend(std::uint64_t bytes) {
+        if (bytes > m_bytesLeft)
+            return false;
+        m_bytesLeft -= bytes;
+        return true;
+    }
+
+private:
+    std::uint64_t m_bytesLeft;
+};
 
 std::uint32_t Signature(CByteView bytes, std::size_t at) {
     const std::optional<std::uint32_t> value = bytes.Le32(at);
@@ -88,8 +77,8 @@ std::uint32_t Signature(CByteView bytes, std::size_t at) {
 // its one slide first and goes over its records without opening more.
 class CContainerWalk {
 public:
-    CContainerWalk(std::uint32_t layoutCode, bool oneSlide)
-        : m_layoutCode(layoutCode), m_oneSlide(oneSlide), m_builder(SlideBuilder()) {}
+    CContainerWalk(std::uint32_t layoutCode, bool oneSlide, const CancelToken& cancel)
+        : m_layoutCode(layoutCode), m_oneSlide(oneSlide), m_cancel(cancel), m_builder(SlideBuilder()) {}
 
     // Walks the first `end` bytes of `bytes` (which go on past them, so that a
     // record that starts inside is read whole where it can be).
@@ -97,7 +86,7 @@ public:
         m_bytes = bytes;
         m_end = end;
         for (std::size_t i = 0; i < m_end; ++i) {
-            if (i % kCancelPollBytes == 0 && RepairCancelled())
+            if (i % kCancelPollBytes == 0 && m_cancel.Cancelled())
                 break;
             switch (Signature(m_bytes, i)) {
             case kSlideAtom:
@@ -205,6 +194,7 @@ private:
     std::size_t m_end = 0;
     std::uint32_t m_layoutCode;
     bool m_oneSlide;
+    const CancelToken& m_cancel;
     CSlideBuilder& m_builder;
     bool m_slideOpen = false;
     bool m_textPlaced = false;
@@ -220,35 +210,36 @@ BOOL SaveAndClose(const std::string& path) {
 
 // The first slide of the new presentation, with the design and the document
 // properties that the document scan recovered.
-void StartPresentation() {
-    g_pptAutomation.m_strDesignName = Utf16ToUtf8(g_recoveredProperties.m_strDesignName);
-    for (std::size_t k = 0; k < g_recoveredProperties.m_pDocProperties.size(); ++k) {
-        const std::string& ansi = g_recoveredProperties.m_pDocProperties[k];
+void StartPresentation(const DocumentScanState& scan) {
+    const CRecoveredProperties& recovered = scan.recoveredProperties;
+    g_pptAutomation.m_strDesignName = Utf16ToUtf8(recovered.m_strDesignName);
+    for (std::size_t k = 0; k < recovered.m_pDocProperties.size(); ++k) {
+        const std::string& ansi = recovered.m_pDocProperties[k];
         g_pptAutomation.m_pDocProperties[k] =
             AnsiToUtf8(reinterpret_cast<const std::uint8_t*>(ansi.data()), ansi.size());
     }
     CSlideBuilder& builder = SlideBuilder();
     builder.AddSlide(1, builder.MapSlideLayout(0));
     g_pptAutomation.ApplyDesign();
-    if (g_bSummaryFound == 1)
+    if (scan.bSummaryFound == 1)
         g_pptAutomation.SetDocumentProperties();
 }
 
 // Counts the container whose header is at file offset `a`, if there is one:
 // the slides themselves come from the plan.
-void CountContainer(CByteView group, std::size_t at, std::uint64_t a) {
+void CountContainer(DocumentScanState& scan, CByteView group, std::size_t at, std::uint64_t a) {
     switch (Signature(group, at)) {
     case kDocumentContainer:
-        ++g_nDocumentCount;
-        g_posDocument = a;
+        ++scan.nDocumentCount;
+        scan.posDocument = a;
         break;
     case kSlideListWithText:
     case kSlideContainer:
-        ++g_nSlideContainers;
+        ++scan.nSlideContainers;
         break;
     case kNotesContainer:
         // Notes belong to their slide: they never become slides of their own.
-        ++g_nNotesContainers;
+        ++scan.nNotesContainers;
         break;
     default:
         break;
@@ -266,10 +257,10 @@ std::uint32_t PlannedLayout(const PlannedSlide& slide) {
 
 // Walks `records` on the slide that `walk` has open; false when the walk
 // budget does not hold them.
-bool WalkPlannedRecords(CContainerWalk& walk, const std::vector<std::uint8_t>& records) {
+bool WalkPlannedRecords(CContainerWalk& walk, CWalkBudget& budget, const std::vector<std::uint8_t>& records) {
     if (records.empty())
         return true;
-    if (!SpendWalkBudget(records.size()))
+    if (!budget.Spend(records.size()))
         return false;
     std::vector<std::uint8_t> bytes(records.size() + kWalkSlack, 0);
     std::copy(records.begin(), records.end(), bytes.begin());
@@ -283,9 +274,9 @@ struct CarvedPictures {
     std::vector<bool> placed;
 };
 
-CarvedPictures ListCarvedPictures() {
+CarvedPictures ListCarvedPictures(const FragmentSource& source) {
     CarvedPictures carved;
-    const auto ids = g_pictureCarver.Ids(g_srcFile);
+    const auto ids = source.pictures.Ids(source.file);
     for (std::size_t i = 0; i < ids.size(); ++i)
         carved.byId.emplace(ids[i], i);
     carved.placed.assign(ids.size(), false);
@@ -293,13 +284,13 @@ CarvedPictures ListCarvedPictures() {
 }
 
 // Each carved picture that the slide's shapes show, once, on the slide.
-void PlaceSlidePictures(const PlannedSlide& slide, CarvedPictures& carved) {
+void PlaceSlidePictures(const FragmentSource& source, const PlannedSlide& slide, CarvedPictures& carved) {
     std::set<std::size_t> onSlide;
     for (const auto& id : slide.pictures) {
         const auto picture = carved.byId.find(id);
         if (picture == carved.byId.end() || !onSlide.insert(picture->second).second)
             continue;
-        if (g_pictureCarver.PlaceOnCurrentSlide(picture->second, g_srcFile))
+        if (source.pictures.PlaceOnCurrentSlide(picture->second, source.file))
             carved.placed[picture->second] = true;
     }
 }
@@ -307,66 +298,69 @@ void PlaceSlidePictures(const PlannedSlide& slide, CarvedPictures& carved) {
 // One slide of the plan: the slide list's texts first (the title leads
 // them), then the texts and pictures of its container. The first one goes on
 // the presentation's first slide, so that the plan's slides are all there are.
-void BuildPlannedSlide(const PlannedSlide& slide, bool first, CarvedPictures& carved) {
-    CContainerWalk walk(kSlideLayoutCode, true);
+void BuildPlannedSlide(const FragmentSource& source, const PlannedSlide& slide, bool first, CarvedPictures& carved,
+                       CWalkBudget& budget) {
+    CContainerWalk walk(kSlideLayoutCode, true, source.cancel);
     if (first)
         walk.TakeOpenSlide();
     else
         walk.OpenSlide(PlannedLayout(slide));
-    if (WalkPlannedRecords(walk, slide.listEntry))
-        WalkPlannedRecords(walk, slide.container);
-    PlaceSlidePictures(slide, carved);
+    if (WalkPlannedRecords(walk, budget, slide.listEntry))
+        WalkPlannedRecords(walk, budget, slide.container);
+    PlaceSlidePictures(source, slide, carved);
     walk.CloseSlide();
 }
 
 }  // namespace
 
-BOOL WalkContainer(std::uint32_t layoutCode, std::uint64_t fileOffset, std::uint32_t recLen) {
+BOOL WalkContainer(CRawFile& file, const CancelToken& cancel, std::uint32_t layoutCode, std::uint64_t fileOffset,
+                   std::uint32_t recLen) {
     // After a cancel no container is read; the file scan stops at its next group.
-    if (fileOffset >= g_srcFile.m_nFileSize || RepairCancelled())
+    if (fileOffset >= file.m_nFileSize || cancel.Cancelled())
         return TRUE;
     // A container cannot reach past the end of the file, whatever its recLen says.
-    const std::size_t end = static_cast<std::size_t>(std::min<std::uint64_t>(recLen, g_srcFile.m_nFileSize - fileOffset));
-    if (!SpendWalkBudget(end))
-        return TRUE;
+    const std::size_t end = static_cast<std::size_t>(std::min<std::uint64_t>(recLen, file.m_nFileSize - fileOffset));
     std::vector<std::uint8_t> bytes(end + kWalkSlack, 0);
-    if (!ReadSourceBytes(g_srcFile, bytes.data(), fileOffset, static_cast<std::uint32_t>(bytes.size())))
+    if (!ReadSourceBytes(file, bytes.data(), fileOffset, static_cast<std::uint32_t>(bytes.size())))
         return FALSE;
-    CContainerWalk walk(layoutCode, false);
+    CContainerWalk walk(layoutCode, false, cancel);
     walk.Walk(CByteView(bytes.data(), bytes.size()), end);
     walk.CloseSlide();
     return TRUE;
 }
 
-BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path, const SlidePlan& plan) {
-    if (!g_srcFile.IsOpen())
+BOOL RebuildFromFragments(const FragmentSource& source, std::uint32_t sectorSize, const std::string& path,
+                          const SlidePlan& plan) {
+    CRawFile& file = source.file;
+    CPictureCarver& pictures = source.pictures;
+    if (!file.IsOpen())
         return SaveAndClose(path);
-    StartPresentation();
+    StartPresentation(source.scan);
 
-    const std::uint64_t fileSize = g_srcFile.m_nFileSize;
-    const CWalkBudget budget(fileSize);
-    CarvedPictures carved = ListCarvedPictures();
+    const std::uint64_t fileSize = file.m_nFileSize;
+    CWalkBudget budget(fileSize);
+    CarvedPictures carved = ListCarvedPictures(source);
     for (const PlannedSlide& slide : plan.slides) {
-        if (RepairCancelled()) {
-            g_pictureCarver.Reset();
+        if (source.cancel.Cancelled()) {
+            pictures.Reset();
             return SaveAndClose(path);
         }
-        BuildPlannedSlide(slide, &slide == &plan.slides.front(), carved);
+        BuildPlannedSlide(source, slide, &slide == &plan.slides.front(), carved, budget);
     }
     // The pictures left go on slides of their own, unless a slide list decided
     // the slides: then they are the masters', older versions' or deleted slides'.
     if (plan.fromSlideList)
         carved.placed.assign(carved.placed.size(), true);
-    g_pictureCarver.Drop(carved.placed);
+    pictures.Drop(carved.placed);
     const std::uint64_t unit = std::max<std::uint32_t>(sectorSize, kRecordHeaderSize);
     const std::uint64_t groupBytes = kGroupUnits * unit;
     // Each read takes one unit more than the group, so that a header near the
     // group's end is read whole.
     std::vector<std::uint8_t> group(static_cast<std::size_t>(groupBytes + unit), 0);
     for (std::uint64_t start = 0; start < fileSize; start += groupBytes) {
-        if (RepairCancelled() ||
-            !ReadSourceBytes(g_srcFile, group.data(), start, static_cast<std::uint32_t>(group.size()))) {
-            g_pictureCarver.Reset();
+        if (source.cancel.Cancelled() ||
+            !ReadSourceBytes(file, group.data(), start, static_cast<std::uint32_t>(group.size()))) {
+            pictures.Reset();
             return SaveAndClose(path);
         }
         const CByteView view(group.data(), group.size());
@@ -377,7 +371,7 @@ BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path, con
             if (!next)
                 break;
             at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - group.data());
-            CountContainer(view, at, start + at);
+            CountContainer(source.scan, view, at, start + at);
         }
     }
 
@@ -388,16 +382,16 @@ BOOL RebuildFromFragments(std::uint32_t sectorSize, const std::string& path, con
     const bool saved = SUCCEEDED(SlideBuilder().SavePresentation(path));
     g_pptAutomation.ClosePowerPoint(FALSE, {}, 0);
     if (!saved) {
-        g_pictureCarver.Reset();
+        pictures.Reset();
         return FALSE;
     }
-    if (slides != 0 || g_pictureCarver.m_nCount != 0) {
-        CRawFile source;
-        if (source.Open(g_mappedSource.Path())) {
-            g_pictureCarver.InsertPictures(path, source);
-            source.Close();
+    if (slides != 0 || pictures.m_nCount != 0) {
+        CRawFile again;
+        if (again.Open(source.path)) {
+            pictures.InsertPictures(path, again, source.cancel);
+            again.Close();
         }
     }
-    g_pictureCarver.Reset();
+    pictures.Reset();
     return TRUE;
 }

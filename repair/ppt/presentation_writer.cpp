@@ -14,7 +14,6 @@
 #include "repair/io/read_value.h"
 #include "repair/io/job_control.h"
 #include "repair/pictures/picture_carver.h"
-#include "repair/ppt/record_scanner.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/source_bytes.h"
 
@@ -31,8 +30,8 @@ constexpr std::size_t kTemplateTailSize = kCurrentUserStreamSize - kCurrentEditF
 // The carved pictures, whole and back to back, as the "Pictures" stream. When
 // there are none, or they cannot be read or held in one stream, the file is
 // written without it; false only when the buffer or the write fails.
-bool WritePicturesStream(COleFileManager& ole, std::uint32_t sectorSize) {
-    const std::uint64_t size = g_pictureCarver.GetPicturesStreamSize();
+bool WritePicturesStream(COleFileManager& ole, const CarvedSource& carved, std::uint32_t sectorSize) {
+    const std::uint64_t size = carved.pictures.GetPicturesStreamSize();
     if (size == 0 || size > kLargestStream)
         return true;
     std::vector<std::uint8_t> buffer;
@@ -41,7 +40,7 @@ bool WritePicturesStream(COleFileManager& ole, std::uint32_t sectorSize) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (g_pictureCarver.BuildPicturesStream(buffer.data(), sectorSize) != 1)
+    if (carved.pictures.BuildPicturesStream(buffer.data(), sectorSize, carved.file) != 1)
         return true;
     return ole.WriteStream(ole.GetStorage(), kPicturesStreamName, buffer.data(), static_cast<std::uint32_t>(size));
 }
@@ -53,12 +52,14 @@ bool WriteKeptPictures(COleFileManager& ole, const std::vector<std::uint8_t>& pi
 }
 
 // The streams in their order; the file is complete only when Close succeeds.
-bool WriteCompoundFile(std::uint32_t sectorSize, const std::uint8_t* stream, const std::string& path,
-                       std::uint32_t streamLength, const std::vector<std::uint8_t>& keptPictures) {
+bool WriteCompoundFile(const CarvedSource& carved, std::uint32_t sectorSize, const std::uint8_t* stream,
+                       const std::string& path, std::uint32_t streamLength,
+                       const std::vector<std::uint8_t>& keptPictures) {
     COleFileManager ole;
     if (!ole.CreateDocfile(path))
         return false;
-    const bool pictures = keptPictures.empty() ? WritePicturesStream(ole, sectorSize) : WriteKeptPictures(ole, keptPictures);
+    const bool pictures = keptPictures.empty() ? WritePicturesStream(ole, carved, sectorSize)
+                                                : WriteKeptPictures(ole, keptPictures);
     return pictures &&
            ole.WriteStream(ole.GetStorage(), kDocumentStreamName, stream, streamLength) &&
            ole.WriteStream(ole.GetStorage(), kCurrentUserStreamName, kCurrentUserTemplate.data(),
@@ -111,7 +112,8 @@ BOOL TestOpen(const std::string& path) {
 
 }  // namespace
 
-int PatchCurrentUserAtoms(const std::string& path, std::uint32_t offsetToCurrentEdit, std::uint32_t chunkBlocks) {
+int PatchCurrentUserAtoms(const std::string& path, std::uint32_t offsetToCurrentEdit, const CancelToken& cancel,
+                          std::uint32_t chunkBlocks) {
     CRawFile file;
     if (!file.Open(path, FileAccess::ReadWrite))
         return -1;
@@ -123,7 +125,7 @@ int PatchCurrentUserAtoms(const std::string& path, std::uint32_t offsetToCurrent
     std::vector<std::uint8_t> buffer(piece + kCurrentUserStreamSize - 1);
     int patched = 0;
     for (std::uint64_t position = 0; position < size; position += piece) {
-        if (RepairCancelled())
+        if (cancel.Cancelled())
             return -1;
         const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(size - position, buffer.size()));
         std::fill(buffer.begin(), buffer.end(), 0);
@@ -140,32 +142,31 @@ int PatchCurrentUserAtoms(const std::string& path, std::uint32_t offsetToCurrent
     return patched;
 }
 
-std::vector<PictureSlot> CarvedPictureSlots(CRawFile& file) {
-    const std::uint64_t size = g_pictureCarver.GetPicturesStreamSize();
+std::vector<PictureSlot> CarvedPictureSlots(const CarvedSource& carved) {
+    const std::uint64_t size = carved.pictures.GetPicturesStreamSize();
     std::vector<PictureSlot> slots;
     if (size == 0 || size > kLargestStream)
         return slots;
     std::uint64_t offset = 0;
-    for (const CPictureEntry& entry : g_pictureCarver.Pictures()) {
+    for (const CPictureEntry& entry : carved.pictures.Pictures()) {
         PictureSlot slot;
         slot.offset = static_cast<std::uint32_t>(offset);
         if (entry.m_nRecordSize >= ppt::kRecordHeaderSize + ppt::kBlipUidSize &&
-            ReadSourceBytes(file, slot.uid.data(), entry.m_nOffset + ppt::kRecordHeaderSize, ppt::kBlipUidSize))
+            ReadSourceBytes(carved.file, slot.uid.data(), entry.m_nOffset + ppt::kRecordHeaderSize, ppt::kBlipUidSize))
             slots.push_back(slot);
         offset += entry.m_nRecordSize;
     }
     return slots;
 }
 
-BOOL WritePresentationFile(std::uint32_t sectorSize, const std::uint8_t* stream, const std::string& path,
-                           std::uint32_t streamLength, std::optional<std::uint32_t> offsetToCurrentEdit,
-                           const std::vector<std::uint8_t>& keptPictures) {
-    if (!WriteCompoundFile(sectorSize, stream, path, streamLength, keptPictures))
+BOOL WritePresentationFile(const CarvedSource& carved, const CancelToken& cancel, std::uint32_t sectorSize,
+                           const std::uint8_t* stream, const std::string& path, std::uint32_t streamLength,
+                           std::uint32_t offsetToCurrentEdit, const std::vector<std::uint8_t>& keptPictures) {
+    if (!WriteCompoundFile(carved, sectorSize, stream, path, streamLength, keptPictures))
         return FALSE;
-    if (RepairCancelled())
+    if (cancel.Cancelled())
         return FALSE;
-    // The stream lengths are 32-bit, so the user edit's offset in the stream is too.
-    if (PatchCurrentUserAtoms(path, offsetToCurrentEdit.value_or(static_cast<std::uint32_t>(g_posUserEdit))) <= 0)
+    if (PatchCurrentUserAtoms(path, offsetToCurrentEdit, cancel) <= 0)
         return FALSE;
     Sleep(kSettlePause);
     return TestOpen(path);

@@ -11,8 +11,11 @@
 
 #include "platform/win_types.h"
 
-class CRawFile;
 #include "repair/ppt/persist_relink.h"
+
+class CancelToken;
+class CPictureCarver;
+class CRawFile;
 
 inline constexpr const char* kPicturesStreamName = "Pictures";
 inline constexpr const char* kDocumentStreamName = "PowerPoint Document";
@@ -41,24 +44,32 @@ inline constexpr std::array<std::uint8_t, kCurrentUserStreamSize> kCurrentUserTe
 inline constexpr std::size_t kCurrentEditFieldOffset = 16;
 inline constexpr std::size_t kCurrentEditFieldSize = 4;
 
+// The carved pictures of the file under repair and that file, open, which
+// their bytes are read from.
+struct CarvedSource {
+    const CPictureCarver& pictures;
+    CRawFile& file;
+};
+
 // Writes the compound file `path` with the streams "Pictures" (`keptPictures`
-// when given, else the carved pictures, when there are any), "PowerPoint Document" (`streamLength` bytes of `stream`) and
-// "Current User", points the CurrentUserAtom at `offsetToCurrentEdit` (by
-// default g_posUserEdit) and has the office
-// open the file as a test. TRUE when the office opened it (and closed it again
-// unsaved). FALSE when it could not be written or patched, on a cancel (the file
-// stays), or when the office refused it (the file is deleted).
-BOOL WritePresentationFile(std::uint32_t sectorSize, const std::uint8_t* stream, const std::string& path,
-                           std::uint32_t streamLength, std::optional<std::uint32_t> offsetToCurrentEdit = std::nullopt,
-                           const std::vector<std::uint8_t>& keptPictures = {});
+// when given, else the carved pictures, when there are any), "PowerPoint
+// Document" (`streamLength` bytes of `stream`) and "Current User", points the
+// CurrentUserAtom at `offsetToCurrentEdit` and has the office open the file as
+// a test. TRUE when the office opened it (and closed it again unsaved). FALSE
+// when it could not be written or patched, on a cancel (the file stays), or
+// when the office refused it (the file is deleted).
+BOOL WritePresentationFile(const CarvedSource& carved, const CancelToken& cancel, std::uint32_t sectorSize,
+                           const std::uint8_t* stream, const std::string& path, std::uint32_t streamLength,
+                           std::uint32_t offsetToCurrentEdit, const std::vector<std::uint8_t>& keptPictures = {});
 
 // Where each carved picture lies in the "Pictures" stream that
-// WritePresentationFile writes, with its BLIP id read from `file`. Empty when
-// that stream is not written.
-std::vector<PictureSlot> CarvedPictureSlots(CRawFile& file);
+// WritePresentationFile writes, with its BLIP id read from the file. Empty
+// when that stream is not written.
+std::vector<PictureSlot> CarvedPictureSlots(const CarvedSource& carved);
 
 // Stores `offsetToCurrentEdit` in every CurrentUserAtom of the file at `path`
 // that is the whole written template (all its bytes but that field); nothing
 // else changes. Reads `chunkBlocks` blocks at a time. The number of atoms
 // patched, or -1 when the file cannot be read or written or the run is cancelled.
-int PatchCurrentUserAtoms(const std::string& path, std::uint32_t offsetToCurrentEdit, std::uint32_t chunkBlocks = 2048);
+int PatchCurrentUserAtoms(const std::string& path, std::uint32_t offsetToCurrentEdit, const CancelToken& cancel,
+                          std::uint32_t chunkBlocks = 2048);

@@ -11,15 +11,7 @@
 #include "repair/io/job_control.h"
 #include "repair/pictures/picture_carver.h"
 #include "repair/ppt/byte_prefilter.h"
-#include "repair/ppt/document_edit_table.h"
 #include "repair/ppt/record_signatures.h"
-
-std::uint64_t g_nDocumentCount = 0;
-std::uint64_t g_nMasterCount = 0;
-std::uint64_t g_posDocument = kNoDocument;
-std::uint64_t g_posUserEdit = 0;
-std::int32_t g_bSummaryFound = 0;
-CRecoveredProperties g_recoveredProperties;
 
 namespace {
 
@@ -93,10 +85,11 @@ GroupResult CheckEncryption(const std::uint8_t* buffer, std::size_t count) {
 }
 
 // Mode 1 over one group: every offset goes to the picture carver.
-void CountPictures(const std::uint8_t* buffer, std::size_t count, std::uint64_t fileOffset) {
+void CountPictures(CPictureCarver& pictures, const std::uint8_t* buffer, std::size_t count, std::uint64_t fileOffset,
+                   std::uint64_t fileSize) {
     ScanCandidates<kBlipRule>(buffer, count, [&](std::size_t p) {
-        if (g_pictureCarver.MatchPicture(buffer, p, fileOffset + p) == 1)
-            ++g_pictureCarver.m_nCount;
+        if (pictures.MatchPicture(buffer, p, fileOffset + p, fileSize) == 1)
+            ++pictures.m_nCount;
         return false;
     });
 }
@@ -107,8 +100,8 @@ void CountPictures(const std::uint8_t* buffer, std::size_t count, std::uint64_t 
 // the next group as well, so that a signature that begins near the end of a group
 // is tested against the bytes that really follow it; every byte of the file,
 // the last partial block included, is examined once.
-BOOL ScanSourceFile(std::uint64_t fileSize, std::uint32_t blockSize, std::uint16_t mode) {
-    if (!g_srcFile.IsOpen() || blockSize == 0)
+BOOL ScanSourceFile(const SourceScanJob& scan, std::uint64_t fileSize, std::uint32_t blockSize, std::uint16_t mode) {
+    if (!scan.file.IsOpen() || blockSize == 0)
         return FALSE;
     const std::uint64_t totalBlocks = std::max<std::uint64_t>(1, (fileSize + blockSize - 1) / blockSize);
     const std::uint64_t groupBlocks = std::min(kGroupBlocks, totalBlocks);
@@ -119,7 +112,7 @@ BOOL ScanSourceFile(std::uint64_t fileSize, std::uint32_t blockSize, std::uint16
         return FALSE;
     }
     for (std::uint64_t first = 0; first < totalBlocks; first += groupBlocks) {
-        if (RepairCancelled())
+        if (scan.cancel.Cancelled())
             return FALSE;
         const std::uint64_t blocks = std::min(groupBlocks, totalBlocks - first);
         const std::uint64_t groupStart = first * blockSize;
@@ -128,14 +121,14 @@ BOOL ScanSourceFile(std::uint64_t fileSize, std::uint32_t blockSize, std::uint16
         // read as zeros.
         const std::size_t filled = static_cast<std::size_t>(std::min(readBytes, fileSize - std::min(fileSize, groupStart)));
         std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(filled), buffer.end(), 0);
-        if (!g_srcFile.ReadBlocks(buffer.data(), static_cast<std::uint32_t>(readBytes), first, TRUE))
+        if (!scan.file.ReadBlocks(buffer.data(), static_cast<std::uint32_t>(readBytes), first, TRUE))
             return FALSE;
         const std::size_t examined =
             static_cast<std::size_t>(std::min<std::uint64_t>(blocks * blockSize, fileSize - std::min(fileSize, groupStart)));
         if (mode == kScanEncryption && CheckEncryption(buffer.data(), examined) == GroupResult::Encrypted)
             return FALSE;
         if (mode == kScanPictures)
-            CountPictures(buffer.data(), examined, groupStart);
+            CountPictures(scan.pictures, buffer.data(), examined, groupStart, scan.file.m_nFileSize);
     }
     return TRUE;
 }
@@ -160,24 +153,25 @@ static_assert(kSubjectId == kTitleId + 1 && kAuthorId == kSubjectId + 1, "proper
 
 class CDocumentScan {
 public:
-    explicit CDocumentScan(CByteView image) : m_image(image) {}
+    CDocumentScan(DocumentScanState& state, std::uint32_t blockSize, CByteView image)
+        : m_state(state), m_blockSize(blockSize), m_image(image) {}
 
     // Every test at offset p; `at` holds the image bytes from p with at least 8
     // readable bytes (zeros beyond the image).
     void Examine(const std::uint8_t* at, std::uint64_t p) {
         switch (Signature(at)) {
         case kDocumentContainer:
-            ++g_nDocumentCount;
-            g_posDocument = p;
+            ++m_state.nDocumentCount;
+            m_state.posDocument = p;
             m_bDocumentSeen = true;
             break;
         case kMainMasterContainer:
             RecoverDesignName(p);
-            ++g_nMasterCount;
+            ++m_state.nMasterCount;
             break;
         case kPropertySetHeader:
-            if (!g_bSummaryFound && RecoverSummary(p))
-                g_bSummaryFound = 1;
+            if (!m_state.bSummaryFound && RecoverSummary(p))
+                m_state.bSummaryFound = 1;
             break;
         case kUserEditAtom:
             PairUserEdit(p, Le16At(at, kRecLenOffset));
@@ -191,9 +185,10 @@ private:
     void PairUserEdit(std::uint64_t p, std::uint16_t length) {
         if (length != kUserEditLengthShort && length != kUserEditLengthLong)
             return;
-        g_posUserEdit = p;
-        if (g_posDocument != kNoDocument && m_bDocumentSeen) {
-            SetEditLength(g_posDocument, static_cast<std::uint32_t>(p + length - g_posDocument));
+        m_state.posUserEdit = p;
+        if (m_state.posDocument != kNoDocument && m_bDocumentSeen) {
+            m_state.docEditTable.SetEditLength(m_state.posDocument,
+                                               static_cast<std::uint32_t>(p + length - m_state.posDocument));
             m_bDocumentSeen = false;
         }
     }
@@ -239,21 +234,21 @@ private:
                 break;
             name.push_back(unit);
         }
-        g_recoveredProperties.m_strDesignName = std::move(name);
+        m_state.recoveredProperties.m_strDesignName = std::move(name);
     }
 
     // Reads title, subject and author from the property set at p; 1 when the
     // walk ran (whatever it found).
     int RecoverSummary(std::uint64_t p) {
-        const std::size_t blockSize = g_srcFile.m_nBlockSize;
+        const std::size_t blockSize = m_blockSize;
         std::vector<std::uint8_t> work(blockSize, 0);
         const std::size_t available = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, m_image.size() - p));
         std::memcpy(work.data(), m_image.data() + p, available);
-        WalkSummary(CByteView(work.data(), work.size()));
+        WalkSummary(CByteView(work.data(), work.size()), m_state.recoveredProperties);
         return 1;
     }
 
-    static void WalkSummary(CByteView block) {
+    static void WalkSummary(CByteView block, CRecoveredProperties& recovered) {
         struct Property {
             bool located = false;
             bool read = false;
@@ -275,7 +270,7 @@ private:
                 if (!property.located || property.read || property.offset < 4 || property.offset - 4 != b)
                     continue;
                 property.read = true;
-                if (!ReadStringProperty(block, property.offset, g_recoveredProperties.m_pDocProperties[k]))
+                if (!ReadStringProperty(block, property.offset, recovered.m_pDocProperties[k]))
                     return;
             }
         }
@@ -298,6 +293,8 @@ private:
         return true;
     }
 
+    DocumentScanState& m_state;
+    std::uint32_t m_blockSize;
     CByteView m_image;
     bool m_bDocumentSeen = false;
     bool m_bDesignSearched = false;
@@ -310,13 +307,14 @@ constexpr std::size_t kTailBytes = kPrefilterOverrun + 8;
 
 }  // namespace
 
-// The scan unit plays no part: the design name is searched in the image itself,
-// which holds the master, rather than at the master's offset in the file.
-BOOL ScanDocumentRecords(std::uint32_t /*sectorSize*/, const std::uint8_t* image, std::uint64_t imageLength) {
+// The design name is searched in the image itself, which holds the master,
+// rather than at the master's offset in the file.
+BOOL ScanDocumentRecords(DocumentScanState& state, std::uint32_t blockSize, const std::uint8_t* image,
+                         std::uint64_t imageLength) {
     if (!image || imageLength == 0)
         return TRUE;
     const std::size_t length = static_cast<std::size_t>(imageLength);
-    CDocumentScan scan(CByteView(image, length));
+    CDocumentScan scan(state, blockSize, CByteView(image, length));
     const std::size_t body = length > kTailBytes ? length - kTailBytes : 0;
     ScanCandidates<kDocumentRule, kMainMasterRule, kUserEditRule, kPropertySetRule>(image, body, [&](std::size_t p) {
         scan.Examine(image + p, p);

@@ -8,14 +8,13 @@
 #include <string>
 
 #include "platform/win_types.h"
+#include "repair/ppt/document_edit_table.h"
 
-// Results of the document scans, shared with the job and the stream rebuild.
-inline constexpr std::uint64_t kNoDocument = 1;   // g_posDocument when no container was seen
-extern std::uint64_t g_nDocumentCount;            // DocumentContainer headers seen
-extern std::uint64_t g_nMasterCount;              // MainMasterContainer headers seen
-extern std::uint64_t g_posDocument;               // offset of the last DocumentContainer, or kNoDocument
-extern std::uint64_t g_posUserEdit;               // offset of the last qualifying UserEditAtom, 0 for none
-extern std::int32_t g_bSummaryFound;              // a property set has been read
+class CancelToken;
+class CPictureCarver;
+class CRawFile;
+
+inline constexpr std::uint64_t kNoDocument = 1;  // posDocument when no container was seen
 
 // Texts recovered for the presentation that automation builds: the design name
 // of the last main master that has one, and title, subject, author (bytes in the
@@ -29,17 +28,41 @@ struct CRecoveredProperties {
             text.clear();
     }
 };
-extern CRecoveredProperties g_recoveredProperties;
+
+// What the scans of one binary repair found, shared by the job, the trim, the
+// writer and the rebuild from fragments. A new object is a clean start.
+struct DocumentScanState {
+    std::uint64_t nDocumentCount = 0;        // DocumentContainer headers seen
+    std::uint64_t nMasterCount = 0;          // MainMasterContainer headers seen
+    std::uint64_t posDocument = kNoDocument; // offset of the last DocumentContainer, or kNoDocument
+    std::uint64_t posUserEdit = 0;           // offset of the last qualifying UserEditAtom, 0 for none
+    std::int32_t bSummaryFound = 0;          // a property set has been read
+    CRecoveredProperties recoveredProperties;
+    CDocumentEditTable docEditTable;
+    std::uint64_t posChosenDocument = 0;     // the DocumentContainer the last trim cut from
+    std::uint32_t nSlideContainers = 0;      // slide lists and slides the rebuild handled
+    std::uint64_t nNotesContainers = 0;      // notes the rebuild handled
+};
 
 enum : std::uint16_t { kScanPictures = 1, kScanEncryption = 2 };
 
-// Reads `g_srcFile` in groups of up to 129 blocks and tests every byte offset of
-// the file. kScanPictures offers each offset to the picture carver and counts
-// its pictures; kScanEncryption fails on an encrypted CurrentUserAtom or on a
+// What the source scan reads, and where its pictures go.
+struct SourceScanJob {
+    CRawFile& file;            // the file under repair
+    CPictureCarver& pictures;  // offered every offset in kScanPictures
+    const CancelToken& cancel;
+};
+
+// Reads the file in groups of up to 129 blocks and tests every byte offset of
+// it. kScanPictures offers each offset to the picture carver and counts its
+// pictures; kScanEncryption fails on an encrypted CurrentUserAtom or on a
 // CryptSession10Container. FALSE as well for no open file, a failed allocation
 // or read, or a cancel.
-BOOL ScanSourceFile(std::uint64_t fileSize, std::uint32_t blockSize, std::uint16_t mode);
+BOOL ScanSourceFile(const SourceScanJob& scan, std::uint64_t fileSize, std::uint32_t blockSize, std::uint16_t mode);
 
 // Tests every byte offset of `image` (imageLength bytes; nothing beyond them is
-// read) and updates the results above and the document-edit table.
-BOOL ScanDocumentRecords(std::uint32_t sectorSize, const std::uint8_t* image, std::uint64_t imageLength);
+// read) and updates `state`, its document-edit table included. A property set
+// is read as one block of `blockSize` bytes, the block size of the file under
+// repair.
+BOOL ScanDocumentRecords(DocumentScanState& state, std::uint32_t blockSize, const std::uint8_t* image,
+                         std::uint64_t imageLength);

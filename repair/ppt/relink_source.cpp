@@ -48,11 +48,11 @@ std::optional<std::uint32_t> CurrentEditOf(const std::string& path) {
     return CByteView(stream->data(), stream->size()).Le32(kCurrentEditFieldOffset);
 }
 
-RelinkResult RelinkSourceDocument(const std::string& path, const CDocumentImage& image, CRawFile& file) {
+RelinkResult RelinkSourceDocument(const std::string& path, const CDocumentImage& image, const CarvedSource& carved) {
     // A surviving "Pictures" stream is kept, and with it every foDelay; else
     // each foDelay moves to its carved picture.
     std::vector<std::uint8_t> kept = SurvivingPictures(path);
-    const std::vector<PictureSlot> pictures = kept.empty() ? CarvedPictureSlots(file) : std::vector<PictureSlot>{};
+    const std::vector<PictureSlot> pictures = kept.empty() ? CarvedPictureSlots(carved) : std::vector<PictureSlot>{};
     RelinkResult relinked;
     if (const auto stream = ReadCompoundStream(path, kDocumentStreamName))
         relinked = RelinkDocumentStream(CByteView(stream->data(), stream->size()), CurrentEditOf(path), pictures);

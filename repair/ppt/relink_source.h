@@ -8,10 +8,12 @@
 #include "repair/ppt/document_image.h"
 #include "repair/ppt/persist_relink.h"
 
-// `path` is the file under repair, `file` the same file open for block reads
-// (the carved pictures are read from it). The result is not usable when
-// neither the stream nor the image holds a live document.
-RelinkResult RelinkSourceDocument(const std::string& path, const CDocumentImage& image, CRawFile& file);
+struct CarvedSource;
+
+// `path` is the file under repair, `carved` its carved pictures with the same
+// file open for block reads. The result is not usable when neither the stream
+// nor the image holds a live document.
+RelinkResult RelinkSourceDocument(const std::string& path, const CDocumentImage& image, const CarvedSource& carved);
 
 // offsetToCurrentEdit of the "Current User" stream of the file at `path`, when
 // that stream is readable.

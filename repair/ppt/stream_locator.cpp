@@ -18,7 +18,7 @@ std::uint8_t LowByte(std::uint32_t entry) { return static_cast<std::uint8_t>(ent
 
 }  // namespace
 
-BOOL CStreamLocator::BuildRuns(CRawFile& file, std::uint32_t sectorSize) {
+BOOL CStreamLocator::BuildRuns(CRawFile& file, std::uint32_t sectorSize, const CancelToken& cancel) {
     Free();
     m_pFile = &file;
     m_nSectorSize = sectorSize;
@@ -28,7 +28,7 @@ BOOL CStreamLocator::BuildRuns(CRawFile& file, std::uint32_t sectorSize) {
     std::vector<std::uint8_t> header(kHeaderSize, 0);
     if (!ReadSourceBytes(file, header.data(), 0, kHeaderSize) || !AcceptHeader(header))
         return FALSE;
-    if (!ListFatSectors(header) || !WalkFat())
+    if (!ListFatSectors(header) || !WalkFat(cancel))
         return FALSE;
     BuildResult();
     return TRUE;
@@ -100,7 +100,7 @@ bool CStreamLocator::ListFatSectors(const std::vector<std::uint8_t>& header) {
 // DocumentContainer header. The state carries over from one FAT sector to the
 // next. For a contiguous chain s..e whose sector s starts with the header, the
 // run holds blocks s+1 .. e+2: sectors s to e and the one after them.
-bool CStreamLocator::WalkFat() {
+bool CStreamLocator::WalkFat(const CancelToken& cancel) {
     bool inRun = false, attached = false, expectStart = false;
     std::uint32_t prev = 0, lastValue = 0;
     std::vector<std::uint8_t> fat(m_nSectorSize, 0), probe(m_nSectorSize, 0);
@@ -108,7 +108,7 @@ bool CStreamLocator::WalkFat() {
     auto current = [&]() -> CSectorRun& { return m_runs.back(); };
 
     for (std::uint32_t f : m_fatSectors) {
-        if (RepairCancelled() || !ReadBlock(std::uint64_t{f} + 1, fat.data()))
+        if (cancel.Cancelled() || !ReadBlock(std::uint64_t{f} + 1, fat.data()))
             return false;
         const CByteView fatView(fat.data(), fat.size());
         for (std::uint32_t i = 0; i < entries && m_fat.size() < m_nSectorCount; ++i)

@@ -11,6 +11,8 @@
 #include "platform/win_types.h"
 #include "repair/io/raw_file.h"
 
+class CancelToken;
+
 struct CSectorRun {
     std::uint32_t value = 0;               // the run's first block
     std::vector<std::uint32_t> children;   // its further blocks, in order
@@ -21,8 +23,8 @@ class CStreamLocator {
 public:
     // Validates the header of `file` and fills the FAT, run and result lists.
     // FALSE when the header cannot be read or is not accepted, or a read fails
-    // during the walk; m_nBlocks is then 0.
-    BOOL BuildRuns(CRawFile& file, std::uint32_t sectorSize);
+    // during the walk, or on a cancel; m_nBlocks is then 0.
+    BOOL BuildRuns(CRawFile& file, std::uint32_t sectorSize, const CancelToken& cancel);
     void Free();
 
     CRawFile* File() const { return m_pFile; }
@@ -37,7 +39,7 @@ private:
     bool ReadBlock(std::uint64_t block, std::uint8_t* dest);
     bool AcceptHeader(const std::vector<std::uint8_t>& header) const;
     bool ListFatSectors(const std::vector<std::uint8_t>& header);
-    bool WalkFat();
+    bool WalkFat(const CancelToken& cancel);
     void BuildResult();
     void FollowChain(std::uint32_t fromBlock);
 

@@ -4,23 +4,19 @@
 #include "repair/io/job_control.h"
 #include "repair/io/working_files.h"
 #include "repair/pptx/package_mend.h"
-#include "repair/pptx/package_rebuild.h"
-
-void ResetPackageScanState() {
-    g_packageScan = PackageScanState{};
-}
 
 BOOL CopyPackageToTemp(const std::string& sourcePath) {
     return CopyFileW(sourcePath, TempFilePath(kPackageCopyName), FALSE);
 }
 
-PackageRepairResult RepairPackageWithReport() {
-    PackageRepairResult result = RepairPackageFile(TempFilePath(kPackageCopyName), TempFilePath(kPackageResultName));
+PackageRepairResult RepairPackageWithReport(const PackageJob& job) {
+    PackageRepairResult result =
+        RepairPackageFile(job, TempFilePath(kPackageCopyName), TempFilePath(kPackageResultName));
     if (!result.repaired)
-        SendProgress(100, 100);
+        job.report.Progress(100, 100);
     return result;
 }
 
-BOOL RepairPackage() {
-    return RepairPackageWithReport().repaired ? TRUE : FALSE;
+BOOL RepairPackage(const PackageJob& job) {
+    return RepairPackageWithReport(job).repaired ? TRUE : FALSE;
 }

@@ -284,10 +284,11 @@ std::vector<ReportItem> Items(const std::vector<PackagePart>& parts) {
 // Checks every entry; a broken XML part is closed where it was cut, any other
 // broken part left out.
 std::vector<PackagePart> CheckEntries(CFileHandle& rebuilt, const std::vector<Entry>& entries,
-                                      const std::vector<bool>& checkedSound, bool& cancelled) {
+                                      const std::vector<bool>& checkedSound, const CancelToken& cancel,
+                                      bool& cancelled) {
     std::vector<PackagePart> parts;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (RepairCancelled()) {
+        if (cancel.Cancelled()) {
             cancelled = true;
             return parts;
         }
@@ -397,7 +398,8 @@ bool WriteMended(CFileHandle& rebuilt, const std::vector<Entry>& entries, const 
 }  // namespace
 
 PackageRepairResult MendPackage(const std::string& sourcePath, const PackageScanState& scan,
-                                const std::string& rebuiltPath, const std::string& outputPath) {
+                                const std::string& rebuiltPath, const std::string& outputPath,
+                                const CancelToken& cancel) {
     PackageRepairResult result;
     CFileHandle rebuilt;
     auto entries = rebuilt.Open(rebuiltPath, FileAccess::ReadOnly) ? ReadRebuiltDirectory(rebuilt) : std::nullopt;
@@ -409,7 +411,7 @@ PackageRepairResult MendPackage(const std::string& sourcePath, const PackageScan
         return result;
     }
     bool cancelled = false;
-    std::vector<PackagePart> parts = CheckEntries(rebuilt, *entries, scan.entrySound, cancelled);
+    std::vector<PackagePart> parts = CheckEntries(rebuilt, *entries, scan.entrySound, cancel, cancelled);
     if (cancelled) {
         result.failure = PackageFailure::Cancelled;
         DeleteFileW(rebuiltPath);
@@ -455,14 +457,15 @@ PackageRepairResult MendPackage(const std::string& sourcePath, const PackageScan
     return result;
 }
 
-PackageRepairResult RepairPackageFile(const std::string& sourcePath, const std::string& outputPath) {
+PackageRepairResult RepairPackageFile(const PackageJob& job, const std::string& sourcePath,
+                                      const std::string& outputPath) {
     const std::string rebuiltPath = outputPath + ".rebuilt";
     DeleteFileW(rebuiltPath);
     PackageRepairResult result;
-    if (!RebuildPackageFile(sourcePath, rebuiltPath)) {
+    if (!RebuildPackageFile(job, sourcePath, rebuiltPath)) {
         DeleteFileW(rebuiltPath);
-        result.failure = RepairCancelled() ? PackageFailure::Cancelled : PackageFailure::Unreadable;
+        result.failure = job.cancel.Cancelled() ? PackageFailure::Cancelled : PackageFailure::Unreadable;
         return result;
     }
-    return MendPackage(sourcePath, g_packageScan, rebuiltPath, outputPath);
+    return MendPackage(sourcePath, job.scan, rebuiltPath, outputPath, job.cancel);
 }

@@ -12,9 +12,12 @@
 
 // Mends `rebuiltPath` (the container rebuild of `sourcePath`, with what its
 // scan noted in `scan`) into `outputPath`, which must not exist. `rebuiltPath` is
-// consumed: renamed to the output when nothing changes, deleted otherwise.
+// consumed: renamed to the output when nothing changes, deleted otherwise. A
+// cancel stops the checks.
 PackageRepairResult MendPackage(const std::string& sourcePath, const PackageScanState& scan,
-                                const std::string& rebuiltPath, const std::string& outputPath);
+                                const std::string& rebuiltPath, const std::string& outputPath,
+                                const CancelToken& cancel);
 
 // The container rebuild followed by the mending, from `sourcePath` to `outputPath`.
-PackageRepairResult RepairPackageFile(const std::string& sourcePath, const std::string& outputPath);
+PackageRepairResult RepairPackageFile(const PackageJob& job, const std::string& sourcePath,
+                                      const std::string& outputPath);

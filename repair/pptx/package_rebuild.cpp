@@ -19,7 +19,6 @@
 #include "repair/pptx/package_source.h"
 #include "repair/pptx/zip_format.h"
 
-PackageScanState g_packageScan;
 
 namespace {
 
@@ -104,8 +103,9 @@ std::string PartName(const LocalHeader& h) {
 
 class CRebuild {
 public:
-    CRebuild(CPackageSource& source, COutput& output, PackageScanState& state)
-        : m_source(source), m_output(output), m_state(state), m_directory(ReadSurvivingDirectory(source)) {}
+    CRebuild(CPackageSource& source, COutput& output, const PackageJob& job)
+        : m_source(source), m_output(output), m_state(job.scan), m_cancel(job.cancel), m_report(job.report),
+          m_directory(ReadSurvivingDirectory(source)) {}
 
     // Walks the source and copies its entries; false when cancelled or on a write error.
     bool CopyEntries();
@@ -128,6 +128,8 @@ private:
     CPackageSource& m_source;
     COutput& m_output;
     PackageScanState& m_state;
+    const CancelToken& m_cancel;
+    const JobReporter& m_report;
     std::uint64_t m_lastPercent = UINT64_MAX;
     // Names taken so far: a package holds each part once.
     std::unordered_set<std::string> m_names;
@@ -142,7 +144,7 @@ void CRebuild::Progress(bool force) {
     if (!force && percent == m_lastPercent)
         return;
     m_lastPercent = percent;
-    SendProgress(m_state.bytesWritten, total);
+    m_report.Progress(m_state.bytesWritten, total);
 }
 
 // The sizes and CRC of an entry whose header defers them to a descriptor: from
@@ -167,7 +169,7 @@ std::optional<Descriptor> CRebuild::FindDescriptor(std::uint64_t dataStart, bool
     namespace d = zip::descriptor;
     const std::size_t formSize = zip64Form ? d::kZip64Size : d::kSize;
     std::optional<Descriptor> sizesOnly;
-    for (std::uint64_t at = dataStart; !RepairCancelled(); ++at) {
+    for (std::uint64_t at = dataStart; !m_cancel.Cancelled(); ++at) {
         at = m_source.NextCandidate(at);
         auto sig = m_source.Bytes(at, 4);
         if (!sig)
@@ -227,7 +229,7 @@ std::optional<std::uint32_t> CRebuild::CrcOfSource(std::uint64_t position, std::
 // cancelled.
 bool CRebuild::FeedSource(CEntryCheck& check, std::uint64_t position, std::uint64_t count) {
     for (std::uint64_t done = 0; done < count && !check.Ended() && !check.Failed();) {
-        if (RepairCancelled())
+        if (m_cancel.Cancelled())
             return false;
         const std::uint64_t at = position + done;
         const std::uint64_t piece = std::min<std::uint64_t>(CPackageSource::kBlockSize - at % CPackageSource::kBlockSize,
@@ -262,7 +264,7 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
         auto d = ResolveDescriptor(h, dataStart);
         if (!d) {
             // Cut off inside its data: salvaged after the rebuild, as far as it goes.
-            if (!RepairCancelled())
+            if (!m_cancel.Cancelled())
                 NoteCutEntry(h, position);
             return std::nullopt;
         }
@@ -275,7 +277,7 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
         if (!(flags & zip::kFlagEncrypted))
             flags &= static_cast<std::uint16_t>(~zip::kFlagDescriptor);
     }
-    if (RepairCancelled())
+    if (m_cancel.Cancelled())
         return std::nullopt;
     m_names.insert(partName);
 
@@ -335,7 +337,7 @@ std::optional<std::uint64_t> CRebuild::TakeEntry(std::uint64_t position, bool& f
         ok = m_output.CopyChecked(m_source.Fd(), dataStart, h.compressedSize, check, [&](std::uint64_t copied) {
             m_state.bytesWritten = before + copied;
             Progress();
-            return !RepairCancelled();
+            return !m_cancel.Cancelled();
         });
     }
     m_state.entrySound.push_back(check.Sound(h.crc, h.uncompressedSize));
@@ -443,7 +445,7 @@ void CRebuild::AppendDirectoryRecord(const std::vector<std::uint8_t>& header, co
 bool CRebuild::CopyEntries() {
     std::uint64_t& at = m_state.scanPosition;
     while (at < m_state.sourceSize) {
-        if (RepairCancelled())
+        if (m_cancel.Cancelled())
             return false;
         at = m_source.NextCandidate(at);
         auto sig = m_source.Bytes(at, 4);
@@ -455,7 +457,7 @@ bool CRebuild::CopyEntries() {
                 at = *next;
                 continue;
             }
-            if (failed || RepairCancelled())
+            if (failed || m_cancel.Cancelled())
                 return false;
         } else if (sig->Matches(0, zip::kCentralHeaderSig, 4)) {
             // The old directory of a stored entry ends the scan.
@@ -511,15 +513,15 @@ bool CRebuild::WriteDirectoryAndEnd() {
 
 }  // namespace
 
-BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& outputPath) {
-    PackageScanState& s = g_packageScan;
+BOOL RebuildPackageFile(const PackageJob& job, const std::string& sourcePath, const std::string& outputPath) {
+    PackageScanState& s = job.scan;
     s.bytesWritten = 0;
     s.directory.clear();
     s.entryLengths.clear();
     s.cutEntries.clear();
     s.namedByDirectory.clear();
     s.entrySound.clear();
-    SendProgress(0, 0);
+    job.report.Progress(0, 0);
 
     CPackageSource source;
     if (!source.Open(sourcePath))
@@ -530,7 +532,7 @@ BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& output
     COutput output;
     if (!output.Create(outputPath))
         return FALSE;
-    CRebuild rebuild(source, output, s);
+    CRebuild rebuild(source, output, job);
     if (!rebuild.CopyEntries()) {
         output.Close();
         DeleteFileW(outputPath);
@@ -546,6 +548,6 @@ BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& output
     return GetFileSize(outputPath, size) && size >= kMinimumResult ? TRUE : FALSE;
 }
 
-BOOL RebuildPackage() {
-    return RebuildPackageFile(TempFilePath(kPackageCopyName), TempFilePath(kPackageResultName));
+BOOL RebuildPackage(const PackageJob& job) {
+    return RebuildPackageFile(job, TempFilePath(kPackageCopyName), TempFilePath(kPackageResultName));
 }

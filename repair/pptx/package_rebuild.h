@@ -10,6 +10,9 @@
 
 #include "platform/win_types.h"
 
+class CancelToken;
+struct JobReporter;
+
 // An entry whose data runs past the end of the source: a cut-off file. Its data
 // is taken up to the end of the file by the mending step after the rebuild.
 struct CutEntry {
@@ -20,7 +23,7 @@ struct CutEntry {
 };
 inline constexpr std::size_t kMaxCutEntries = 16;
 
-// The scan state of one rebuild; `ResetPackageScanState` zeroes it before each run.
+// The scan state of one rebuild; a new object is a clean start.
 struct PackageScanState {
     std::uint64_t scanPosition = 0;
     std::uint64_t sourceSize = 0;
@@ -41,11 +44,17 @@ struct PackageScanState {
     std::vector<bool> entrySound;
 };
 
-extern PackageScanState g_packageScan;
+// What one package repair works with: its own scan state, the job's cancel
+// token, and where its progress goes.
+struct PackageJob {
+    PackageScanState& scan;
+    const CancelToken& cancel;
+    const JobReporter& report;
+};
 
 // Rebuilds "tempDoc.zip" of the temporary folder into "tempRecDoc.pptx" beside it.
 // TRUE when the output exists and is at least 512 bytes long. The output must not
 // exist yet.
-BOOL RebuildPackage();
+BOOL RebuildPackage(const PackageJob& job);
 // The same with explicit paths.
-BOOL RebuildPackageFile(const std::string& sourcePath, const std::string& outputPath);
+BOOL RebuildPackageFile(const PackageJob& job, const std::string& sourcePath, const std::string& outputPath);

@@ -5,7 +5,6 @@
 #include "automation/powerpoint_automation.h"
 #include "platform/com_runtime.h"
 #include "platform/folders.h"
-#include "repair/job/job_state.h"
 #include "ui/settings/settings.h"
 
 JobRecord RunJob(const std::string& source, const std::string& tempFolder, const JobOptions& options) {
@@ -19,7 +18,8 @@ JobRecord RunJob(const std::string& source, const std::string& tempFolder, const
     context.progress = [&record](std::uint64_t done, std::uint64_t total) { record.progress.emplace_back(done, total); };
     context.phase = [&record](RepairPhase phase) { record.phases.push_back(phase); };
     const auto office = options.withOffice ? std::nullopt : CoRevokeServer(kPowerPointProgId);
-    g_bRun = options.cancelled ? 0 : 1;
+    if (options.cancelled)
+        context.cancel.Cancel();
     std::thread worker([&] {
         if (options.onWorker)
             options.onWorker();
@@ -30,7 +30,7 @@ JobRecord RunJob(const std::string& source, const std::string& tempFolder, const
     if (!options.withOffice)
         CoRestoreServer(kPowerPointProgId, office);
     SetTempFolder({});
-    g_bRun = 1;
+    record.state = std::move(context.state);
     return record;
 }
 

@@ -3,16 +3,19 @@
 // thread, and records what it reported on the way.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "repair/job/repair_job.h"
+#include "repair/job/repair_state.h"
 
 struct JobRecord {
     RepairResult result;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;  // (done, total), in order
     std::vector<RepairPhase> phases;
+    std::shared_ptr<const RepairState> state;  // what the steps shared, as the job left it
 
     bool Failed() const { return !result.Usable(); }
     const std::string& Reason() const { return result.report.reason; }
@@ -20,7 +23,7 @@ struct JobRecord {
 };
 
 struct JobOptions {
-    bool cancelled = false;           // the run flag is cleared before the job starts
+    bool cancelled = false;           // the job is cancelled before it starts
     std::function<void()> onWorker;   // runs first on the job's thread
     bool withOffice = false;          // the office server stays registered
     SlidePictureRequest slidePictures;

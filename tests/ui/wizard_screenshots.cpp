@@ -16,7 +16,6 @@
 #include "app/main_frame.h"
 #include "automation/powerpoint_automation.h"
 #include "platform/qt/qt_message_pump.h"
-#include "repair/job/job_state.h"
 #include "repair/job/messages.h"
 #include "repair/io/working_files.h"
 #include "support/process.h"
@@ -104,17 +103,18 @@ bool RenderPages(CWizardHarness& harness, const Language& language, const QStrin
     Click(frame.CurrentPage(), "btnBrowse");
     bool ok = Save(frame, folder, "start-page-" + tag);
 
-    HoldRepair();  // the job waits at its first check: the page stays half-way
+    HoldNextRepair();  // the job waits at its first check: the page stays half-way
     Click(frame.CurrentPage(), "btnRepair");
     if (auto* page = qobject_cast<CRepairPage*>(frame.CurrentPage())) {
         SendMessageW(page, WM_REPAIR_PROGRESS, kHalfWay, 100);
         SendMessageW(page, WM_REPAIR_PHASE, static_cast<WPARAM>(RepairPhase::CheckingResult), 0);
         ok = Save(frame, folder, "repair-page-" + tag) && ok;
+        page->JobToken().Cancel();
+        page->JobToken().Release();
     } else {
+        HoldNextRepair(false);
         ok = false;
     }
-    g_bRun.store(0);
-    ReleaseRepair();
     ok = WaitForPage(frame, layout::kStartPageId) && ok;
 
     // A finished repair: the save page with a destination chosen.

@@ -37,8 +37,6 @@
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_message_pump.h"
 #include "platform/ini_file.h"
-#include "repair/io/mapped_file.h"
-#include "repair/job/job_state.h"
 #include "repair/job/messages.h"
 #include "repair/io/working_files.h"
 #include "support/libzip_reader.h"
@@ -138,15 +136,15 @@ private:
         return ended && frame->CurrentPageId() == pageId;
     }
 
-    // Starts a repair of `source` that waits at its first check of the run flag.
+    // Starts a repair of `source` that waits at its first check of its cancel token.
     CRepairPage* StartHeldRepair(CMainFrame* frame, const std::string& source) {
         ChooseSource(frame, source);
-        HoldRepair();
+        HoldNextRepair();
         Click(PageOf<CBaseWndStep>(frame), "btnRepair");
         return PageOf<CRepairPage>(frame);
     }
 
-    // The wizard, repairing a damaged package held at its first check of the run flag.
+    // The wizard, repairing a damaged package held at its first check of its cancel token.
     CRepairPage* HeldPackageRepair(CMainFrame*& frame) {
         frame = StartWizard();
         const std::string source = frame ? DamagedPackage() : std::string();
@@ -192,12 +190,10 @@ private:
 private slots:
     void init() {
         m_harness = std::make_unique<CWizardHarness>();
-        g_bRun = 1;
     }
 
     void cleanup() {
-        while (RepairHeld())
-            ReleaseRepair();
+        HoldNextRepair(false);
         if (m_app)
             m_app->ExitInstance();
         m_app.reset();
@@ -554,7 +550,7 @@ private slots:
         QCOMPARE(EditText(PageOf<CBaseWndStep>(frame)).toStdString(), path);
         QCOMPARE(g_strSourceExt, std::string("PPT"));
         QCOMPARE(g_strSourceTitle, std::string("My Deck"));
-        QCOMPARE(g_mappedSource.Path(), path);
+        QCOMPARE(g_strSourcePath, path);
 
         QVERIFY(MakeSparseFile(TempFilePath(kPackageResultName), 10));
         Click(PageOf<CBaseWndStep>(frame), "btnBrowse");  // cancelled
@@ -592,7 +588,7 @@ private slots:
         QTest::keyClicks(edit, QString::fromStdString(source));
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(PageOf<CRepairPage>(frame));
-        QCOMPARE(g_mappedSource.Path(), source);
+        QCOMPARE(g_strSourcePath, source);
         QCOMPARE(g_strSourceTitle, std::string("damaged deck"));
         QCOMPARE(g_strSourceExt, std::string("pptx"));
         QVERIFY(WaitForPage(frame, layout::kSavePageId));
@@ -632,7 +628,7 @@ private slots:
         QCOMPARE(EditText(page), taken ? dragged[0] : QString());
         if (taken) {
             QCOMPARE(g_strSourceTitle, std::string("deck one"));
-            QCOMPARE(g_mappedSource.Path(), dragged[0].toStdString());
+            QCOMPARE(g_strSourcePath, dragged[0].toStdString());
         }
     }
 
@@ -904,8 +900,8 @@ private slots:
             QCOMPARE(static_cast<int>(page->Percent()), percents[i]);
             QTRY_COMPARE(bar->value(), percents[i]);  // the 50 ms timer keeps it there
         }
-        g_bRun.exchange(0);
-        ReleaseRepair();
+        page->JobToken().Cancel();
+        page->JobToken().Release();
         QVERIFY(WaitForPage(frame, layout::kStartPageId));
     }
 
@@ -930,8 +926,8 @@ private slots:
         // The line follows a language switch.
         SendMessageW(page, WM_COMMAND, layout::kIdLanguageFirst + 2, 0);
         QCOMPARE(line->text(), QStringLiteral("Abschluss…"));
-        g_bRun.exchange(0);
-        ReleaseRepair();
+        page->JobToken().Cancel();
+        page->JobToken().Release();
         QVERIFY(WaitForPage(frame, layout::kStartPageId));
     }
 
@@ -940,7 +936,7 @@ private slots:
         CMainFrame* frame = nullptr;
         CRepairPage* page = HeldPackageRepair(frame);
         QVERIFY(page);
-        ReleaseRepair();
+        page->JobToken().Release();
         QVERIFY(WaitForPage(frame, layout::kSavePageId));
         auto* label = PageOf<CSavePage>(frame)->findChild<QLabel*>("report");
         QVERIFY(label);
@@ -967,10 +963,10 @@ private slots:
         QCOMPARE(boxes[0].text, Lang("IDS_WORD16"));
         QCOMPARE(boxes[0].caption, Lang("IDS_CONFIRM"));
         QCOMPARE(boxes[0].type, MB_YESNO | MB_ICONQUESTION);
-        QCOMPARE(g_bRun.load(), 1);
+        QVERIFY(!page->JobToken().CancelRequested());
         QVERIFY(animation->IsPlaying());
         QCOMPARE(frame->CurrentPageId(), layout::kRepairPageId);
-        ReleaseRepair();
+        page->JobToken().Release();
         QVERIFY(WaitForPage(frame, layout::kSavePageId));
         QCOMPARE(m_harness->Boxes().size(), std::size_t{1});
     }
@@ -981,11 +977,11 @@ private slots:
         QVERIFY(page);
         m_harness->AnswerBoxes({IDYES});
         Click(page, "btnCancel");
-        QCOMPARE(g_bRun.load(), 0);
+        QVERIFY(page->JobToken().CancelRequested());
         // Still held by the test: the job cannot end behind the question.
         QTest::qWait(100);
         QCOMPARE(frame->CurrentPageId(), layout::kRepairPageId);
-        ReleaseRepair();
+        page->JobToken().Release();
         QVERIFY(WaitForPage(frame, layout::kStartPageId));
         QCOMPARE(m_harness->BoxTexts(), (std::vector<std::string>{Lang("IDS_WORD16"), Lang("IDS_WORD8")}));
     }
@@ -994,11 +990,11 @@ private slots:
         CMainFrame* frame = nullptr;
         CRepairPage* page = HeldPackageRepair(frame);
         QVERIFY(page);
-        g_bRun.exchange(0);
+        page->JobToken().Cancel();
         Click(page, "btnCancel");
         QVERIFY(m_harness->Boxes().empty());
         QVERIFY(page->findChild<CAnimateCtrl*>("animation")->IsPlaying());
-        ReleaseRepair();
+        page->JobToken().Release();
         QVERIFY(WaitForPage(frame, layout::kStartPageId));
         QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_WORD8")});
     }
@@ -1011,7 +1007,7 @@ private slots:
         QVERIFY(frame->isVisible());
         QCOMPARE(m_harness->BoxTexts(), std::vector<std::string>{Lang("IDS_WORD17")});
         QCOMPARE(WidgetOf(m_harness->Boxes()[0].owner), static_cast<QWidget*>(frame));
-        ReleaseRepair();
+        page->JobToken().Release();
         QVERIFY(WaitForPage(frame, layout::kSavePageId));
         // Now the repaired copy waits unsaved: closing asks once more.
         m_harness->AnswerBoxes({IDYES});

@@ -6,8 +6,8 @@
 #include "automation/powerpoint_automation.h"
 #include "platform/com_windows.h"
 #include "platform/file_ops.h"
-#include "repair/job/job_state.h"
 #include "repair/io/working_files.h"
+#include "ui/settings/settings.h"
 
 namespace {
 

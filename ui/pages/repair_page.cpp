@@ -15,11 +15,8 @@
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "platform/qt/qt_message_pump.h"
-#include "repair/io/mapped_file.h"
-#include "repair/job/job_state.h"
 #include "repair/job/messages.h"
 #include "repair/job/repair_job.h"
-#include "repair/pictures/picture_carver.h"
 #include "ui/controls/widget_message.h"
 #include "ui/controls/xcmd_btn.h"
 #include "ui/pages/animate_ctrl.h"
@@ -38,6 +35,8 @@ constexpr SlidePictureRequest kPreviewPictures{8, 512, std::chrono::seconds(4)};
 // Threads of repairs whose page has let go of them; joined once they finish.
 std::vector<CWinThread*> g_retiredThreads;
 
+bool g_bHoldNextRepair = false;
+
 void RetireThread(CWinThread* thread) {
     if (thread)
         g_retiredThreads.push_back(thread);
@@ -53,22 +52,23 @@ void JoinFinishedThreads() {
     });
 }
 
-// Everything that a repair reads to tell whether something was salvaged starts at zero.
-void ResetSharedRepairState() {
-    ResetRepairCounts();
-    g_pictureCarver.Reset();
-}
+// What the job's thread starts with: the page it reports to and the job's context.
+struct RepairThreadStart {
+    CWnd* page;
+    std::shared_ptr<RepairContext> context;
+};
 
 // Runs the repair for the page given as `param` and shows its ending there, as
 // the page's own messages: the phases and the progress while it runs, then the
 // animation stops; a failure is told in a message box and the frame goes back
 // to the start page; a result goes with its report to the save page.
 UINT RepairThreadProc(void* param) {
-    CWnd* page = static_cast<CWnd*>(param);
+    const std::unique_ptr<RepairThreadStart> start(static_cast<RepairThreadStart*>(param));
+    CWnd* page = start->page;
     RepairRequest request;
-    request.source = g_mappedSource.Path();
+    request.source = g_strSourcePath;
     request.slidePictures = kPreviewPictures;
-    RepairContext context;
+    RepairContext& context = *start->context;
     context.tempFolder = GetTempPathW();
     context.progress = [page](std::uint64_t done, std::uint64_t total) {
         SendMessageW(page, WM_REPAIR_PROGRESS, static_cast<WPARAM>(done), static_cast<LPARAM>(total));
@@ -96,6 +96,10 @@ UINT RepairThreadProc(void* param) {
 }
 
 }  // namespace
+
+CWinThread* g_pRepairThread = nullptr;
+
+void HoldNextRepair(bool hold) { g_bHoldNextRepair = hold; }
 
 const char* RepairPhaseTextKey(int phase) {
     static constexpr const char* kKeys[] = {"IDS_PHASE_READING",  "IDS_PHASE_FINDING",   "IDS_PHASE_REBUILDING",
@@ -130,15 +134,16 @@ void WaitForRepairJobs() {
     }
 }
 
-CRepairPage::CRepairPage(CWizardFrame* frame) : CStepPage(frame, QStringLiteral("repairPage")) {
-    ResetSharedRepairState();
-}
+CRepairPage::CRepairPage(CWizardFrame* frame) : CStepPage(frame, QStringLiteral("repairPage")) {}
 
 CRepairPage::~CRepairPage() {
     // The page goes only after the job has told it that it is over; should it
-    // go earlier, the job is cancelled and its last messages taken first.
+    // go earlier, the job is cancelled, let go of the holds of this thread (it
+    // would wait on them for ever), and its last messages taken first.
     if (m_bJobStarted && !m_bJobOver) {
-        g_bRun.store(0);
+        m_job->cancel.Cancel();
+        while (m_job->cancel.Release()) {
+        }
         while (!m_bJobOver) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
             QThread::msleep(2);
@@ -188,7 +193,9 @@ bool CRepairPage::OnCreate() {
 }
 
 void CRepairPage::StartJob() {
-    g_bRun.store(1);
+    m_job = std::make_shared<RepairContext>();
+    if (std::exchange(g_bHoldNextRepair, false))
+        m_job->cancel.Hold();
     m_pTimer = new QTimer(this);
     m_pTimer->setObjectName(QStringLiteral("progressTimer"));
     m_pTimer->setInterval(layout::kProgressTimerMs);
@@ -196,7 +203,7 @@ void CRepairPage::StartJob() {
     m_pTimer->start();
     m_bJobStarted = true;
     // The job reports to the page through its window part.
-    g_pRepairThread = AfxBeginThread(RepairThreadProc, static_cast<CWnd*>(this));
+    g_pRepairThread = AfxBeginThread(RepairThreadProc, new RepairThreadStart{this, m_job});
 }
 
 void CRepairPage::ApplyTexts() {
@@ -272,24 +279,25 @@ void CRepairPage::OnCancelRepair() {
     const std::string question = LoadLangString("IDS_WORD16", kQuestionSize);
     const std::string caption = LoadLangString("IDS_CONFIRM", kQuestionSize);
     // The job stands still while the user decides: it waits at its next check
-    // of the run flag, and its messages to the pages wait too.
-    HoldRepair();
+    // of its token, and its messages to the pages wait too.
+    CancelToken& token = m_job->cancel;
+    token.Hold();
     CMessagePumpHold pumpHold;
     m_pAnimation->Stop();
-    if (g_bRun.load() == 1) {
+    if (!token.CancelRequested()) {
         if (MessageBoxW(this, question, caption, MB_YESNO | MB_ICONQUESTION) == IDYES)
-            g_bRun.exchange(0);
+            token.Cancel();
         else
             m_pAnimation->Play();
     } else {
         m_pAnimation->Play();
     }
-    ReleaseRepair();
+    token.Release();
 }
 
 void CRepairPage::DestroyWindow() {
     if (m_bJobStarted && !m_bJobOver)
-        g_bRun.store(0);
+        m_job->cancel.Cancel();
 }
 
 void CRepairPage::OnDestroy() {
@@ -310,5 +318,5 @@ void CRepairPage::OnDestroy() {
     // The frame replaces this page by the save page; the page object stays
     // until control is back in the event loop.
     SendMessageW(frame, WM_COMMAND, kStepSavePage, 0);
-    g_bRun.store(0);
+    m_job->cancel.Cancel();
 }

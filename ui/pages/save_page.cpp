@@ -15,7 +15,6 @@
 #include "platform/file_ops.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
-#include "repair/job/job_state.h"
 #include "repair/job/messages.h"
 #include "repair/io/working_files.h"
 #include "ui/controls/widget_message.h"

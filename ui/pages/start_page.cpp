@@ -14,7 +14,6 @@
 #include "platform/file_ops.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
-#include "repair/io/mapped_file.h"
 #include "repair/job/messages.h"
 #include "repair/io/working_files.h"
 #include "ui/controls/widget_message.h"
@@ -100,8 +99,8 @@ bool CBaseWndStep::OnCreate() {
     connect(m_pEditPath, &QLineEdit::returnPressed, this, [this] { OnRepair(); });
     setAcceptDrops(true);
     // Back from a failed or cancelled repair, the file stays chosen for another try.
-    if (!g_strSourceTitle.empty() && !g_mappedSource.Path().empty())
-        m_pEditPath->setText(QString::fromStdString(g_mappedSource.Path()));
+    if (!g_strSourceTitle.empty() && !g_strSourcePath.empty())
+        m_pEditPath->setText(QString::fromStdString(g_strSourcePath));
     FixFrameSize();
     return true;
 }
@@ -113,7 +112,7 @@ void CBaseWndStep::ChooseSource(const std::string& path) {
         m_pEditPath->setText(QString::fromStdString(path));
     const std::string ext = chosen.extension().string();
     g_strSourceExt = ext.empty() ? ext : ext.substr(1);
-    g_mappedSource.SetPath(path);
+    g_strSourcePath = path;
     g_strSourceTitle = chosen.stem().string();
 }
 
@@ -173,7 +172,7 @@ void CBaseWndStep::OnRepair() {
         return;
     }
     // A typed or pasted path becomes the chosen file.
-    if (g_mappedSource.Path() != path || g_strSourceTitle.empty())
+    if (g_strSourcePath != path || g_strSourceTitle.empty())
         ChooseSource(path);
     if (std::error_code error; std::filesystem::is_directory(path, error)) {
         ShowWarning(this, LoadLangString("IDS_IS_FOLDER", kMessageSize));

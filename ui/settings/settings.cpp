@@ -22,6 +22,8 @@ std::string g_strDefaultSettingsIni;
 std::string g_strLanguageIni;
 std::string g_strSourceExt;
 std::string g_strSourceTitle;
+std::string g_strSourcePath;
+std::string g_strWorkingPath;
 
 namespace {
 

@@ -20,6 +20,8 @@ extern std::string g_strDefaultSettingsIni;  // the shipped file: program folder
 extern std::string g_strLanguageIni;   // program folder + "Lang/" + name + ".INI"
 extern std::string g_strSourceExt;     // extension of the chosen file, without the dot
 extern std::string g_strSourceTitle;   // name of the chosen file without folder and extension
+extern std::string g_strSourcePath;    // the chosen file
+extern std::string g_strWorkingPath;   // the repaired copy the last repair left for saving; empty for none
 
 // Forms the paths from the executable's folder and reads the language index.
 // An installed program (bin/deckmend) finds its files in ../share/deckmend/.
