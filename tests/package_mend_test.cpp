@@ -260,8 +260,9 @@ void ExpectWhole(const Bytes& bytes) {
     // Default for "xml" the office takes the package for no presentation.
     const std::string& types = zip.entries["[Content_Types].xml"];
     const auto masters = Related(zip, "ppt/presentation.xml", "slideMaster");
+    const std::regex slidePart("ppt/slides/slide[0-9]+\\.xml");
     for (const auto& [name, data] : zip.entries) {
-        const bool slide = std::regex_match(name, std::regex("ppt/slides/slide[0-9]+\\.xml"));
+        const bool slide = std::regex_match(name, slidePart);
         if (slide || name == "ppt/presentation.xml") {
             EXPECT_NE(types.find("PartName=\"/" + name + "\" ContentType=\"" + kPml +
                                  (slide ? "slide+xml" : "presentation.main+xml")),
