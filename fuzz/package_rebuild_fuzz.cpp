@@ -1,10 +1,12 @@
-// RebuildPackage over a fuzzed package, and the check for a package behind
-// bytes that are not its own. The output is removed after each run.
+// The package repair (container rebuild, then the mending) over a fuzzed
+// package, and the check for a package behind bytes that are not its own. The
+// output is removed after each run.
 #include <cstdint>
 #include <cstdio>
 
 #include "fuzz/fuzz_support.h"
 #include "repair/pptx/package_driver.h"
+#include "repair/pptx/package_mend.h"
 #include "repair/pptx/package_probe.h"
 #include "repair/pptx/package_rebuild.h"
 
@@ -16,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::remove(output.c_str());
     IsShiftedPackage(source);
     ResetPackageScanState();
-    RebuildPackageFile(source, output);
+    RepairPackageFile(source, output);
     std::remove(output.c_str());
     return 0;
 }
