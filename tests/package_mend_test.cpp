@@ -173,6 +173,17 @@ std::vector<Entry> Streamed(std::vector<Entry> parts, bool signature) {
     return parts;
 }
 
+// The parts with 65,536 one-byte pictures before the last one.
+std::vector<Entry> WithFillers(std::vector<Entry> parts) {
+    constexpr int kFillers = 65536;
+    std::vector<Entry> fillers;
+    fillers.reserve(kFillers);
+    for (int i = 0; i < kFillers; ++i)
+        fillers.emplace_back("ppt/media/f" + std::to_string(i) + ".png", "x");
+    parts.insert(parts.end() - 1, fillers.begin(), fillers.end());
+    return parts;
+}
+
 std::vector<Entry> Moved(std::vector<Entry> parts, const std::string& name) {
     auto it = std::find_if(parts.begin(), parts.end(), [&](const Entry& e) { return e.name == name; });
     Entry e = *it;
@@ -247,8 +258,9 @@ void ExpectWhole(const Bytes& bytes) {
     // Default for "xml" the office takes the package for no presentation.
     const std::string& types = zip.entries["[Content_Types].xml"];
     const auto masters = Related(zip, "ppt/presentation.xml", "slideMaster");
+    const std::regex slidePart("ppt/slides/slide[0-9]+\\.xml");
     for (const auto& [name, data] : zip.entries) {
-        const bool slide = std::regex_match(name, std::regex("ppt/slides/slide[0-9]+\\.xml"));
+        const bool slide = std::regex_match(name, slidePart);
         if (slide || name == "ppt/presentation.xml") {
             EXPECT_NE(types.find("PartName=\"/" + name + "\" ContentType=\"" + kPml +
                                  (slide ? "slide+xml" : "presentation.main+xml")),
@@ -379,6 +391,11 @@ TEST(PackageMend, TableOfDamagedPresentations) {
          Expected(sound, {})},
         {"a streamed package without signatures and without its directory",
          [&] { return Build(Streamed(sound, false), false); }, Expected(sound, {})},
+        // More entries than the plain end record counts: the result needs ZIP64
+        // end records, and its mending works as for any other package.
+        {"a package of 65,536 more entries cut inside slide 3",
+         [&] { return CutInLast(WithFillers(sound), testzip::DeflateRaw(Slide(3)).size() / 2); },
+         Expected(WithFillers(sound), {{slide3, M}})},
         // A part whose name has no extension and no type of its own gets an
         // Override: a Default with an empty extension makes the package unreadable.
         {"a part without an extension and without a type",

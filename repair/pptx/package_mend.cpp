@@ -1,5 +1,6 @@
 #include "repair/pptx/package_mend.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <unordered_set>
@@ -10,6 +11,8 @@
 #include "platform/file_ops.h"
 #include "repair/io/read_value.h"
 #include "repair/io/job_control.h"
+#include "repair/pptx/end_records.h"
+#include "repair/pptx/local_header.h"
 #include "repair/pptx/package_scaffold.h"
 #include "repair/pptx/zip_format.h"
 
@@ -20,8 +23,10 @@ constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint16_t kVersionDeflate = 20;
 constexpr std::uint16_t kDosDate1980 = 0x0021;  // 1 January 1980: no time is known for a new part
-// Above this the rebuilt package is not rewritten: its offsets would need ZIP64.
-constexpr std::uint64_t kMaxMendedPackage = 0xFFFF0000ull;
+constexpr std::uint64_t k32 = zip::kZip64Marker;
+// The largest directory read back: the rebuild held it in memory as it wrote it.
+// A package with a larger one is handed over as the container rebuild wrote it.
+constexpr std::uint64_t kMaxMendedDirectory = 256u << 20;
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -48,22 +53,79 @@ struct Entry {
     std::vector<std::uint8_t> record;   // its directory record with name and extra field
 };
 
-// Reads the directory the container rebuild wrote; nothing when the package
-// is too large to be rewritten without ZIP64 or does not read back.
-std::optional<std::vector<Entry>> ReadRebuiltDirectory(CFileHandle& file) {
-    std::uint64_t size = 0;
-    if (!file.Size(size) || size < zip::kEndSize || size > kMaxMendedPackage)
-        return std::nullopt;
+// Where the rebuilt package's directory lies, from its end records.
+struct DirectorySpan {
+    std::uint64_t offset = 0, length = 0;
+};
+
+// The end record last, and before it the ZIP64 locator and end record where the
+// end record defers to them; the directory must end where they start.
+std::optional<DirectorySpan> ReadEndRecords(CFileHandle& file, std::uint64_t size) {
     std::uint8_t end[zip::kEndSize];
-    if (file.ReadAt(end, sizeof end, size - sizeof end) != static_cast<std::int64_t>(sizeof end))
+    if (size < zip::kEndSize ||
+        file.ReadAt(end, sizeof end, size - sizeof end) != static_cast<std::int64_t>(sizeof end))
         return std::nullopt;
     CByteView endView(end, sizeof end);
-    if (*endView.Le32(0) != zip::kEndMagic || *endView.Le16(10) == zip::kZip64CountMarker)
+    if (*endView.Le32(0) != zip::kEndMagic)
         return std::nullopt;
-    const std::uint64_t dirLength = *endView.Le32(12), dirOffset = *endView.Le32(16);
-    if (dirOffset > size - sizeof end || dirLength != size - sizeof end - dirOffset)
+    DirectorySpan span{*endView.Le32(zip::end::kDirectoryOffset), *endView.Le32(zip::end::kDirectorySize)};
+    std::uint64_t directoryEnd = size - sizeof end;
+    std::uint8_t locator[zip::kZip64LocatorSize];
+    const bool hasLocator =
+        directoryEnd >= sizeof locator &&
+        file.ReadAt(locator, sizeof locator, directoryEnd - sizeof locator) == static_cast<std::int64_t>(sizeof locator) &&
+        *CByteView(locator, sizeof locator).Le32(0) == zip::kZip64LocatorMagic;
+    if (hasLocator) {
+        const std::uint64_t end64At = *CByteView(locator, sizeof locator).Le64(zip::locator::kEndOffset);
+        std::uint8_t end64[zip::kZip64EndSize];
+        if (end64At != directoryEnd - sizeof locator - sizeof end64 ||
+            file.ReadAt(end64, sizeof end64, end64At) != static_cast<std::int64_t>(sizeof end64))
+            return std::nullopt;
+        CByteView view(end64, sizeof end64);
+        if (*view.Le32(0) != zip::kZip64EndMagic)
+            return std::nullopt;
+        span = {*view.Le64(zip::end64::kDirectoryOffset), *view.Le64(zip::end64::kDirectorySize)};
+        directoryEnd = end64At;
+    }
+    if (span.offset > directoryEnd || span.length != directoryEnd - span.offset)
         return std::nullopt;
-    std::vector<std::uint8_t> dir(dirLength);
+    return span;
+}
+
+// The sizes and offset of a directory record, its 32-bit fields of value
+// 0xFFFFFFFF taken from its ZIP64 extra field, in the order they appear there.
+bool ReadRecordValues(CByteView fixed, CByteView extra, Entry& e) {
+    namespace c = zip::central;
+    std::uint64_t* values[] = {&e.uncompressedSize, &e.compressedSize, &e.headerOffset};
+    const std::size_t fields[] = {c::kUncompressedSize, c::kCompressedSize, c::kLocalHeaderOffset};
+    std::optional<CByteView> zip64;
+    if (auto field = FindExtraField(extra, zip::kZip64ExtraTag, 0))
+        zip64 = extra.Sub(*field + zip::kExtraHeaderSize, *extra.Le16(*field + 2));
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        *values[i] = *fixed.Le32(fields[i]);
+        if (*values[i] != k32)
+            continue;
+        auto wide = zip64 ? zip64->Le64(next) : std::nullopt;
+        if (!wide)
+            return false;
+        *values[i] = *wide;
+        next += 8;
+    }
+    return true;
+}
+
+// Reads the directory the container rebuild wrote; nothing when it does not
+// read back or is too large to hold.
+std::optional<std::vector<Entry>> ReadRebuiltDirectory(CFileHandle& file) {
+    std::uint64_t size = 0;
+    if (!file.Size(size))
+        return std::nullopt;
+    auto span = ReadEndRecords(file, size);
+    if (!span || span->length > kMaxMendedDirectory)
+        return std::nullopt;
+    const std::uint64_t dirOffset = span->offset;
+    std::vector<std::uint8_t> dir(static_cast<std::size_t>(span->length));
     if (file.ReadAt(dir.data(), dir.size(), dirOffset) != static_cast<std::int64_t>(dir.size()))
         return std::nullopt;
 
@@ -74,19 +136,18 @@ std::optional<std::vector<Entry>> ReadRebuiltDirectory(CFileHandle& file) {
         auto fixed = view.Sub(at, c::kSize);
         if (!fixed || *fixed->Le32(0) != zip::kCentralHeaderMagic)
             return std::nullopt;
-        const std::size_t length = c::kSize + *fixed->Le16(c::kNameLength) + *fixed->Le16(c::kExtraLength) +
-                                   *fixed->Le16(c::kCommentLength);
+        const std::uint16_t nameLength = *fixed->Le16(c::kNameLength), extraLength = *fixed->Le16(c::kExtraLength);
+        const std::size_t length = c::kSize + nameLength + extraLength + *fixed->Le16(c::kCommentLength);
         auto whole = view.Sub(at, length);
         if (!whole)
             return std::nullopt;
         Entry e;
-        e.name.assign(reinterpret_cast<const char*>(whole->data()) + c::kSize, *fixed->Le16(c::kNameLength));
+        e.name.assign(reinterpret_cast<const char*>(whole->data()) + c::kSize, nameLength);
         e.method = *fixed->Le16(c::kMethod);
         e.flags = *fixed->Le16(c::kFlags);
         e.crc = *fixed->Le32(c::kCrc);
-        e.compressedSize = *fixed->Le32(c::kCompressedSize);
-        e.uncompressedSize = *fixed->Le32(c::kUncompressedSize);
-        e.headerOffset = *fixed->Le32(c::kLocalHeaderOffset);
+        if (!ReadRecordValues(*fixed, *whole->Sub(c::kSize + nameLength, extraLength), e))
+            return std::nullopt;
         e.record.assign(whole->data(), whole->data() + whole->size());
         std::uint8_t local[zip::local::kSize];
         if (e.headerOffset > dirOffset ||
@@ -184,17 +245,68 @@ std::optional<std::string> Deflate(const std::string& data) {
     return out;
 }
 
+// A directory record moved to the local header at `offset`: its ZIP64 field
+// holds the sizes the record defers to it, as before, and the offset when that
+// needs 64 bits. A record that needs no such field keeps its extra field as it
+// was. Nothing when the extra field would grow past its 16-bit length.
+std::optional<std::vector<std::uint8_t>> RecordAt(const std::vector<std::uint8_t>& record,
+                                                  std::uint64_t uncompressedSize, std::uint64_t compressedSize,
+                                                  std::uint64_t offset) {
+    namespace c = zip::central;
+    const CByteView old(record.data(), record.size());
+    const std::size_t nameEnd = c::kSize + *old.Le16(c::kNameLength);
+    const CByteView extra = *old.Sub(nameEnd, *old.Le16(c::kExtraLength));
+    const auto field = FindExtraField(extra, zip::kZip64ExtraTag, 0);
+    const bool offset64 = offset >= k32;
+    std::vector<std::uint8_t> out = record;
+    PutLe32(&out[c::kLocalHeaderOffset], offset64 ? zip::kZip64Marker : static_cast<std::uint32_t>(offset));
+    if (!field && !offset64)
+        return out;
+
+    std::vector<std::uint64_t> values;
+    if (*old.Le32(c::kUncompressedSize) == k32)
+        values.push_back(uncompressedSize);
+    if (*old.Le32(c::kCompressedSize) == k32)
+        values.push_back(compressedSize);
+    if (offset64)
+        values.push_back(offset);
+    std::vector<std::uint8_t> newExtra(extra.data(), extra.data() + extra.size());
+    if (field) {
+        const auto from = newExtra.begin() + static_cast<std::ptrdiff_t>(*field);
+        newExtra.erase(from, from + static_cast<std::ptrdiff_t>(zip::kExtraHeaderSize + *extra.Le16(*field + 2)));
+    }
+    if (!values.empty()) {
+        const std::size_t at = newExtra.size();
+        newExtra.resize(at + zip::kExtraHeaderSize + 8 * values.size());
+        PutLe16(&newExtra[at], zip::kZip64ExtraTag);
+        PutLe16(&newExtra[at + 2], static_cast<std::uint16_t>(8 * values.size()));
+        for (std::size_t i = 0; i < values.size(); ++i)
+            PutLe64(&newExtra[at + zip::kExtraHeaderSize + 8 * i], values[i]);
+    }
+    if (newExtra.size() > 0xFFFF)
+        return std::nullopt;
+    PutLe16(&out[c::kExtraLength], static_cast<std::uint16_t>(newExtra.size()));
+    if (offset64 && *old.Le16(c::kVersionNeeded) < zip::kVersionZip64)
+        PutLe16(&out[c::kVersionNeeded], zip::kVersionZip64);
+    const auto extraStart = out.begin() + static_cast<std::ptrdiff_t>(nameEnd);
+    out.erase(extraStart, extraStart + static_cast<std::ptrdiff_t>(extra.size()));
+    out.insert(out.begin() + static_cast<std::ptrdiff_t>(nameEnd), newExtra.begin(), newExtra.end());
+    return out;
+}
+
 // Writes the mended package: kept entries copied from the rebuilt one, new and
-// mended parts deflated, then the directory.
+// mended parts deflated, then the directory and its end records, with ZIP64
+// fields and records where the package needs them.
 class CWriter {
 public:
     bool Create(const std::string& path) { return m_file.Open(path, FileAccess::CreateNew); }
 
     bool CopyEntry(CFileHandle& from, const Entry& e, bool clearFlags) {
-        std::vector<std::uint8_t> record = e.record;
-        PutLe32(&record[zip::central::kLocalHeaderOffset], static_cast<std::uint32_t>(m_offset));
+        auto record = RecordAt(e.record, e.uncompressedSize, e.compressedSize, m_offset);
+        if (!record)
+            return false;
         const std::uint16_t flags = clearFlags ? e.flags & ~zip::kFlagsRefused : e.flags;
-        PutLe16(&record[zip::central::kFlags], flags);
+        PutLe16(&(*record)[zip::central::kFlags], flags);
         const std::uint64_t length = e.dataStart + e.compressedSize - e.headerOffset;
         std::vector<std::uint8_t> buffer(kChunk);
         for (std::uint64_t done = 0; done < length;) {
@@ -207,12 +319,13 @@ public:
                 return false;
             done += want;
         }
-        return Advance(length, record);
+        Advance(length, *record);
+        return true;
     }
 
     bool AddPart(const std::string& name, const std::string& content) {
         auto deflated = Deflate(content);
-        if (!deflated || name.size() > 0xFFFF || m_offset + deflated->size() + name.size() > kMaxMendedPackage)
+        if (!deflated || name.size() > 0xFFFF)
             return false;
         const std::uint32_t crc = crc32_z(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(content.data()),
                                           content.size());
@@ -240,37 +353,34 @@ public:
         PutLe32(&record[c::kUncompressedSize], static_cast<std::uint32_t>(content.size()));
         PutLe16(&record[c::kNameLength], static_cast<std::uint16_t>(name.size()));
         PutLe32(&record[c::kExternalAttributes], c::kArchiveAttribute);
-        PutLe32(&record[c::kLocalHeaderOffset], static_cast<std::uint32_t>(m_offset));
         record.insert(record.end(), name.begin(), name.end());
-        if (!m_file.Write(local.data(), local.size()) || !m_file.Write(deflated->data(), deflated->size()))
+        auto placed = RecordAt(record, content.size(), deflated->size(), m_offset);
+        if (!placed || !m_file.Write(local.data(), local.size()) || !m_file.Write(deflated->data(), deflated->size()))
             return false;
-        return Advance(local.size() + deflated->size(), record);
+        Advance(local.size() + deflated->size(), *placed);
+        return true;
     }
 
     bool Finish() {
-        std::uint8_t end[zip::kEndSize] = {};
-        PutLe32(end, zip::kEndMagic);
-        PutLe16(end + 8, static_cast<std::uint16_t>(m_count));
-        PutLe16(end + 10, static_cast<std::uint16_t>(m_count));
-        PutLe32(end + 12, static_cast<std::uint32_t>(m_directory.size()));
-        PutLe32(end + 16, static_cast<std::uint32_t>(m_offset));
-        bool ok = m_count < zip::kMaxPlainCount && m_offset + m_directory.size() < kMaxMendedPackage &&
-                  m_file.Write(m_directory.data(), m_directory.size()) && m_file.Write(end, sizeof end);
+        std::vector<std::uint8_t> end;
+        AppendEndRecords(end, m_count, m_offset, m_directory.size(), m_highestVersion);
+        bool ok = m_file.Write(m_directory.data(), m_directory.size()) && m_file.Write(end.data(), end.size());
         m_file.Close();
         return ok;
     }
 
 private:
-    bool Advance(std::uint64_t length, const std::vector<std::uint8_t>& record) {
+    void Advance(std::uint64_t length, const std::vector<std::uint8_t>& record) {
         m_offset += length;
         m_directory.insert(m_directory.end(), record.begin(), record.end());
         ++m_count;
-        return m_offset < kMaxMendedPackage;
+        m_highestVersion = std::max(m_highestVersion, *CByteView(record.data(), record.size()).Le16(zip::central::kVersionNeeded));
     }
 
     CFileHandle m_file;
     std::uint64_t m_offset = 0;
-    std::uint32_t m_count = 0;
+    std::uint64_t m_count = 0;
+    std::uint16_t m_highestVersion = kVersionDeflate;
     std::vector<std::uint8_t> m_directory;
 };
 

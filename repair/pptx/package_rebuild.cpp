@@ -14,6 +14,7 @@
 #include "repair/io/job_control.h"
 #include "repair/io/working_files.h"
 #include "repair/pptx/central_directory.h"
+#include "repair/pptx/end_records.h"
 #include "repair/pptx/entry_check.h"
 #include "repair/pptx/local_header.h"
 #include "repair/pptx/package_source.h"
@@ -477,34 +478,9 @@ bool CRebuild::WriteDirectoryAndEnd() {
     s.bytesWritten += dirLength;
     Progress();
 
-    if (s.entryCount > zip::kMaxPlainCount || dirLength >= k32 || s.outputOffset >= k32) {
-        std::uint8_t end64[zip::kZip64EndSize] = {};
-        PutLe32(end64, zip::kZip64EndMagic);
-        PutLe64(end64 + 4, zip::kZip64EndSize - 12);
-        PutLe16(end64 + 12, s.lastVersionNeeded);
-        PutLe16(end64 + 14, s.lastVersionNeeded);
-        PutLe64(end64 + 24, s.entryCount);
-        PutLe64(end64 + 32, s.entryCount);
-        PutLe64(end64 + 40, dirLength);
-        PutLe64(end64 + 48, s.outputOffset);
-        std::uint8_t locator[zip::kZip64LocatorSize] = {};
-        PutLe32(locator, zip::kZip64LocatorMagic);
-        PutLe64(locator + 8, s.outputOffset + dirLength);
-        PutLe32(locator + 16, 1);
-        ok = ok && m_output.Append(end64, sizeof end64) && m_output.Append(locator, sizeof locator);
-        s.bytesWritten += sizeof end64 + sizeof locator;
-    }
-
-    std::uint8_t end[zip::kEndSize] = {};
-    std::uint16_t count = s.entryCount > zip::kMaxPlainCount ? zip::kZip64CountMarker
-                                                             : static_cast<std::uint16_t>(s.entryCount);
-    PutLe32(end, zip::kEndMagic);
-    PutLe16(end + 8, count);
-    PutLe16(end + 10, count);
-    PutLe32(end + 12, dirLength >= k32 ? k32 : static_cast<std::uint32_t>(dirLength));
-    PutLe32(end + 16, s.outputOffset >= k32 ? k32 : static_cast<std::uint32_t>(s.outputOffset));
-    ok = ok && m_output.Append(end, sizeof end);
-    s.bytesWritten += sizeof end;
+    std::vector<std::uint8_t> end;
+    AppendEndRecords(end, s.entryCount, s.outputOffset, dirLength, s.lastVersionNeeded);
+    ok = ok && m_output.Append(end.data(), end.size());
 
     s.bytesWritten = s.sourceSize;
     Progress(true);

@@ -311,7 +311,10 @@ std::string RelsDocument(const std::vector<Relationship>& rels) {
 
 class CScaffold {
 public:
-    CScaffold(std::vector<PackagePart>& parts, const PartLoader& load) : m_parts(parts), m_load(load) {}
+    CScaffold(std::vector<PackagePart>& parts, const PartLoader& load) : m_parts(parts), m_load(load) {
+        for (std::size_t i = 0; i < m_parts.size(); ++i)
+            m_byName[Lower(m_parts[i].name)].push_back(i);
+    }
     ScaffoldOutcome Run();
 
 private:
@@ -338,13 +341,18 @@ private:
 
     std::vector<PackagePart>& m_parts;
     const PartLoader& m_load;
+    // Indexes into m_parts by lower-case name, left out or not: a package of many
+    // thousand parts is looked up part by part.
+    std::unordered_map<std::string, std::vector<std::size_t>> m_byName;
 };
 
 PackagePart* CScaffold::Find(const std::string& name) {
-    std::string lower = Lower(name);
-    for (auto& part : m_parts)
-        if (part.state != ItemState::LeftOut && Lower(part.name) == lower)
-            return &part;
+    auto found = m_byName.find(Lower(name));
+    if (found == m_byName.end())
+        return nullptr;
+    for (std::size_t i : found->second)
+        if (m_parts[i].state != ItemState::LeftOut)
+            return &m_parts[i];
     return nullptr;
 }
 
@@ -374,6 +382,7 @@ PackagePart& CScaffold::AddPart(const std::string& name, std::string content, co
     part.how = how;
     part.hasContent = true;
     part.content = std::move(content);
+    m_byName[Lower(part.name)].push_back(m_parts.size());
     m_parts.push_back(std::move(part));
     return m_parts.back();
 }
@@ -538,8 +547,7 @@ void CScaffold::AttachLostLayouts() {
 std::string CScaffold::UnusedName(const std::string& prefix) {
     for (std::size_t n = 1;; ++n) {
         const std::string name = prefix + std::to_string(n) + ".xml";
-        const std::string lower = Lower(name);
-        if (std::none_of(m_parts.begin(), m_parts.end(), [&](const PackagePart& p) { return Lower(p.name) == lower; }))
+        if (!m_byName.count(Lower(name)))
             return name;
     }
 }

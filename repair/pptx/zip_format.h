@@ -98,6 +98,32 @@ inline constexpr std::uint32_t kZip64Marker = 0xFFFFFFFF;
 inline constexpr std::uint16_t kZip64CountMarker = 0xFFFF;
 inline constexpr std::uint32_t kMaxPlainCount = 0xFFFF;
 
+// End of central directory record.
+namespace end {
+inline constexpr std::size_t kEntriesOnDisk = 8;
+inline constexpr std::size_t kEntries = 10;
+inline constexpr std::size_t kDirectorySize = 12;
+inline constexpr std::size_t kDirectoryOffset = 16;
+}  // namespace end
+
+// ZIP64 end of central directory record: its size field counts the bytes after it.
+namespace end64 {
+inline constexpr std::size_t kRecordSize = 4;
+inline constexpr std::size_t kSizeFieldEnd = 12;
+inline constexpr std::size_t kVersionMadeBy = 12;
+inline constexpr std::size_t kVersionNeeded = 14;
+inline constexpr std::size_t kEntriesOnDisk = 24;
+inline constexpr std::size_t kEntries = 32;
+inline constexpr std::size_t kDirectorySize = 40;
+inline constexpr std::size_t kDirectoryOffset = 48;
+}  // namespace end64
+
+// ZIP64 end of central directory locator.
+namespace locator {
+inline constexpr std::size_t kEndOffset = 8;
+inline constexpr std::size_t kDiskCount = 16;
+}  // namespace locator
+
 inline constexpr std::size_t kZip64EndSize = 56;
 inline constexpr std::size_t kZip64LocatorSize = 20;
 inline constexpr std::size_t kEndSize = 22;
