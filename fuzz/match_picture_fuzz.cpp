@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     buffer.resize(size + kSpare, 0);
     CPictureCarver carver;
     for (std::size_t offset = 0; offset < size; ++offset)
-        carver.MatchPicture(buffer.data(), offset, offset, size);
+        carver.MatchPicture(CByteView(buffer.data(), buffer.size()), offset, offset, size);
     for (const CPictureEntry& entry : carver.Pictures())
         CheckEntry(entry, size);
     return 0;

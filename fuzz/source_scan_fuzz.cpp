@@ -30,7 +30,7 @@ void BuildPictures(FuzzJob& job) {
     if (size == 0 || size > kLargestStream)
         return;
     std::vector<std::uint8_t> stream(static_cast<std::size_t>(size) + 3 * kSectorSize);
-    job.pictures.BuildPicturesStream(stream.data(), kSectorSize, job.source);
+    job.pictures.BuildPicturesStream(stream, job.source);
 }
 
 }  // namespace

@@ -509,7 +509,7 @@ Bytes PictureFile(std::vector<std::string>& data) {
 
 void CarvePictures(CPictureCarver& pictures, const Bytes& file) {
     for (std::size_t at = 0; at + 8 <= file.size(); ++at)
-        pictures.m_nCount += pictures.MatchPicture(file.data(), at, at, file.size());
+        pictures.m_nCount += pictures.MatchPicture(CByteView(file.data(), file.size()), at, at, file.size());
 }
 
 // A JPEG BLIP record whose id is sixteen bytes of `idByte`.

@@ -179,7 +179,7 @@ TEST_F(BinaryCorpusTest, CarvedPicturesAreThePicturesStream) {
         const std::uint32_t sectorSize = SectorSizeOf(f.path);
         Bytes carved(carver.GetPicturesStreamSize() + 3 * sectorSize, 0);
         if (!carver.Pictures().empty()) {
-            ASSERT_EQ(carver.BuildPicturesStream(carved.data(), sectorSize, source.File()), 1);
+            ASSERT_EQ(carver.BuildPicturesStream(carved, source.File()), 1);
         }
         carved.resize(carver.GetPicturesStreamSize());
         const bool same = RecordsOf(carved) == RecordsOf(*pictures);

@@ -307,7 +307,7 @@ TEST(PictureCarver, RecognisedHeadersGiveOffsetsAndSizes) {
         CPictureCarver carver;
         Bytes b(16, 0);
         PutHeader(b, 3, row.firstWord, row.type, 5017);
-        ASSERT_EQ(carver.MatchPicture(b.data(), 3, 100000, 1'000'000), 1);
+        ASSERT_EQ(carver.MatchPicture(CByteView(b.data(), b.size()), 3, 100000, 1'000'000), 1);
         ASSERT_EQ(carver.Pictures().size(), 1u);
         const CPictureEntry& e = carver.Pictures()[0];
         EXPECT_EQ(e.m_nOffset, 100000u);
@@ -341,14 +341,14 @@ TEST(PictureCarver, WhatIsNotAPictureOrNotListed) {
         CPictureCarver carver;
         Bytes b(8, 0);
         PutHeader(b, 0, c.firstWord, c.type, c.recLen);
-        EXPECT_EQ(carver.MatchPicture(b.data(), 0, 0, 50000), c.result);
+        EXPECT_EQ(carver.MatchPicture(CByteView(b.data(), b.size()), 0, 0, 50000), c.result);
         EXPECT_EQ(carver.Pictures().size(), c.listed ? 1u : 0u);
     }
     CPictureCarver empty;
     EXPECT_EQ(empty.GetPicturesStreamSize(), 0u);
     std::uint8_t none[8] = {};
     CRawFile closed;
-    EXPECT_EQ(empty.BuildPicturesStream(none, 512, closed), 0);
+    EXPECT_EQ(empty.BuildPicturesStream(none, closed), 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -390,7 +390,7 @@ TEST_F(SourceScan, PicturesStreamHoldsTheRecordsInFileOrder) {
         EXPECT_EQ(pictures.Pictures()[i].m_nOffset, at[i]);
     ASSERT_EQ(pictures.GetPicturesStreamSize(), 3308u);
     Bytes stream(3308 + 3 * 512, 0);
-    ASSERT_EQ(pictures.BuildPicturesStream(stream.data(), 512, source.File()), 1);
+    ASSERT_EQ(pictures.BuildPicturesStream(stream, source.File()), 1);
     Bytes expected = first;
     expected.insert(expected.end(), second.begin(), second.end());
     expected.insert(expected.end(), third.begin(), third.end());

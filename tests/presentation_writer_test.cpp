@@ -188,8 +188,8 @@ TEST_F(PresentationWriter, PicturesComeFirstAsTheRecordsBackToBack) {
     SourceFile file(source);
     ASSERT_TRUE(file.IsOpen());
     m_source = &file.File();
-    ASSERT_EQ(m_pictures.MatchPicture(source.data(), 1001, 1001, source.size()), 1);
-    ASSERT_EQ(m_pictures.MatchPicture(source.data(), 20000, 20000, source.size()), 1);
+    ASSERT_EQ(m_pictures.MatchPicture(CByteView(source.data(), source.size()), 1001, 1001, source.size()), 1);
+    ASSERT_EQ(m_pictures.MatchPicture(CByteView(source.data(), source.size()), 20000, 20000, source.size()), 1);
 
     const Bytes document = DocumentStream(13000);
     ASSERT_TRUE(Write(document));
@@ -218,7 +218,7 @@ TEST_F(PresentationWriter, PicturesThatCannotBeReadAreLeftOut) {
     PutLe32(&source[104], 2000);
     {
         SourceFile file(source);
-        ASSERT_EQ(m_pictures.MatchPicture(source.data(), 100, 100, source.size()), 1);
+        ASSERT_EQ(m_pictures.MatchPicture(CByteView(source.data(), source.size()), 100, 100, source.size()), 1);
     }  // the file under repair is closed: its pictures can no longer be read
     ASSERT_TRUE(Write(DocumentStream(13000)));
     EXPECT_EQ(StreamNames(m_path), (std::vector<std::string>{kDocumentStreamName, kCurrentUserStreamName}));

@@ -1,5 +1,5 @@
 // Raw file access: block positions, reads at and past the end, read-only opens,
-// and the byte-order reader.
+// and the bounded readers.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,23 +11,6 @@
 #include "repair/io/read_value.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
-
-TEST(ReadValue, ByteOrdersAndWidths) {
-    const std::uint8_t bytes[] = {0x0F, 0x00, 0xE8, 0x03, 0x00, 0x00, 0xF6, 0x0F};
-    struct Case {
-        std::uint64_t offset;
-        int bigEndian, dword;
-        std::uint32_t expected;
-    } cases[] = {
-        {0, 1, 1, 0x0F00E803}, {0, 0, 1, 0x03E8000F}, {0, 1, 0, 0x0F00}, {0, 0, 0, 0x000F},
-        // A CurrentUserAtom header read as a signature.
-        {4, 1, 1, 0x0000F60F},
-        // Only the low 32 bits of the offset address the buffer.
-        {(1ull << 32) + 4, 1, 1, 0x0000F60F},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(ReadValue(bytes, c.offset, c.bigEndian, c.dword), c.expected) << c.offset;
-}
 
 TEST(ByteView, OverrunsAreNotFound) {
     const std::uint8_t bytes[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
@@ -42,6 +25,46 @@ TEST(ByteView, OverrunsAreNotFound) {
     EXPECT_FALSE(v.Sub(4, SIZE_MAX));
     EXPECT_TRUE(v.Sub(9, 0));
     EXPECT_FALSE(v.Sub(10, 0));
+}
+
+TEST(ByteReader, ReadsInsideTheViewAndStaysNotOkOnceOutside) {
+    // A DocumentContainer header, then a byte.
+    const std::uint8_t bytes[] = {0x0F, 0x00, 0xE8, 0x03, 0x00, 0x00, 0xF6, 0x0F, 0x09};
+    using Steps = std::uint64_t (*)(CByteReader&);  // the last value read
+    struct Case {
+        const char* what;
+        Steps steps;
+        std::uint64_t value;
+        bool ok;
+        std::size_t offset, left;
+    } cases[] = {
+        {"signature", [](CByteReader& r) -> std::uint64_t { return r.Be32(); }, 0x0F00E803, true, 4, 5},
+        {"little-endian 32", [](CByteReader& r) -> std::uint64_t { return r.Le32(); }, 0x03E8000F, true, 4, 5},
+        {"16 then 16", [](CByteReader& r) -> std::uint64_t { r.Le16(); return r.Le16(); }, 0x03E8, true, 4, 5},
+        {"64 from 1", [](CByteReader& r) -> std::uint64_t { r.U8(); return r.Le64(); }, 0x090FF6000003E800, true, 9, 0},
+        {"16 ending at the exact end", [](CByteReader& r) -> std::uint64_t { r.Seek(7); return r.Le16(); }, 0x090F, true, 9, 0},
+        {"32 one byte over the end", [](CByteReader& r) -> std::uint64_t { r.Seek(6); return r.Le32(); }, 0, false, 6, 0},
+        {"8 at the end", [](CByteReader& r) -> std::uint64_t { r.Seek(9); return r.U8(); }, 0, false, 9, 0},
+        {"a read that fits after one that did not",
+         [](CByteReader& r) -> std::uint64_t { r.Seek(6); r.Le32(); r.Seek(0); return r.U8(); }, 0, false, 6, 0},
+        {"seek past the end", [](CByteReader& r) -> std::uint64_t { r.Seek(10); return r.U8(); }, 0, false, 0, 0},
+        {"skip to the end, then one more", [](CByteReader& r) -> std::uint64_t { r.Skip(9); return r.Skip(1); }, 0, false, 9, 0},
+        {"skip near SIZE_MAX", [](CByteReader& r) -> std::uint64_t { r.Skip(1); return r.Skip(SIZE_MAX); }, 0, false, 1, 0},
+        {"seek to UINT64_MAX", [](CByteReader& r) -> std::uint64_t { return r.Seek(UINT64_MAX); }, 0, false, 0, 0},
+        {"bytes of the rest", [](CByteReader& r) -> std::uint64_t { r.U8(); return r.Bytes(8).data()[7]; }, 0x09, true, 9, 0},
+        {"bytes near SIZE_MAX", [](CByteReader& r) -> std::uint64_t { r.U8(); return r.Bytes(SIZE_MAX - 1).size(); }, 0, false, 1, 0},
+        {"no bytes at the end", [](CByteReader& r) -> std::uint64_t { r.Skip(9); return r.Bytes(0).size(); }, 0, true, 9, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CByteReader reader(bytes, sizeof bytes);
+        EXPECT_EQ(c.steps(reader), c.value);
+        EXPECT_EQ(reader.Ok(), c.ok);
+        EXPECT_EQ(reader.Offset(), c.offset);
+        EXPECT_EQ(reader.Left(), c.left);
+    }
+    // A reader placed outside its view starts not ok.
+    EXPECT_FALSE(CByteReader(CByteView(bytes, sizeof bytes), 10).Ok());
 }
 
 TEST(RawFile, OpensReadOnlyAndReadsBlocks) {

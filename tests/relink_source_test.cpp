@@ -102,7 +102,7 @@ void CarveSecondPicture(CPictureCarver& pictures, const std::string& path) {
     const auto at = std::search(file.begin(), file.end(), header.begin(), header.end());
     if (at != file.end()) {
         const auto offset = static_cast<std::uint64_t>(at - file.begin());
-        pictures.MatchPicture(file.data(), offset, offset, file.size());
+        pictures.MatchPicture(CByteView(file.data(), file.size()), offset, offset, file.size());
     }
 }
 

@@ -88,15 +88,17 @@ bool PlacePicture(const std::string& path, bool needSlide) {
 
 }  // namespace
 
-int CPictureCarver::MatchPicture(const std::uint8_t* buffer, std::uint64_t offset, std::uint64_t fileOffset,
+int CPictureCarver::MatchPicture(CByteView bytes, std::size_t offset, std::uint64_t fileOffset,
                                  std::uint64_t fileSize) {
-    const std::uint16_t recType = static_cast<std::uint16_t>(ReadValue(buffer, offset + 2, 0, 0));
-    if (recType < kFirstBlipType || recType > kLastBlipType)
+    CByteReader header(bytes, offset);
+    const std::uint16_t firstWord = header.Le16();
+    const std::uint16_t recType = header.Le16();
+    const std::uint32_t recLen = header.Le32();
+    if (!header.Ok())
         return 0;
-    const BlipKind* kind = FindBlipKind(static_cast<std::uint16_t>(ReadValue(buffer, offset, 0, 0)), recType);
+    const BlipKind* kind = FindBlipKind(firstWord, recType);
     if (!kind)
         return 0;
-    const std::uint32_t recLen = ReadValue(buffer, offset + 4, 0, 1);
     if (PlausibleRecLen(recLen, *kind, fileSize)) {
         CPictureEntry entry;
         entry.m_nOffset = fileOffset;
@@ -118,12 +120,13 @@ std::uint64_t CPictureCarver::GetPicturesStreamSize() const {
 
 // Records are read at their own byte offsets, whatever the sector size of the
 // damaged file, so pictures of files with 4096-byte sectors come out whole too.
-int CPictureCarver::BuildPicturesStream(std::uint8_t* buffer, std::uint32_t /*sectorSize*/, CRawFile& file) const {
+int CPictureCarver::BuildPicturesStream(std::span<std::uint8_t> stream, CRawFile& file) const {
     if (m_pictures.empty())
         return 0;
-    std::uint64_t written = 0;
+    std::size_t written = 0;
     for (const CPictureEntry& entry : m_pictures) {
-        if (!ReadSourceBytes(file, buffer + written, entry.m_nOffset, entry.m_nRecordSize))
+        if (entry.m_nRecordSize > stream.size() - written ||
+            !ReadSourceBytes(file, stream.data() + written, entry.m_nOffset, entry.m_nRecordSize))
             return 0;
         written += entry.m_nRecordSize;
     }

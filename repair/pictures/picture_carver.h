@@ -5,10 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <array>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "platform/win_types.h"
+#include "repair/io/read_value.h"
 
 class CRawFile;
 class CancelToken;
@@ -23,20 +25,19 @@ struct CPictureEntry {
 
 class CPictureCarver {
 public:
-    // 1 when the bytes at `buffer + offset` are a recognised BLIP header, else 0.
-    // `fileOffset` is the file offset of that byte. The header is listed only
-    // when its recLen is plausible for the file under repair, `fileSize` bytes
-    // long; the result is 1 either way. `buffer` must be readable 8 bytes
-    // beyond `offset`.
-    int MatchPicture(const std::uint8_t* buffer, std::uint64_t offset, std::uint64_t fileOffset,
-                     std::uint64_t fileSize);
+    // 1 when the eight bytes at `offset` of `bytes` are a recognised BLIP
+    // header, else 0 (also when they leave `bytes`). `fileOffset` is the file
+    // offset of that byte. The header is listed only when its recLen is
+    // plausible for the file under repair, `fileSize` bytes long; the result is
+    // 1 either way.
+    int MatchPicture(CByteView bytes, std::size_t offset, std::uint64_t fileOffset, std::uint64_t fileSize);
 
     // Sum of the record sizes of the listed pictures.
     std::uint64_t GetPicturesStreamSize() const;
     // Copies every listed record, whole and back to back in list order, from the
-    // file under repair, `file`, into `buffer` (GetPicturesStreamSize() bytes
-    // plus three sectors of slack). 0 when the list is empty or a read fails.
-    int BuildPicturesStream(std::uint8_t* buffer, std::uint32_t sectorSize, CRawFile& file) const;
+    // file under repair, `file`, into `stream`. 0 when the list is empty, a
+    // record does not fit `stream` or a read fails.
+    int BuildPicturesStream(std::span<std::uint8_t> stream, CRawFile& file) const;
     // Places every listed picture on a slide of the working presentation at
     // `presentation`, through a temporary picture file each, reading the data
     // from `file`, the file under repair. The presentation is saved and closed.

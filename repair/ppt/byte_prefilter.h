@@ -5,10 +5,14 @@
 // p + index2 lies in [low, high]. The prefilter finds the offsets that pass some
 // rule, sixteen offsets at a time, and hands exactly those to the exact test in
 // ascending order, so no offset that could match is skipped.
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
+
+#include "repair/io/read_value.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -114,4 +118,12 @@ std::size_t ScanCandidates(const std::uint8_t* data, std::size_t count, Test&& t
         }
     }
     return count;
+}
+
+// The same over a view: the offsets whose prefilter loads stay inside `bytes`,
+// at most `count` of them.
+template <KeyRule... Rules, typename Test>
+std::size_t ScanCandidates(CByteView bytes, std::size_t count, Test&& test) {
+    const std::size_t reachable = bytes.size() - std::min(bytes.size(), kPrefilterOverrun);
+    return ScanCandidates<Rules...>(bytes.data(), std::min(count, reachable), std::forward<Test>(test));
 }

@@ -40,7 +40,7 @@ bool WritePicturesStream(COleFileManager& ole, const CarvedSource& carved, std::
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (carved.pictures.BuildPicturesStream(buffer.data(), sectorSize, carved.file) != 1)
+    if (carved.pictures.BuildPicturesStream(buffer, carved.file) != 1)
         return true;
     return ole.WriteStream(ole.GetStorage(), kPicturesStreamName, buffer.data(), static_cast<std::uint32_t>(size));
 }

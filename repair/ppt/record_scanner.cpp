@@ -43,20 +43,19 @@ constexpr KeyRule kMainMasterRule = TailRule(kMainMasterContainer);
 constexpr KeyRule kUserEditRule = TailRule(kUserEditAtom);
 constexpr KeyRule kPropertySetRule = HeadRule(kPropertySetHeader);
 
-std::uint32_t Signature(const std::uint8_t* at) { return ReadValue(at, 0, 1, 1); }
-std::uint32_t Le32At(const std::uint8_t* at, std::uint32_t offset) { return ReadValue(at, offset, 0, 1); }
-std::uint16_t Le16At(const std::uint8_t* at, std::uint32_t offset) {
-    return static_cast<std::uint16_t>(ReadValue(at, offset, 0, 0));
-}
+// The signature of the record header at `p`; 0 when the header leaves `bytes`.
+std::uint32_t SignatureAt(CByteView bytes, std::size_t p) { return CByteReader(bytes, p).Be32(); }
 
-// A CryptSession10Container header followed by the version of RC4 CryptoAPI
-// encryption. `at` is readable 12 bytes.
-bool IsCryptSession(const std::uint8_t* at) {
-    if (Signature(at) != kCryptSession10Container)
+// A CryptSession10Container header at `p` followed by the version of RC4
+// CryptoAPI encryption.
+bool IsCryptSession(CByteView bytes, std::size_t p) {
+    CByteReader header(bytes, p);
+    if (header.Be32() != kCryptSession10Container)
         return false;
-    const std::uint16_t major = Le16At(at, kCryptVersionOffset);
-    const std::uint16_t minor = Le16At(at, kCryptVersionOffset + 2);
-    return major >= kCryptMajorLowest && major <= kCryptMajorHighest && minor == kCryptMinor;
+    header.Seek(p + kCryptVersionOffset);
+    const std::uint16_t major = header.Le16();
+    const std::uint16_t minor = header.Le16();
+    return header.Ok() && major >= kCryptMajorLowest && major <= kCryptMajorHighest && minor == kCryptMinor;
 }
 
 // ---------------------------------------------------------------------------
@@ -67,31 +66,38 @@ enum class GroupResult { Continue, Encrypted };
 // Mode 2 over one group. After an unencrypted CurrentUserAtom the rest of the
 // group is not tested for CurrentUserAtoms, but a CryptSession10Container is
 // looked for in the whole group: a file can carry both.
-GroupResult CheckEncryption(const std::uint8_t* buffer, std::size_t count) {
+GroupResult CheckEncryption(CByteView buffer, std::size_t count) {
     bool plainTokenSeen = false;
     bool encrypted = false;
     ScanCandidates<kCurrentUserRule, kCryptSessionRule>(buffer, count, [&](std::size_t p) {
-        const std::uint8_t* at = buffer + p;
-        if (!plainTokenSeen && Signature(at) == kCurrentUserAtom) {
-            const std::uint32_t token = Le32At(at, kCurrentUserTokenOffset);
+        if (!plainTokenSeen && SignatureAt(buffer, p) == kCurrentUserAtom) {
+            // A token that leaves the buffer reads as 0: neither kind.
+            const std::uint32_t token = buffer.Le32(p + kCurrentUserTokenOffset).value_or(0);
             if (token == kTokenEncrypted)
                 return encrypted = true;
             plainTokenSeen = token == kTokenPlain;
             return false;
         }
-        return encrypted = IsCryptSession(at);
+        return encrypted = IsCryptSession(buffer, p);
     });
     return encrypted ? GroupResult::Encrypted : GroupResult::Continue;
 }
 
 // Mode 1 over one group: every offset goes to the picture carver.
-void CountPictures(CPictureCarver& pictures, const std::uint8_t* buffer, std::size_t count, std::uint64_t fileOffset,
+void CountPictures(CPictureCarver& pictures, CByteView buffer, std::size_t count, std::uint64_t fileOffset,
                    std::uint64_t fileSize) {
     ScanCandidates<kBlipRule>(buffer, count, [&](std::size_t p) {
         if (pictures.MatchPicture(buffer, p, fileOffset + p, fileSize) == 1)
             ++pictures.m_nCount;
         return false;
     });
+}
+
+// The buffer of one group: its blocks, the next group's first block, and the
+// reach of the tests; 0 when a block read could not fill it in one call.
+std::uint64_t GroupBufferBytes(std::uint64_t groupBlocks, std::uint32_t blockSize) {
+    const std::uint64_t bytes = (groupBlocks + 1) * blockSize + kTestReach;
+    return bytes <= UINT32_MAX ? bytes : 0;
 }
 
 }  // namespace
@@ -105,9 +111,12 @@ BOOL ScanSourceFile(const SourceScanJob& scan, std::uint64_t fileSize, std::uint
         return FALSE;
     const std::uint64_t totalBlocks = std::max<std::uint64_t>(1, (fileSize + blockSize - 1) / blockSize);
     const std::uint64_t groupBlocks = std::min(kGroupBlocks, totalBlocks);
+    const std::uint64_t bufferBytes = GroupBufferBytes(groupBlocks, blockSize);
+    if (bufferBytes == 0)
+        return FALSE;
     std::vector<std::uint8_t> buffer;
     try {
-        buffer.resize(static_cast<std::size_t>((groupBlocks + 1) * blockSize + kTestReach));
+        buffer.resize(static_cast<std::size_t>(bufferBytes));
     } catch (const std::bad_alloc&) {
         return FALSE;
     }
@@ -125,10 +134,11 @@ BOOL ScanSourceFile(const SourceScanJob& scan, std::uint64_t fileSize, std::uint
             return FALSE;
         const std::size_t examined =
             static_cast<std::size_t>(std::min<std::uint64_t>(blocks * blockSize, fileSize - std::min(fileSize, groupStart)));
-        if (mode == kScanEncryption && CheckEncryption(buffer.data(), examined) == GroupResult::Encrypted)
+        const CByteView group(buffer.data(), buffer.size());
+        if (mode == kScanEncryption && CheckEncryption(group, examined) == GroupResult::Encrypted)
             return FALSE;
         if (mode == kScanPictures)
-            CountPictures(scan.pictures, buffer.data(), examined, groupStart, scan.file.m_nFileSize);
+            CountPictures(scan.pictures, group, examined, groupStart, scan.file.m_nFileSize);
     }
     return TRUE;
 }
@@ -156,10 +166,11 @@ public:
     CDocumentScan(DocumentScanState& state, std::uint32_t blockSize, CByteView image)
         : m_state(state), m_blockSize(blockSize), m_image(image) {}
 
-    // Every test at offset p; `at` holds the image bytes from p with at least 8
-    // readable bytes (zeros beyond the image).
-    void Examine(const std::uint8_t* at, std::uint64_t p) {
-        switch (Signature(at)) {
+    // Every test at offset p; `window` holds the image bytes from p (zeros
+    // beyond the image near its end).
+    void Examine(CByteView window, std::uint64_t p) {
+        CByteReader header(window);
+        switch (header.Be32()) {
         case kDocumentContainer:
             ++m_state.nDocumentCount;
             m_state.posDocument = p;
@@ -173,9 +184,14 @@ public:
             if (!m_state.bSummaryFound && RecoverSummary(p))
                 m_state.bSummaryFound = 1;
             break;
-        case kUserEditAtom:
-            PairUserEdit(p, Le16At(at, kRecLenOffset));
+        case kUserEditAtom: {
+            // Only the low 16 bits of recLen take part in the pairing.
+            header.Seek(kRecLenOffset);
+            const std::uint16_t length = header.Le16();
+            if (header.Ok())
+                PairUserEdit(p, length);
             break;
+        }
         default:
             break;
         }
@@ -208,7 +224,7 @@ private:
             if (!found)
                 break;
             key = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
-            if (key + 2 <= size && Signature(data + key - kDesignKeyIndex) == kDesignNameString) {
+            if (SignatureAt(m_image, key - kDesignKeyIndex) == kDesignNameString) {
                 m_designAt = key - kDesignKeyIndex;
                 break;
             }
@@ -221,15 +237,14 @@ private:
         const std::uint64_t at = FindDesignString(p);
         if (at == kNotFound)
             return;
-        const auto length = m_image.Le32(static_cast<std::size_t>(at) + kRecLenOffset);
-        if (!length)
-            return;
-        const auto text = m_image.Sub(static_cast<std::size_t>(at) + kRecordHeaderSize, *length);
-        if (!text)
+        CByteReader record(m_image, at + kRecLenOffset);
+        const std::uint32_t length = record.Le32();
+        CByteReader text(record.Bytes(length));
+        if (!record.Ok())
             return;
         std::u16string name;
-        for (std::size_t i = 0; i + 1 < text->size(); i += 2) {
-            const char16_t unit = static_cast<char16_t>(*text->Le16(i));
+        while (text.Left() >= sizeof(char16_t)) {
+            const char16_t unit = static_cast<char16_t>(text.Le16());
             if (unit == 0)
                 break;
             name.push_back(unit);
@@ -242,8 +257,9 @@ private:
     int RecoverSummary(std::uint64_t p) {
         const std::size_t blockSize = m_blockSize;
         std::vector<std::uint8_t> work(blockSize, 0);
-        const std::size_t available = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, m_image.size() - p));
-        std::memcpy(work.data(), m_image.data() + p, available);
+        const std::size_t start = static_cast<std::size_t>(std::min<std::uint64_t>(p, m_image.size()));
+        if (const auto bytes = m_image.Sub(start, std::min(blockSize, m_image.size() - start)))
+            std::memcpy(work.data(), bytes->data(), bytes->size());
         WalkSummary(CByteView(work.data(), work.size()), m_state.recoveredProperties);
         return 1;
     }
@@ -316,14 +332,15 @@ BOOL ScanDocumentRecords(DocumentScanState& state, std::uint32_t blockSize, cons
     const std::size_t length = static_cast<std::size_t>(imageLength);
     CDocumentScan scan(state, blockSize, CByteView(image, length));
     const std::size_t body = length > kTailBytes ? length - kTailBytes : 0;
-    ScanCandidates<kDocumentRule, kMainMasterRule, kUserEditRule, kPropertySetRule>(image, body, [&](std::size_t p) {
-        scan.Examine(image + p, p);
+    const CByteView view(image, length);
+    ScanCandidates<kDocumentRule, kMainMasterRule, kUserEditRule, kPropertySetRule>(view, body, [&](std::size_t p) {
+        scan.Examine(CByteView(image + p, length - p), p);
         return false;
     });
     for (std::size_t p = body; p < length; ++p) {
         std::uint8_t padded[16] = {};
         std::memcpy(padded, image + p, std::min<std::size_t>(sizeof padded, length - p));
-        scan.Examine(padded, p);
+        scan.Examine(CByteView(padded, sizeof padded), p);
     }
     return TRUE;
 }
