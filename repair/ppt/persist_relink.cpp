@@ -27,9 +27,14 @@ struct Header {
 };
 
 std::optional<Header> HeaderAt(const CByteView& view, std::size_t at) {
-    if (!view.Has(at, kRecordHeaderSize))
+    CByteReader reader(view, at);
+    Header h;
+    h.verInstance = reader.Le16();
+    h.type = reader.Le16();
+    h.length = reader.Le32();
+    if (!reader.Ok())
         return std::nullopt;
-    return Header{*view.Le16(at), *view.Le16(at + 2), *view.Le32(at + kRecLenOffset)};
+    return h;
 }
 
 // The record at `at` lies wholly inside the view.
@@ -139,18 +144,24 @@ template <typename LocateDir>
 std::optional<UserEdit> ReadUserEdit(const CByteView& view, std::size_t at, LocateDir&& locateDir) {
     if (!IsUserEditHeader(view, at))
         return std::nullopt;
-    const std::size_t body = at + kRecordHeaderSize;
+    CByteReader body(view, at + kRecordHeaderSize);
     UserEdit edit;
     edit.at = at;
-    const auto dir = locateDir(*view.Le32(body + kUserEditOffsetPersistDir));
+    static_assert(kUserEditLastSlideIdRef == 0 && kUserEditOffsetLastEdit == 8 && kUserEditOffsetPersistDir == 12 &&
+                  kUserEditDocPersistIdRef == 16 && kUserEditPersistIdSeed == 20 && kUserEditLastView == 24);
+    edit.lastSlideIdRef = body.Le32();
+    body.Skip(4);  // version
+    edit.offsetLastEdit = body.Le32();
+    const std::uint32_t dirOffset = body.Le32();
+    edit.docPersistIdRef = body.Le32();
+    edit.persistIdSeed = body.Le32();
+    edit.lastView = body.Le16();
+    if (!body.Ok())
+        return std::nullopt;
+    const auto dir = locateDir(dirOffset);
     if (!dir)
         return std::nullopt;
     edit.dirAt = *dir;
-    edit.lastSlideIdRef = *view.Le32(body + kUserEditLastSlideIdRef);
-    edit.offsetLastEdit = *view.Le32(body + kUserEditOffsetLastEdit);
-    edit.docPersistIdRef = *view.Le32(body + kUserEditDocPersistIdRef);
-    edit.persistIdSeed = *view.Le32(body + kUserEditPersistIdSeed);
-    edit.lastView = *view.Le16(body + kUserEditLastView);
     return edit;
 }
 
@@ -189,8 +200,14 @@ DocumentRefs ReadDocumentRefs(const CByteView& view, std::size_t docAt) {
     ForEachChild(view, docAt, [&](std::size_t child, const Header& h) {
         const std::size_t body = child + kRecordHeaderSize;
         if (h.type == kRtDocumentAtom && h.length >= kDocumentAtomHandoutMaster + 4) {
-            refs.notesMaster = *view.Le32(body + kDocumentAtomNotesMaster);
-            refs.handoutMaster = *view.Le32(body + kDocumentAtomHandoutMaster);
+            static_assert(kDocumentAtomHandoutMaster == kDocumentAtomNotesMaster + 4);
+            CByteReader masters(view, body + kDocumentAtomNotesMaster);
+            const std::uint32_t notesMaster = masters.Le32();
+            const std::uint32_t handoutMaster = masters.Le32();
+            if (masters.Ok()) {
+                refs.notesMaster = notesMaster;
+                refs.handoutMaster = handoutMaster;
+            }
         }
         if (h.type != kRtSlideListWithText)
             return;
@@ -203,7 +220,10 @@ DocumentRefs ReadDocumentRefs(const CByteView& view, std::size_t docAt) {
         ForEachChild(view, child, [&](std::size_t atom, const Header& a) {
             if (a.type == kRtSlidePersistAtom && a.length >= kSlidePersistLength) {
                 const std::size_t abody = atom + kRecordHeaderSize;
-                list->push_back({*view.Le32(abody + kSlidePersistIdRef), *view.Le32(abody + kSlidePersistSlideId)});
+                const auto persistId = view.Le32(abody + kSlidePersistIdRef);
+                const auto slideId = view.Le32(abody + kSlidePersistSlideId);
+                if (persistId && slideId)
+                    list->push_back({*persistId, *slideId});
             }
         });
     });
@@ -453,21 +473,22 @@ std::optional<UserEdit> Relinker::EditAtOffset(std::uint32_t offset, const std::
 
 // Takes every entry of the directory whose id has no valid version yet.
 void Relinker::ReadDirectory(std::size_t dirAt) {
-    const Header h = *HeaderAt(m_view, dirAt);
-    std::size_t at = dirAt + kRecordHeaderSize;
-    const std::size_t end = at + h.length;
-    while (end - at >= 4) {
-        const std::uint32_t word = *m_view.Le32(at);
+    const auto h = HeaderAt(m_view, dirAt);
+    if (!h)
+        return;
+    CByteReader directory(m_view.Sub(dirAt + kRecordHeaderSize, h->length).value_or(CByteView()));
+    while (directory.Left() >= 4) {
+        const std::uint32_t word = directory.Le32();
         const std::uint32_t first = word & kPersistIdMask;
         const std::uint32_t count = word >> kPersistIdBits;
-        at += 4;
-        if (count > (end - at) / 4)
+        if (count > directory.Left() / 4)
             return;
-        for (std::uint32_t k = 0; k < count; ++k, at += 4) {
+        for (std::uint32_t k = 0; k < count; ++k) {
+            const std::uint32_t offset = directory.Le32();
             const std::uint32_t id = first + k;
             if (id == 0 || id > kPersistIdMask || m_found.count(id))
                 continue;
-            const auto target = Locate(*m_view.Le32(at), m_delta, false);
+            const auto target = Locate(offset, m_delta, false);
             if (target)
                 Place(id, Found{*target, m_failed.count(id) != 0, false});
             else

@@ -31,10 +31,12 @@ struct RecordHeader {
 
 // The header at `at` of a record that lies wholly inside the view.
 std::optional<RecordHeader> WholeRecordAt(const CByteView& view, std::size_t at) {
-    if (!view.Has(at, kRecordHeaderSize))
-        return std::nullopt;
-    const RecordHeader h{*view.Le16(at), *view.Le16(at + 2), *view.Le32(at + kRecLenOffset)};
-    if (!view.Has(at + kRecordHeaderSize, h.length))
+    CByteReader reader(view, at);
+    RecordHeader h;
+    h.verInstance = reader.Le16();
+    h.type = reader.Le16();
+    h.length = reader.Le32();
+    if (!reader.Skip(h.length))
         return std::nullopt;
     return h;
 }
@@ -126,7 +128,8 @@ SlideList ReadSlideList(const CByteView& view, std::size_t at, StepBudget& steps
             continue;
         }
         if (c->type == kRtSlidePersistAtom && c->length >= kSlidePersistLength)
-            list.entries.push_back({*view.Le32(child + kRecordHeaderSize + kSlidePersistIdRef), child, child});
+            if (const auto persistId = view.Le32(child + kRecordHeaderSize + kSlidePersistIdRef))
+                list.entries.push_back({*persistId, child, child});
         if (!list.entries.empty())
             list.entries.back().end = EndOf(child, *c);
         child = EndOf(child, *c);
@@ -212,10 +215,12 @@ std::vector<BlipId> PicturesOf(const CByteView& container, const std::vector<Bli
         if (!h || h->type != kRtOfficeArtFopt || (h->verInstance & 0xF) != kFoptVersion)
             continue;
         const std::size_t count = std::min<std::size_t>(h->Instance(), h->length / kFoptPropertySize);
+        CByteReader properties(container, at + kRecordHeaderSize);
         for (std::size_t k = 0; k < count; ++k) {
-            const std::size_t property = at + kRecordHeaderSize + k * kFoptPropertySize;
-            const std::uint16_t opid = *container.Le16(property);
-            const std::uint32_t value = *container.Le32(property + 2);
+            const std::uint16_t opid = properties.Le16();
+            const std::uint32_t value = properties.Le32();
+            if (!properties.Ok())
+                break;
             const std::uint16_t id = opid & kPropertyIdMask;
             if ((id == kPropertyPib || id == kPropertyFillBlip) && (opid & kPropertyIsBlip) && value >= 1 &&
                 value <= bstore.size())
@@ -227,9 +232,9 @@ std::vector<BlipId> PicturesOf(const CByteView& container, const std::vector<Bli
 
 std::uint32_t NotesIdOf(const CByteView& view, std::size_t slideAt, StepBudget& steps) {
     for (const std::size_t child : ChildrenOf(view, slideAt, steps).at) {
-        const RecordHeader h = *WholeRecordAt(view, child);
-        if (h.type == kRtSlideAtom && h.length >= kSlideAtomLength)
-            return *view.Le32(child + kRecordHeaderSize + kSlideAtomNotesIdRef);
+        const auto h = WholeRecordAt(view, child);
+        if (h && h->type == kRtSlideAtom && h->length >= kSlideAtomLength)
+            return view.Le32(child + kRecordHeaderSize + kSlideAtomNotesIdRef).value_or(0);
     }
     return 0;
 }
