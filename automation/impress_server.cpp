@@ -26,7 +26,8 @@
 #include <thread>
 #include <vector>
 
-#include "automation/edit_chain.h"
+#include "repair/ppt/compound_format.h"
+#include "repair/ppt/edit_chain.h"
 #include "automation/impress_objects.h"
 #include "automation/powerpoint_automation.h"
 #include "platform/com_runtime.h"
@@ -233,10 +234,9 @@ std::string FilterForExtension(const std::string& path) {
 }
 
 bool IsCompoundFile(const std::string& path) {
-    static constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     std::ifstream in(path, std::ios::binary);
-    char head[8] = {};
-    return in.read(head, sizeof(head)) && std::equal(std::begin(kSignature), std::end(kSignature),
+    char head[sizeof cfb::kSignature] = {};
+    return in.read(head, sizeof(head)) && std::equal(std::begin(cfb::kSignature), std::end(cfb::kSignature),
                                                      reinterpret_cast<unsigned char*>(head));
 }
 

@@ -9,6 +9,7 @@
 #include "repair/ppt/document_image.h"
 #include "repair/ppt/document_trim.h"
 #include "repair/ppt/record_scanner.h"
+#include "repair/ppt/compound_format.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/stream_locator.h"
 
@@ -17,8 +18,8 @@ namespace {
 constexpr std::uint32_t kScanBlock = 512;
 
 std::uint32_t SectorSizeOf(const std::uint8_t* data, std::size_t size) {
-    const std::uint8_t shift = size > ppt::kSectorShiftOffset ? data[ppt::kSectorShiftOffset] : 0;
-    return shift == 12 ? 4096 : 512;
+    const std::uint8_t shift = size > cfb::kSectorShiftOffset ? data[cfb::kSectorShiftOffset] : 0;
+    return shift == cfb::kLargeSectorShift ? cfb::kLargeSectorSize : cfb::kSmallSectorSize;
 }
 
 void RunChain(FuzzJob& job, std::uint64_t size, std::uint32_t sectorSize) {

@@ -7,14 +7,15 @@
 #include "fuzz/fuzz_support.h"
 #include "repair/io/raw_file.h"
 #include "repair/ppt/document_image.h"
+#include "repair/ppt/compound_format.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/stream_locator.h"
 
 namespace {
 
 std::uint32_t SectorSizeOf(const std::uint8_t* data, std::size_t size) {
-    const std::uint8_t shift = size > ppt::kSectorShiftOffset ? data[ppt::kSectorShiftOffset] : 0;
-    return shift == 12 ? 4096 : 512;
+    const std::uint8_t shift = size > cfb::kSectorShiftOffset ? data[cfb::kSectorShiftOffset] : 0;
+    return shift == cfb::kLargeSectorShift ? cfb::kLargeSectorSize : cfb::kSmallSectorSize;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The edit-chain check that decides whether a binary presentation opens: small
 // constructed streams with one break each, and every sound file of the corpus.
-#include "automation/edit_chain.h"
+#include "repair/ppt/edit_chain.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/compound_file.h"
+#include "repair/ppt/compound_file.h"
 #include "support/process.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/compound_file.h"
+#include "repair/ppt/compound_file.h"
 #include "support/compound_directory.h"
 #include "support/ole_reader.h"
 #include "support/temp_dir.h"

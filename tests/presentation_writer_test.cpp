@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/compound_file.h"
+#include "repair/ppt/compound_file.h"
 #include "automation/powerpoint_automation.h"
 #include "platform/com_runtime.h"
 #include "repair/io/read_value.h"

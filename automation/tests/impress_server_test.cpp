@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "automation/auto_wrap.h"
-#include "automation/compound_file.h"
+#include "repair/ppt/compound_file.h"
 #include "automation/impress_server.h"
 #include "automation/powerpoint_automation.h"
 #include "platform/com_runtime.h"

@@ -26,6 +26,7 @@
 #include "repair/ppt/fragment_rebuild.h"
 #include "repair/ppt/presentation_writer.h"
 #include "repair/ppt/record_scanner.h"
+#include "repair/ppt/compound_format.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/relink_source.h"
 #include "repair/ppt/stream_locator.h"
@@ -59,7 +60,7 @@ struct JobTexts {
 enum class SourceKind { Compound, Package, Unknown };
 
 SourceKind KindOf(const std::uint8_t* block0) {
-    if (std::memcmp(block0, ppt::kCompoundSignature, sizeof ppt::kCompoundSignature) == 0)
+    if (std::memcmp(block0, cfb::kSignature, sizeof cfb::kSignature) == 0)
         return SourceKind::Compound;
     if (std::memcmp(block0, zip::kLocalHeaderSig, sizeof zip::kLocalHeaderSig) == 0)
         return SourceKind::Package;
@@ -192,7 +193,7 @@ void CRepairJob::Start() {
     // The kind is decided by the first bytes, never by the extension.
     switch (KindOf(block0.data())) {
     case SourceKind::Compound:
-        return RunBinary(block0[ppt::kSectorShiftOffset]);
+        return RunBinary(block0[cfb::kSectorShiftOffset]);
     case SourceKind::Package:
         return RunPackage();
     case SourceKind::Unknown:
@@ -201,7 +202,7 @@ void CRepairJob::Start() {
             return RunPackage();
         // A compound file whose header is lost still holds its document stream.
         if (HoldsDocumentStream(source, m_cancel))
-            return RunBinary(block0[ppt::kSectorShiftOffset]);
+            return RunBinary(block0[cfb::kSectorShiftOffset]);
         return Fail(m_texts.notPresentation);
     }
 }
@@ -209,7 +210,8 @@ void CRepairJob::Start() {
 void CRepairJob::RunBinary(std::uint8_t sectorShift) {
     if (m_state.srcFile.m_nFileSize < kSmallestCompound)
         return Fail(m_texts.tooSmall);
-    m_state.nSectorSize = static_cast<std::int16_t>(sectorShift == 9 || sectorShift == 12 ? 1 << sectorShift : 512);
+    const bool knownShift = sectorShift == cfb::kSmallSectorShift || sectorShift == cfb::kLargeSectorShift;
+    m_state.nSectorSize = static_cast<std::int16_t>(knownShift ? 1u << sectorShift : cfb::kSmallSectorSize);
     m_state.strWorkingPath = m_folder + kWorkingPrefix + m_state.strSourceExt;
     DeleteFileW(m_state.strWorkingPath);
     const bool built = RunBinaryChain();

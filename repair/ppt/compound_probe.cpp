@@ -6,13 +6,13 @@
 
 #include "repair/io/read_value.h"
 #include "repair/io/job_control.h"
+#include "repair/ppt/compound_format.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/source_bytes.h"
 
 namespace {
 constexpr std::uint32_t kStreamAlignment = 64;
 constexpr std::uint32_t kChunk = 1 << 20;
-constexpr std::uint32_t kDirectoryEntrySize = 128;
 
 // Calls `test` with every `step`-aligned offset of the file and the bytes from
 // there to the end of its chunk; stops at the first true.
@@ -40,7 +40,7 @@ bool HoldsDocumentStream(CRawFile& file, const CancelToken& cancel) {
 }
 
 bool NamesStream(CRawFile& file, std::string_view name, const CancelToken& cancel) {
-    return AnyAlignedOffset(file, cancel, kDirectoryEntrySize, [name](const CByteView& view, std::size_t at) {
+    return AnyAlignedOffset(file, cancel, cfb::kDirectoryEntrySize, [name](const CByteView& view, std::size_t at) {
         for (std::size_t k = 0; k < name.size(); ++k) {
             const std::optional<std::uint16_t> unit = view.Le16(at + 2 * k);
             if (!unit || *unit != static_cast<unsigned char>(name[k]))

@@ -12,14 +12,15 @@
 #include "platform/win_types.h"
 
 #include "repair/ppt/persist_relink.h"
+#include "repair/ppt/record_signatures.h"
 
 class CancelToken;
 class CPictureCarver;
 class CRawFile;
 
-inline constexpr const char* kPicturesStreamName = "Pictures";
-inline constexpr const char* kDocumentStreamName = "PowerPoint Document";
-inline constexpr const char* kCurrentUserStreamName = "Current User";
+using ppt::kCurrentUserStreamName;
+using ppt::kDocumentStreamName;
+using ppt::kPicturesStreamName;
 
 // The "Current User" stream as written. Bytes 0..34 are a CurrentUserAtom of
 // recLen 27; the 27 bytes after it are not part of the record.
@@ -41,7 +42,7 @@ inline constexpr std::array<std::uint8_t, kCurrentUserStreamSize> kCurrentUserTe
     0x64, 0x00, 0x72, 0x00, 0x69, 0x00, 0x76, 0x00, 0x6F,
 };
 // offsetToCurrentEdit inside the template: the only bytes the patch pass changes.
-inline constexpr std::size_t kCurrentEditFieldOffset = 16;
+inline constexpr std::size_t kCurrentEditFieldOffset = ppt::kCurrentUserEditOffset;
 inline constexpr std::size_t kCurrentEditFieldSize = 4;
 
 // The carved pictures of the file under repair and that file, open, which

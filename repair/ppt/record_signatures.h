@@ -39,8 +39,10 @@ inline constexpr std::size_t kShortestPictureName = 4;     // characters
 inline constexpr std::uint16_t kFirstBlipType = 0xF01A;
 inline constexpr std::uint16_t kLastBlipType = 0xF020;
 
-// The header token of a CurrentUserAtom, 12 bytes after its header.
+// The header token of a CurrentUserAtom, 12 bytes after its header start, and
+// offsetToCurrentEdit (the newest UserEditAtom) 16 bytes after it.
 inline constexpr std::uint32_t kCurrentUserTokenOffset = 12;
+inline constexpr std::uint32_t kCurrentUserEditOffset = 16;
 inline constexpr std::uint32_t kTokenPlain = 0xE391C05F;
 inline constexpr std::uint32_t kTokenEncrypted = 0xF3D1C4DF;
 
@@ -60,24 +62,14 @@ inline constexpr std::uint16_t kCryptMajorLowest = 2;
 inline constexpr std::uint16_t kCryptMajorHighest = 4;
 inline constexpr std::uint16_t kCryptMinor = 2;
 
-// Compound-file header and sector values.
-inline constexpr std::uint8_t kCompoundSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-// Stream names: a password-protected package inside a compound file, and the
-// document streams of presentations of this format and of older ones.
+// Stream names: a password-protected package inside a compound file, the
+// document streams of presentations of this format and of older ones, and the
+// streams that lead to the document and hold its pictures.
 inline constexpr const char* kEncryptedPackageName = "EncryptedPackage";
 inline constexpr const char* kDocumentStreamName = "PowerPoint Document";
 inline constexpr const char* kOldDocumentStreamName = "PP40";
-inline constexpr std::uint32_t kHeaderSize = 512;
-inline constexpr std::uint32_t kMinorVersionOffset = 24;
-inline constexpr std::uint16_t kMinorVersions[2] = {0x003E, 0x003B};
-inline constexpr std::uint32_t kSectorShiftOffset = 30;
-inline constexpr std::uint32_t kDifatFirstOffset = 68;
-inline constexpr std::uint32_t kDifatCountOffset = 72;
-inline constexpr std::uint32_t kHeaderDifatOffset = 76;
-inline constexpr std::uint32_t kHeaderDifatEntries = 109;
-inline constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
-inline constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
-inline constexpr std::uint32_t kFatSector = 0xFFFFFFFD;
+inline constexpr const char* kCurrentUserStreamName = "Current User";
+inline constexpr const char* kPicturesStreamName = "Pictures";
 // A run starts at a sector that begins with a DocumentContainer header, or with
 // these bytes (".xml"), as little-endian 32-bit values.
 inline constexpr std::uint32_t kRunStartDocument = 0x03E8000F;
@@ -96,6 +88,7 @@ inline constexpr std::uint16_t kRtDrawingGroup = 0x040B;
 inline constexpr std::uint16_t kRtHandout = 0x0FC9;
 inline constexpr std::uint16_t kRtSlideListWithText = 0x0FF0;
 inline constexpr std::uint16_t kRtUserEditAtom = 0x0FF5;
+inline constexpr std::uint16_t kRtCurrentUserAtom = 0x0FF6;
 inline constexpr std::uint16_t kRtExternalObjectStorage = 0x1011;  // ExOleObjStg, ExControlStg, VbaProjectStg
 inline constexpr std::uint16_t kRtPersistDirectoryAtom = 0x1772;
 inline constexpr std::uint16_t kRtOfficeArtDgg = 0xF000;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "automation/compound_file.h"
+#include "repair/ppt/compound_file.h"
 #include "repair/ppt/presentation_writer.h"
 #include "repair/ppt/record_signatures.h"
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "automation/compound_file.h"
+#include "repair/ppt/compound_file.h"
 #include "repair/ppt/persist_relink.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/relink_source.h"

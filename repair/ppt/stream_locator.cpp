@@ -6,10 +6,12 @@
 
 #include "repair/io/read_value.h"
 #include "repair/io/job_control.h"
+#include "repair/ppt/compound_format.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/source_bytes.h"
 
 using namespace ppt;
+using namespace cfb;
 
 namespace {
 
@@ -48,11 +50,11 @@ bool CStreamLocator::ReadBlock(std::uint64_t block, std::uint8_t* dest) {
 
 bool CStreamLocator::AcceptHeader(const std::vector<std::uint8_t>& header) const {
     const CByteView view(header.data(), header.size());
-    if (!view.Matches(0, kCompoundSignature, sizeof kCompoundSignature))
+    if (!view.Matches(0, kSignature, sizeof kSignature))
         return false;
     const auto minor = view.Le16(kMinorVersionOffset);
     const auto shift = view.Le16(kSectorShiftOffset);
-    return (minor == kMinorVersions[0] || minor == kMinorVersions[1]) && (shift == 9 || shift == 12);
+    return (minor == kMinorVersions[0] || minor == kMinorVersions[1]) && (shift == kSmallSectorShift || shift == kLargeSectorShift);
 }
 
 // The FAT sectors, from the header's DIFAT array and then the DIFAT sectors. The
@@ -61,7 +63,7 @@ bool CStreamLocator::AcceptHeader(const std::vector<std::uint8_t>& header) const
 // bytes. A chain that comes back to a DIFAT sector already read, or a list longer
 // than the file has sectors, is damage and ends the list.
 bool CStreamLocator::ListFatSectors(const std::vector<std::uint8_t>& header) {
-    const CByteView view(header.data(), header.size());
+    CByteReader fields(header.data(), header.size());
     const bool anySector = m_nSectorCount > UINT32_MAX;
     auto take = [&](std::uint32_t entry) {
         if (IsSpecial(entry) || m_fatSectors.size() > m_nSectorCount)
@@ -70,12 +72,16 @@ bool CStreamLocator::ListFatSectors(const std::vector<std::uint8_t>& header) {
             m_fatSectors.push_back(entry);
         return true;
     };
-    for (std::uint32_t i = 0; i < kHeaderDifatEntries; ++i)
-        if (!take(*view.Le32(kHeaderDifatOffset + 4 * i)))
+    fields.Seek(kDifatFirstOffset);
+    std::uint32_t difat = fields.Le32();
+    const std::uint32_t difatCount = fields.Le32();
+    static_assert(kHeaderDifatOffset == kDifatCountOffset + 4);
+    for (std::uint32_t i = 0; i < kHeaderDifatEntries; ++i) {
+        const std::uint32_t entry = fields.Le32();
+        if (!fields.Ok() || !take(entry))
             return true;
+    }
 
-    std::uint32_t difat = *view.Le32(kDifatFirstOffset);
-    const std::uint32_t difatCount = *view.Le32(kDifatCountOffset);
     std::unordered_set<std::uint32_t> visited;
     std::vector<std::uint8_t> sector(m_nSectorSize, 0);
     const std::uint32_t entries = m_nSectorSize / 4 - 1;
@@ -84,11 +90,13 @@ bool CStreamLocator::ListFatSectors(const std::vector<std::uint8_t>& header) {
             return true;
         if (!ReadBlock(std::uint64_t{difat} + 1, sector.data()))
             return false;
-        const CByteView difatView(sector.data(), sector.size());
-        for (std::uint32_t i = 0; i < entries; ++i)
-            if (!take(*difatView.Le32(4 * i)))
+        CByteReader difatEntries(sector.data(), sector.size());
+        for (std::uint32_t i = 0; i < entries; ++i) {
+            const std::uint32_t entry = difatEntries.Le32();
+            if (!difatEntries.Ok() || !take(entry))
                 return true;
-        const std::uint32_t next = *difatView.Le32(m_nSectorSize - 4);
+        }
+        const std::uint32_t next = difatEntries.Le32();
         if (next == 0 || next > m_nSectorCount)
             return true;
         difat = next;
@@ -112,9 +120,10 @@ bool CStreamLocator::WalkFat(const CancelToken& cancel) {
             return false;
         const CByteView fatView(fat.data(), fat.size());
         for (std::uint32_t i = 0; i < entries && m_fat.size() < m_nSectorCount; ++i)
-            m_fat.push_back(*fatView.Le32(4 * i));
+            m_fat.push_back(fatView.Le32(4 * i).value_or(kFreeSector));
+        CByteReader fatEntries(fatView);
         for (std::uint32_t i = 0; i < entries; ++i) {
-            const std::uint32_t entry = *fatView.Le32(4 * i);
+            const std::uint32_t entry = fatEntries.Le32();
             if (IsSpecial(entry) && (LowByte(entry) == LowByte(kFreeSector) || LowByte(entry) == LowByte(kFatSector)))
                 continue;
             if (IsSpecial(entry) && LowByte(entry) == LowByte(kEndOfChain)) {

@@ -1,18 +1,16 @@
-#include "automation/edit_chain.h"
+#include "repair/ppt/edit_chain.h"
 
 #include <map>
 #include <set>
 #include <vector>
 
-#include "automation/compound_file.h"
+#include "repair/io/read_value.h"
+#include "repair/ppt/compound_file.h"
+#include "repair/ppt/record_signatures.h"
 
 namespace {
 
-constexpr std::uint16_t kCurrentUserAtom = 0x0FF6;
-constexpr std::uint16_t kUserEditAtom = 0x0FF5;
-constexpr std::uint16_t kPersistDirectoryAtom = 0x1772;
-constexpr std::uint16_t kDocumentContainer = 0x03E8;
-constexpr std::uint64_t kHeaderSize = 8;
+using namespace ppt;
 
 struct RecordHeader {
     std::uint16_t version;  // recVer, the low 4 bits
@@ -21,18 +19,19 @@ struct RecordHeader {
     std::uint32_t length;
 };
 
-std::uint32_t U32(std::span<const std::uint8_t> bytes, std::uint64_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | std::uint32_t(bytes[at + 3]) << 24;
-}
+CByteView ViewOf(std::span<const std::uint8_t> bytes) { return CByteView(bytes.data(), bytes.size()); }
 
 // The header at `at` when it and its record body lie inside the bytes.
 bool ReadRecord(std::span<const std::uint8_t> bytes, std::uint64_t at, RecordHeader& header) {
-    if (at + kHeaderSize > bytes.size())
+    CByteReader reader(ViewOf(bytes), at);
+    const std::uint16_t verInstance = reader.Le16();
+    const std::uint16_t type = reader.Le16();
+    const std::uint32_t length = reader.Le32();
+    if (!reader.Ok())
         return false;
-    std::uint16_t verInstance = static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
-    header = {static_cast<std::uint16_t>(verInstance & 0xF), static_cast<std::uint16_t>(verInstance >> 4),
-              static_cast<std::uint16_t>(bytes[at + 2] | bytes[at + 3] << 8), U32(bytes, at + 4)};
-    return at + kHeaderSize + header.length <= bytes.size();
+    header = {static_cast<std::uint16_t>(verInstance & kContainerVersion), static_cast<std::uint16_t>(verInstance >> 4),
+              type, length};
+    return reader.Skip(length);
 }
 
 struct UserEdit {
@@ -46,13 +45,16 @@ EditChainFault ReadUserEdit(std::span<const std::uint8_t> document, std::uint32_
     RecordHeader header{};
     if (!ReadRecord(document, offset, header))
         return EditChainFault::EditOutsideStream;
-    if (header.type != kUserEditAtom || header.version != 0 || header.instance != 0 ||
-        (header.length != 28 && header.length != 32))
+    if (header.type != kRtUserEditAtom || header.version != 0 || header.instance != 0 ||
+        (header.length != kUserEditLengthShort && header.length != kUserEditLengthLong))
         return EditChainFault::NotUserEdit;
-    edit.offsetLastEdit = U32(document, offset + 16);
-    edit.offsetPersistDirectory = U32(document, offset + 20);
-    edit.docPersistIdRef = U32(document, offset + 24);
-    return EditChainFault::None;
+    CByteReader body(ViewOf(document), std::uint64_t{offset} + kRecordHeaderSize + kUserEditOffsetLastEdit);
+    edit.offsetLastEdit = body.Le32();
+    edit.offsetPersistDirectory = body.Le32();
+    edit.docPersistIdRef = body.Le32();
+    static_assert(kUserEditOffsetPersistDir == kUserEditOffsetLastEdit + 4 &&
+                  kUserEditDocPersistIdRef == kUserEditOffsetPersistDir + 4);
+    return body.Ok() ? EditChainFault::None : EditChainFault::EditOutsideStream;
 }
 
 // The entries of the edit's persist directory; every offset must lead to a
@@ -61,26 +63,25 @@ EditChainFault ReadDirectory(std::span<const std::uint8_t> document, UserEdit& e
     RecordHeader header{};
     if (!ReadRecord(document, edit.offsetPersistDirectory, header))
         return EditChainFault::DirectoryOutsideStream;
-    if (header.type != kPersistDirectoryAtom || header.version != 0 || header.instance != 0)
+    if (header.type != kRtPersistDirectoryAtom || header.version != 0 || header.instance != 0)
         return EditChainFault::NotPersistDirectory;
-    std::uint64_t at = std::uint64_t(edit.offsetPersistDirectory) + kHeaderSize;
-    std::uint64_t end = at + header.length;
-    while (at + 4 <= end) {
-        std::uint32_t entry = U32(document, at);
-        std::uint32_t persistId = entry & 0xFFFFF;
-        std::uint32_t count = entry >> 20;
-        at += 4;
-        if (at + 4 * std::uint64_t(count) > end)
+    CByteReader body(ViewOf(document), std::uint64_t{edit.offsetPersistDirectory} + kRecordHeaderSize);
+    CByteReader entries(body.Bytes(header.length));
+    while (entries.Left() >= 4) {
+        const std::uint32_t entry = entries.Le32();
+        const std::uint32_t persistId = entry & kPersistIdMask;
+        const std::uint32_t count = entry >> kPersistIdBits;
+        if (std::uint64_t{count} * 4 > entries.Left())
             return EditChainFault::NotPersistDirectory;
-        for (std::uint32_t k = 0; k < count; ++k, at += 4) {
-            std::uint32_t objectOffset = U32(document, at);
+        for (std::uint32_t k = 0; k < count; ++k) {
+            const std::uint32_t objectOffset = entries.Le32();
             RecordHeader object{};
             if (!ReadRecord(document, objectOffset, object))
                 return EditChainFault::PersistOffsetOutside;
             edit.directory.emplace(persistId + k, objectOffset);
         }
     }
-    return at == end ? EditChainFault::None : EditChainFault::NotPersistDirectory;
+    return entries.Ok() && entries.Left() == 0 ? EditChainFault::None : EditChainFault::NotPersistDirectory;
 }
 
 // The edits from the newest back to the first.
@@ -113,8 +114,8 @@ EditChainFault CheckDocuments(std::span<const std::uint8_t> document, const std:
         if (found == directory.end())
             return EditChainFault::DocumentNotResolved;
         RecordHeader header{};
-        ReadRecord(document, found->second, header);
-        if (header.type != kDocumentContainer || header.version != 0xF)
+        if (!ReadRecord(document, found->second, header) || header.type != kRtDocument ||
+            header.version != kContainerVersion)
             return EditChainFault::NotDocumentContainer;
     }
     return EditChainFault::None;
@@ -124,9 +125,10 @@ EditChainFault CheckDocuments(std::span<const std::uint8_t> document, const std:
 
 EditChainFault CheckEditChain(std::span<const std::uint8_t> currentUser, std::span<const std::uint8_t> document) {
     RecordHeader header{};
-    if (!ReadRecord(currentUser, 0, header) || header.type != kCurrentUserAtom || header.length < 12)
+    if (!ReadRecord(currentUser, 0, header) || header.type != kRtCurrentUserAtom ||
+        header.length < kCurrentUserEditOffset + 4 - kRecordHeaderSize)
         return EditChainFault::CurrentUserMissing;
-    std::uint32_t newest = U32(currentUser, 16);
+    const std::uint32_t newest = ViewOf(currentUser).Le32(kCurrentUserEditOffset).value_or(0);
 
     std::vector<UserEdit> edits;
     if (EditChainFault fault = ReadChain(document, newest, edits); fault != EditChainFault::None)
@@ -135,8 +137,8 @@ EditChainFault CheckEditChain(std::span<const std::uint8_t> currentUser, std::sp
 }
 
 bool CheckPresentationFileEditChain(const std::string& path) {
-    auto currentUser = ReadCompoundStream(path, "Current User");
-    auto document = ReadCompoundStream(path, "PowerPoint Document");
+    auto currentUser = ReadCompoundStream(path, kCurrentUserStreamName);
+    auto document = ReadCompoundStream(path, kDocumentStreamName);
     return currentUser && document && CheckEditChain(*currentUser, *document) == EditChainFault::None;
 }
 
