@@ -1,6 +1,7 @@
 // CStreamLocator over a fuzzed compound file: the header check, the FAT walk,
 // the runs, and the document image read from them (or the whole file), with the
-// sector size that the repair job takes from the header.
+// sector size that the repair job takes from the header; and the document
+// stream put back together without the FAT from the same bytes.
 #include <cstdint>
 #include <cstdlib>
 
@@ -10,6 +11,7 @@
 #include "repair/ppt/compound_format.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/stream_locator.h"
+#include "repair/ppt/stream_reassembly.h"
 
 namespace {
 
@@ -29,6 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CStreamLocator locator;
     CDocumentImage image;
     if (BuildDocumentImage(job.source, sectorSize, locator, image, job.cancel) && image.length > image.bytes.size())
+        std::abort();
+    const auto stream = ReassembleDocumentStream(CByteView(data, size), job.cancel);
+    if (stream && stream->size() > size)
         std::abort();
     return 0;
 }

@@ -153,8 +153,9 @@ TEST(RelinkSource, AnOriginalPicturesStreamThatSurvivesWholeIsKeptAsItIs) {
         SourceFile source(path);
         ASSERT_TRUE(source.IsOpen());
         CPictureCarver pictures;
+        const CancelToken going;
         CarveSecondPicture(pictures, path);
-        const RelinkResult relinked = RelinkSourceDocument(path, CDocumentImage{}, {pictures, source.File()});
+        const RelinkResult relinked = RelinkSourceDocument(path, CDocumentImage{}, {pictures, source.File()}, going);
         ASSERT_TRUE(relinked.Usable());
         EXPECT_EQ(relinked.pictures, c.kept ? whole : Bytes{});
         EXPECT_EQ(FoDelayOf(relinked.stream), c.foDelay);

@@ -252,7 +252,7 @@ bool CRepairJob::RunBinaryChain() {
     ScanDocumentRecords(scan, source.m_nBlockSize, m_image.bytes.data(), m_image.length);
     SendCheckpoint(0.2);
     m_report.Phase(RepairPhase::RebuildingDocument);
-    m_relinked = RelinkSourceDocument(m_state.mappedSource.Path(), m_image, Carved());
+    m_relinked = RelinkSourceDocument(m_state.mappedSource.Path(), m_image, Carved(), m_cancel);
     m_cut = TrimDocumentStream(scan, std::move(m_image.bytes), m_image.length, m_image.scanUnit);
     SendCheckpoint(0.33);
     // Scanned again, so that the user edit's offset is the one inside the cut.
