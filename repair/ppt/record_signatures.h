@@ -94,6 +94,10 @@ inline constexpr std::uint16_t kRtPersistDirectoryAtom = 0x1772;
 inline constexpr std::uint16_t kRtOfficeArtDgg = 0xF000;
 inline constexpr std::uint16_t kRtOfficeArtBStore = 0xF001;
 inline constexpr std::uint16_t kRtOfficeArtFbse = 0xF007;
+// The ranges of recType that the format's own records and its drawings' records
+// take: a header whose type lies outside both is no record of the stream.
+inline constexpr std::uint16_t kFirstRecordType = 0x03E8, kEndRecordTypes = 0x3000;
+inline constexpr std::uint16_t kFirstDrawingType = 0xF000, kEndDrawingTypes = 0xF200;
 // recVer of a container (the low four bits of the first header word).
 inline constexpr std::uint16_t kContainerVersion = 0xF;
 // recInstance of a SlideListWithTextContainer: the slides, masters or notes list.

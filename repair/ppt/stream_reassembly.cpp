@@ -5,30 +5,16 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "repair/ppt/compound_format.h"
 #include "repair/ppt/record_signatures.h"
 
 using namespace ppt;
 
 namespace {
 
-// A directory entry: its name (UTF-16, with the terminating zero) and the byte
-// count of that name, its object type, its first sector and its size.
-constexpr std::size_t kDirectoryEntrySize = 128;
-constexpr std::size_t kEntryNameBytesOffset = 64;
-constexpr std::size_t kEntryTypeOffset = 66;
-constexpr std::size_t kEntryColourOffset = 67;
-constexpr std::size_t kEntryNameField = 64;
-constexpr std::size_t kEntryStartOffset = 116;
-constexpr std::size_t kEntrySizeOffset = 120;
-constexpr std::uint8_t kStorageObject = 1, kStreamObject = 2, kRootObject = 5;
 // Streams below this size live in the mini stream, which is not followed here.
-constexpr std::uint32_t kMiniStreamCutoff = 4096;
-constexpr std::uint16_t kLargeSectorShift = 12;
-constexpr std::size_t kSectorSizes[] = {kHeaderSize, std::size_t{1} << kLargeSectorShift};
-// The record types of the format and of its drawings: a header whose type lies
-// outside both is not taken for a record.
-constexpr std::uint16_t kFirstRecordType = 0x03E8, kEndRecordTypes = 0x3000;
-constexpr std::uint16_t kFirstDrawingType = 0xF000, kEndDrawingTypes = 0xF200;
+constexpr std::uint32_t kMiniStreamCutoff = cfb::kDefaultMiniStreamCutoff;
+constexpr std::size_t kSectorSizes[] = {cfb::kSmallSectorSize, cfb::kLargeSectorSize};
 // Headers read while looking for sectors, and sectors weighed while filling the
 // stretches between them; a file that would need more gives up, and the
 // whole-file scan takes over.
@@ -57,7 +43,8 @@ struct RecordCursor {
 };
 
 bool IsRecordType(std::uint16_t type) {
-    return (type >= kFirstRecordType && type < kEndRecordTypes) || (type >= kFirstDrawingType && type < kEndDrawingTypes);
+    return (type >= kFirstRecordType && type < kEndRecordTypes) ||
+           (type >= kFirstDrawingType && type < kEndDrawingTypes);
 }
 
 std::array<std::uint8_t, 40> StoredDocumentName() {
@@ -73,11 +60,12 @@ std::array<std::uint8_t, 40> StoredDocumentName() {
 std::vector<StreamEntry> FindDocumentEntries(const CByteView& file, std::size_t sectorSize, std::uint64_t sectorCount) {
     static const auto name = StoredDocumentName();
     std::vector<StreamEntry> entries;
-    for (std::size_t at = sectorSize; file.Has(at, kDirectoryEntrySize); at += kDirectoryEntrySize) {
-        if (!file.Matches(at, name.data(), name.size()) || file.Le16(at + kEntryNameBytesOffset) != name.size() ||
-            file.data()[at + kEntryTypeOffset] != kStreamObject)
+    for (std::size_t at = sectorSize; file.Has(at, cfb::kDirectoryEntrySize); at += cfb::kDirectoryEntrySize) {
+        if (!file.Matches(at, name.data(), name.size()) || file.Le16(at + cfb::kEntryNameLengthOffset) != name.size() ||
+            file.data()[at + cfb::kEntryTypeOffset] != cfb::kEntryTypeStream)
             continue;
-        const StreamEntry entry{file.Le32(at + kEntryStartOffset).value_or(0), file.Le32(at + kEntrySizeOffset).value_or(0)};
+        const StreamEntry entry{file.Le32(at + cfb::kEntryStartSectorOffset).value_or(0),
+                                file.Le32(at + cfb::kEntrySizeOffset).value_or(0)};
         if (entry.size >= kMiniStreamCutoff && entry.size <= file.size() && entry.start < sectorCount)
             entries.push_back(entry);
     }
@@ -386,8 +374,8 @@ private:
     // Sectors that cannot be the stream's: the FAT and DIFAT sectors that the
     // header lists, and sectors that hold directory entries.
     void ExcludeOtherSectors() {
-        for (std::size_t i = 0; i < kHeaderDifatEntries; ++i)
-            if (const auto sector = m_file.Le32(kHeaderDifatOffset + 4 * i); sector && *sector < m_sectorCount)
+        for (std::size_t i = 0; i < cfb::kHeaderDifatEntries; ++i)
+            if (const auto sector = m_file.Le32(cfb::kHeaderDifatOffset + 4 * i); sector && *sector < m_sectorCount)
                 m_excluded.insert(*sector);
         for (std::uint64_t s = 0; s < m_sectorCount; ++s)
             if (HoldsDirectoryEntry(s))
@@ -399,20 +387,22 @@ private:
     // the name's byte count with its zero; the type of a storage, stream or
     // root; a colour of red or black.
     bool HoldsDirectoryEntry(std::uint64_t sector) const {
-        const auto slot = m_file.Sub(static_cast<std::size_t>((sector + 1) * m_sectorSize), kDirectoryEntrySize);
+        const auto slot = m_file.Sub(static_cast<std::size_t>((sector + 1) * m_sectorSize), cfb::kDirectoryEntrySize);
         if (!slot)
             return false;
-        const auto nameBytes = slot->Le16(kEntryNameBytesOffset).value_or(0);
-        if (nameBytes < 4 || nameBytes > kEntryNameField || nameBytes % 2 != 0)
+        const auto nameBytes = slot->Le16(cfb::kEntryNameLengthOffset).value_or(0);
+        if (nameBytes < 4 || nameBytes > cfb::kEntryNameBytes || nameBytes % 2 != 0)
             return false;
-        for (std::size_t at = 0; at < kEntryNameField; at += 2) {
+        for (std::size_t at = 0; at < cfb::kEntryNameBytes; at += 2) {
             const bool inName = at + 2 < nameBytes;
             if ((slot->Le16(at).value_or(0) != 0) != inName)
                 return false;
         }
-        const std::uint8_t type = slot->data()[kEntryTypeOffset];
-        const std::uint8_t colour = slot->data()[kEntryColourOffset];
-        return (type == kStorageObject || type == kStreamObject || type == kRootObject) && colour <= 1;
+        const std::uint8_t type = slot->data()[cfb::kEntryTypeOffset];
+        const std::uint8_t colour = slot->data()[cfb::kEntryColourOffset];
+        const bool entryType =
+            type == cfb::kEntryTypeStorage || type == cfb::kEntryTypeStream || type == cfb::kEntryTypeRoot;
+        return entryType && colour <= 1;
     }
 
     std::vector<std::uint8_t> Bytes() const {
@@ -443,8 +433,9 @@ private:
 
 // The sector sizes to try: the header's when it names one, else both.
 std::vector<std::size_t> SectorSizesOf(const CByteView& file) {
-    const auto shift = file.Le16(kSectorShiftOffset);
-    if (file.Matches(0, kCompoundSignature, sizeof kCompoundSignature) && shift && (*shift == 9 || *shift == 12))
+    const auto shift = file.Le16(cfb::kSectorShiftOffset);
+    const bool known = shift && (*shift == cfb::kSmallSectorShift || *shift == cfb::kLargeSectorShift);
+    if (file.Matches(0, cfb::kSignature, sizeof cfb::kSignature) && known)
         return {std::size_t{1} << *shift};
     return {std::begin(kSectorSizes), std::end(kSectorSizes)};
 }
