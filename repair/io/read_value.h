@@ -48,7 +48,6 @@ private:
     std::size_t m_size = 0;
 };
 
-
 // A cursor over a view, after libzip's zip_buffer_t. Every read advances the
 // offset; a read or move that would leave the view gives zeros (an empty view
 // for Bytes) and leaves the reader not ok for good, so a parser reads a whole

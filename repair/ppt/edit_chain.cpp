@@ -6,32 +6,21 @@
 
 #include "repair/io/read_value.h"
 #include "repair/ppt/compound_file.h"
+#include "repair/ppt/record_header.h"
 #include "repair/ppt/record_signatures.h"
 
 namespace {
 
 using namespace ppt;
 
-struct RecordHeader {
-    std::uint16_t version;  // recVer, the low 4 bits
-    std::uint16_t instance;
-    std::uint16_t type;
-    std::uint32_t length;
-};
-
 CByteView ViewOf(std::span<const std::uint8_t> bytes) { return CByteView(bytes.data(), bytes.size()); }
 
 // The header at `at` when it and its record body lie inside the bytes.
 bool ReadRecord(std::span<const std::uint8_t> bytes, std::uint64_t at, RecordHeader& header) {
-    CByteReader reader(ViewOf(bytes), at);
-    const std::uint16_t verInstance = reader.Le16();
-    const std::uint16_t type = reader.Le16();
-    const std::uint32_t length = reader.Le32();
-    if (!reader.Ok())
-        return false;
-    header = {static_cast<std::uint16_t>(verInstance & kContainerVersion), static_cast<std::uint16_t>(verInstance >> 4),
-              type, length};
-    return reader.Skip(length);
+    const auto whole = WholeRecordAt(ViewOf(bytes), at);
+    if (whole)
+        header = *whole;
+    return whole.has_value();
 }
 
 struct UserEdit {
@@ -45,7 +34,7 @@ EditChainFault ReadUserEdit(std::span<const std::uint8_t> document, std::uint32_
     RecordHeader header{};
     if (!ReadRecord(document, offset, header))
         return EditChainFault::EditOutsideStream;
-    if (header.type != kRtUserEditAtom || header.version != 0 || header.instance != 0 ||
+    if (header.type != kRtUserEditAtom || header.verInstance != 0 ||
         (header.length != kUserEditLengthShort && header.length != kUserEditLengthLong))
         return EditChainFault::NotUserEdit;
     CByteReader body(ViewOf(document), std::uint64_t{offset} + kRecordHeaderSize + kUserEditOffsetLastEdit);
@@ -63,7 +52,7 @@ EditChainFault ReadDirectory(std::span<const std::uint8_t> document, UserEdit& e
     RecordHeader header{};
     if (!ReadRecord(document, edit.offsetPersistDirectory, header))
         return EditChainFault::DirectoryOutsideStream;
-    if (header.type != kRtPersistDirectoryAtom || header.version != 0 || header.instance != 0)
+    if (header.type != kRtPersistDirectoryAtom || header.verInstance != 0)
         return EditChainFault::NotPersistDirectory;
     CByteReader body(ViewOf(document), std::uint64_t{edit.offsetPersistDirectory} + kRecordHeaderSize);
     CByteReader entries(body.Bytes(header.length));
@@ -115,7 +104,7 @@ EditChainFault CheckDocuments(std::span<const std::uint8_t> document, const std:
             return EditChainFault::DocumentNotResolved;
         RecordHeader header{};
         if (!ReadRecord(document, found->second, header) || header.type != kRtDocument ||
-            header.version != kContainerVersion)
+            !header.IsContainer())
             return EditChainFault::NotDocumentContainer;
     }
     return EditChainFault::None;

@@ -9,6 +9,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "repair/ppt/record_header.h"
 #include "repair/ppt/record_signatures.h"
 
 namespace {
@@ -18,27 +19,8 @@ using namespace ppt;
 // More user edits than this in one stream are not followed: a walk ends there.
 constexpr std::size_t kLongestEditChain = 1 << 16;
 
-struct Header {
-    std::uint16_t verInstance = 0;
-    std::uint16_t type = 0;
-    std::uint32_t length = 0;
-    std::uint16_t Version() const { return verInstance & 0xF; }
-    std::uint16_t Instance() const { return static_cast<std::uint16_t>(verInstance >> 4); }
-};
-
-std::optional<Header> HeaderAt(const CByteView& view, std::size_t at) {
-    CByteReader reader(view, at);
-    Header h;
-    h.verInstance = reader.Le16();
-    h.type = reader.Le16();
-    h.length = reader.Le32();
-    if (!reader.Ok())
-        return std::nullopt;
-    return h;
-}
-
 // The record at `at` lies wholly inside the view.
-bool Fits(const CByteView& view, std::size_t at, const Header& h) {
+bool Fits(const CByteView& view, std::size_t at, const RecordHeader& h) {
     return view.Has(at, kRecordHeaderSize) && view.Has(at + kRecordHeaderSize, h.length);
 }
 
@@ -63,7 +45,7 @@ bool ForEachChild(const CByteView& view, std::size_t at, Visit&& visit);
 // sectors may be out of order (`whole`), its children must fill it exactly, as
 // they do only when its sectors follow each other.
 bool IsPersistObject(const CByteView& view, std::size_t at, bool whole) {
-    const auto h = HeaderAt(view, at);
+    const auto h = RecordHeaderAt(view, at);
     if (!h || !Fits(view, at, *h))
         return false;
     const PersistKind kind = KindOf(h->type);
@@ -75,17 +57,17 @@ bool IsPersistObject(const CByteView& view, std::size_t at, bool whole) {
         return ForEachChild(view, at, [](std::size_t, const auto&) {});
     if (h->length == 0)
         return true;
-    const auto child = HeaderAt(view, at + kRecordHeaderSize);
+    const auto child = RecordHeaderAt(view, at + kRecordHeaderSize);
     return child && h->length >= kRecordHeaderSize && child->length <= h->length - kRecordHeaderSize;
 }
 
 bool IsAtom(const CByteView& view, std::size_t at, std::uint16_t type) {
-    const auto h = HeaderAt(view, at);
+    const auto h = RecordHeaderAt(view, at);
     return h && h->verInstance == 0 && h->type == type && Fits(view, at, *h);
 }
 
 bool IsUserEditHeader(const CByteView& view, std::size_t at) {
-    const auto h = HeaderAt(view, at);
+    const auto h = RecordHeaderAt(view, at);
     return h && h->verInstance == 0 && h->type == kRtUserEditAtom &&
            (h->length == kUserEditLengthShort || h->length == kUserEditLengthLong) && Fits(view, at, *h);
 }
@@ -107,7 +89,7 @@ std::vector<TopRecord> ScanTopLevel(const CByteView& view, bool whole) {
     std::size_t at = 0;
     while (view.Has(at, kRecordHeaderSize)) {
         if (IsTopLevel(view, at, whole)) {
-            const Header h = *HeaderAt(view, at);
+            const RecordHeader h = *RecordHeaderAt(view, at);
             found.push_back({at, h.type});
             at += kRecordHeaderSize + h.length;
             continue;
@@ -169,13 +151,13 @@ std::optional<UserEdit> ReadUserEdit(const CByteView& view, std::size_t at, Loca
 // while the children fit; true when they fill the container exactly.
 template <typename Visit>
 bool ForEachChild(const CByteView& view, std::size_t at, Visit&& visit) {
-    const auto h = HeaderAt(view, at);
+    const auto h = RecordHeaderAt(view, at);
     if (!h || !Fits(view, at, *h))
         return false;
     const std::size_t end = at + kRecordHeaderSize + h->length;
     std::size_t child = at + kRecordHeaderSize;
     while (child < end) {
-        const auto c = HeaderAt(view, child);
+        const auto c = RecordHeaderAt(view, child);
         if (!c || end - child < kRecordHeaderSize || c->length > end - child - kRecordHeaderSize)
             return false;
         visit(child, *c);
@@ -197,7 +179,7 @@ struct DocumentRefs {
 
 DocumentRefs ReadDocumentRefs(const CByteView& view, std::size_t docAt) {
     DocumentRefs refs;
-    ForEachChild(view, docAt, [&](std::size_t child, const Header& h) {
+    ForEachChild(view, docAt, [&](std::size_t child, const RecordHeader& h) {
         const std::size_t body = child + kRecordHeaderSize;
         if (h.type == kRtDocumentAtom && h.length >= kDocumentAtomHandoutMaster + 4) {
             static_assert(kDocumentAtomHandoutMaster == kDocumentAtomNotesMaster + 4);
@@ -217,7 +199,7 @@ DocumentRefs ReadDocumentRefs(const CByteView& view, std::size_t docAt) {
                                                                           : nullptr;
         if (!list)
             return;
-        ForEachChild(view, child, [&](std::size_t atom, const Header& a) {
+        ForEachChild(view, child, [&](std::size_t atom, const RecordHeader& a) {
             if (a.type == kRtSlidePersistAtom && a.length >= kSlidePersistLength) {
                 const std::size_t abody = atom + kRecordHeaderSize;
                 const auto persistId = view.Le32(abody + kSlidePersistIdRef);
@@ -356,7 +338,7 @@ void Relinker::CollectEdits() {
         if (top != m_top.begin()) {
             const auto dir = std::prev(top);
             if (dir->type == kRtPersistDirectoryAtom &&
-                dir->at + kRecordHeaderSize + HeaderAt(m_view, dir->at)->length == top->at) {
+                dir->at + kRecordHeaderSize + RecordHeaderAt(m_view, dir->at)->length == top->at) {
                 const std::uint32_t named = *m_view.Le32(top->at + kRecordHeaderSize + kUserEditOffsetPersistDir);
                 const std::int64_t delta = static_cast<std::int64_t>(dir->at) - named;
                 if (auto edit = EditAt(top->at, delta)) {
@@ -380,7 +362,7 @@ void Relinker::CollectEdits() {
 // A user edit whose header is damaged but whose body, right after its persist
 // directory, names that directory: read from its body.
 void Relinker::MendEditAfter(std::size_t dirAt) {
-    const std::size_t at = dirAt + kRecordHeaderSize + HeaderAt(m_view, dirAt)->length;
+    const std::size_t at = dirAt + kRecordHeaderSize + RecordHeaderAt(m_view, dirAt)->length;
     const std::size_t body = at + kRecordHeaderSize;
     if (!m_view.Has(body, kUserEditLengthShort) || IsUserEditHeader(m_view, at))
         return;
@@ -418,7 +400,7 @@ void Relinker::StandInForLostEdit() {
         return;
     UserEdit edit;
     edit.dirAt = dir->at;
-    edit.at = dir->at + kRecordHeaderSize + HeaderAt(m_view, dir->at)->length;
+    edit.at = dir->at + kRecordHeaderSize + RecordHeaderAt(m_view, dir->at)->length;
     edit.streamOffset = static_cast<std::int64_t>(edit.at);
     edit.offsetLastEdit = std::numeric_limits<std::uint32_t>::max();  // unknown: the scan links it
     edit.docPersistIdRef = kDocumentPersistId;
@@ -473,7 +455,7 @@ std::optional<UserEdit> Relinker::EditAtOffset(std::uint32_t offset, const std::
 
 // Takes every entry of the directory whose id has no valid version yet.
 void Relinker::ReadDirectory(std::size_t dirAt) {
-    const auto h = HeaderAt(m_view, dirAt);
+    const auto h = RecordHeaderAt(m_view, dirAt);
     if (!h)
         return;
     CByteReader directory(m_view.Sub(dirAt + kRecordHeaderSize, h->length).value_or(CByteView()));
@@ -527,7 +509,7 @@ void Relinker::WalkChain(const UserEdit& live) {
 bool Relinker::PlaceDocument(std::uint32_t docId) {
     const auto entry = m_found.find(docId);
     if (entry != m_found.end()) {
-        if (HeaderAt(m_view, entry->second.at)->type == kRtDocument)
+        if (RecordHeaderAt(m_view, entry->second.at)->type == kRtDocument)
             return true;
         m_found.erase(entry);
     }
@@ -576,13 +558,13 @@ void Relinker::PlaceNeeded(std::uint32_t id, std::initializer_list<std::uint16_t
 // The DocumentContainer as written: slides and notes that were left out are
 // taken out of its slide lists, so that no list names a missing object.
 std::vector<std::uint8_t> Relinker::CopyDocument(std::size_t at, const std::set<std::uint32_t>& missing) const {
-    const Header h = *HeaderAt(m_view, at);
+    const RecordHeader h = *RecordHeaderAt(m_view, at);
     const std::uint8_t* bytes = m_view.data();
     std::vector<std::uint8_t> whole(bytes + at, bytes + at + kRecordHeaderSize + h.length);
     if (missing.empty())
         return whole;
     std::vector<std::uint8_t> out(bytes + at, bytes + at + kRecordHeaderSize);
-    const bool walked = ForEachChild(m_view, at, [&](std::size_t child, const Header& c) {
+    const bool walked = ForEachChild(m_view, at, [&](std::size_t child, const RecordHeader& c) {
         if (c.type != kRtSlideListWithText) {
             out.insert(out.end(), bytes + child, bytes + child + kRecordHeaderSize + c.length);
             return;
@@ -590,7 +572,7 @@ std::vector<std::uint8_t> Relinker::CopyDocument(std::size_t at, const std::set<
         const std::size_t listAt = out.size();
         out.insert(out.end(), bytes + child, bytes + child + kRecordHeaderSize);
         bool dropping = false;
-        ForEachChild(m_view, child, [&](std::size_t atom, const Header& a) {
+        ForEachChild(m_view, child, [&](std::size_t atom, const RecordHeader& a) {
             if (a.type == kRtSlidePersistAtom && a.length >= kSlidePersistLength)
                 dropping = missing.count(*m_view.Le32(atom + kRecordHeaderSize + kSlidePersistIdRef)) != 0;
             if (!dropping)
@@ -610,15 +592,15 @@ void Relinker::FixPictureOffsets(std::vector<std::uint8_t>& doc) const {
         return;
     const CByteView view(doc.data(), doc.size());
     auto inside = [&](std::size_t at, std::uint16_t type, auto&& then) {
-        ForEachChild(view, at, [&](std::size_t child, const Header& c) {
+        ForEachChild(view, at, [&](std::size_t child, const RecordHeader& c) {
             if (c.type == type)
                 then(child, c);
         });
     };
-    inside(0, kRtDrawingGroup, [&](std::size_t group, const Header&) {
-        inside(group, kRtOfficeArtDgg, [&](std::size_t dgg, const Header&) {
-            inside(dgg, kRtOfficeArtBStore, [&](std::size_t store, const Header&) {
-                inside(store, kRtOfficeArtFbse, [&](std::size_t fbse, const Header& f) {
+    inside(0, kRtDrawingGroup, [&](std::size_t group, const RecordHeader&) {
+        inside(group, kRtOfficeArtDgg, [&](std::size_t dgg, const RecordHeader&) {
+            inside(dgg, kRtOfficeArtBStore, [&](std::size_t store, const RecordHeader&) {
+                inside(store, kRtOfficeArtFbse, [&](std::size_t fbse, const RecordHeader& f) {
                     const std::size_t body = fbse + kRecordHeaderSize;
                     if (f.length < kFbseFoDelay + 4)
                         return;
@@ -656,7 +638,7 @@ void Relinker::Write(const UserEdit& live, std::uint32_t docId, const DocumentRe
             missing.insert(id);
     std::vector<std::uint8_t>& out = m_result.stream;
     for (const auto& [id, f] : m_found) {
-        const Header h = *HeaderAt(m_view, f.at);
+        const RecordHeader h = *RecordHeaderAt(m_view, f.at);
         const PersistKind kind = KindOf(h.type);
         // Slides, notes, masters and documents that the live document does not
         // name are old versions or deleted objects: not written.

@@ -7,6 +7,7 @@
 
 #include "repair/ppt/compound_file.h"
 #include "repair/ppt/persist_relink.h"
+#include "repair/ppt/record_header.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/relink_source.h"
 #include "repair/ppt/source_bytes.h"
@@ -21,25 +22,6 @@ constexpr std::uint64_t kLargestPlannedFile = std::uint64_t{1} << 31;
 // The bytes one plan copies in all, beyond twice the view: slide containers are
 // taken once each and list entries do not overlap, so only damage reaches it.
 constexpr std::size_t kPlanBytesFloor = 16u << 20;
-
-struct RecordHeader {
-    std::uint16_t verInstance = 0;
-    std::uint16_t type = 0;
-    std::uint32_t length = 0;
-    std::uint16_t Instance() const { return static_cast<std::uint16_t>(verInstance >> 4); }
-};
-
-// The header at `at` of a record that lies wholly inside the view.
-std::optional<RecordHeader> WholeRecordAt(const CByteView& view, std::size_t at) {
-    CByteReader reader(view, at);
-    RecordHeader h;
-    h.verInstance = reader.Le16();
-    h.type = reader.Le16();
-    h.length = reader.Le32();
-    if (!reader.Skip(h.length))
-        return std::nullopt;
-    return h;
-}
 
 std::size_t EndOf(std::size_t at, const RecordHeader& h) { return at + kRecordHeaderSize + h.length; }
 

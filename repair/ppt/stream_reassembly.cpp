@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "repair/ppt/compound_format.h"
+#include "repair/ppt/record_header.h"
 #include "repair/ppt/record_signatures.h"
 
 using namespace ppt;
@@ -25,13 +26,6 @@ constexpr std::uint64_t kScoredRun = 2;
 struct StreamEntry {
     std::uint32_t start = 0;
     std::uint32_t size = 0;
-};
-
-struct RecordHeader {
-    std::uint16_t verInstance = 0;
-    std::uint16_t type = 0;
-    std::uint32_t length = 0;
-    bool IsContainer() const { return (verInstance & 0xF) == kContainerVersion; }
 };
 
 // Where the walk of the stream's records stands: the next header's position and
@@ -128,8 +122,7 @@ private:
                 return std::nullopt;
             bytes[i] = *b;
         }
-        const CByteView view(bytes.data(), bytes.size());
-        return RecordHeader{view.Le16(0).value_or(0), view.Le16(2).value_or(0), view.Le32(kRecLenOffset).value_or(0)};
+        return RecordHeaderAt(CByteView(bytes.data(), bytes.size()), 0);
     }
 
     static bool Fits(const RecordHeader& h, const RecordCursor& cursor) {

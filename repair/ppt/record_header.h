@@ -1,0 +1,44 @@
+#pragma once
+// The 8-byte header that opens every record of a presentation's document
+// stream, read through the bounded reader.
+#include <cstdint>
+#include <optional>
+
+#include "repair/io/read_value.h"
+#include "repair/ppt/record_signatures.h"
+
+namespace ppt {
+
+struct RecordHeader {
+    std::uint16_t verInstance = 0;  // recVer in the low 4 bits, recInstance above
+    std::uint16_t type = 0;
+    std::uint32_t length = 0;  // of the body, after the header
+
+    std::uint16_t Version() const { return verInstance & kContainerVersion; }
+    std::uint16_t Instance() const { return static_cast<std::uint16_t>(verInstance >> 4); }
+    bool IsContainer() const { return Version() == kContainerVersion; }
+};
+
+inline RecordHeader ReadRecordHeader(CByteReader& reader) {
+    RecordHeader h;
+    h.verInstance = reader.Le16();
+    h.type = reader.Le16();
+    h.length = reader.Le32();
+    return h;
+}
+
+// The header at `at`, when its 8 bytes lie inside the view.
+inline std::optional<RecordHeader> RecordHeaderAt(const CByteView& view, std::uint64_t at) {
+    CByteReader reader(view, at);
+    const RecordHeader h = ReadRecordHeader(reader);
+    return reader.Ok() ? std::optional(h) : std::nullopt;
+}
+
+// The header at `at` of a record that lies wholly inside the view, body included.
+inline std::optional<RecordHeader> WholeRecordAt(const CByteView& view, std::uint64_t at) {
+    CByteReader reader(view, at);
+    const RecordHeader h = ReadRecordHeader(reader);
+    return reader.Skip(h.length) ? std::optional(h) : std::nullopt;
+}
+
+}  // namespace ppt
