@@ -14,27 +14,18 @@
 
 #include "repair/ppt/compound_file.h"
 #include "support/process.h"
+#include "support/record_builder.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using record_builder::Header;
+using record_builder::Half;
+using record_builder::Word;
 
-void Put16(Bytes& b, std::uint16_t v) {
-    b.push_back(v & 0xFF);
-    b.push_back(v >> 8);
-}
-void Put32(Bytes& b, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b.push_back((v >> (8 * i)) & 0xFF);
-}
 void Set32(Bytes& b, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         b[at + i] = (v >> (8 * i)) & 0xFF;
-}
-void Header(Bytes& b, std::uint16_t verInstance, std::uint16_t type, std::uint32_t length) {
-    Put16(b, verInstance);
-    Put16(b, type);
-    Put32(b, length);
 }
 
 // A document stream saved twice: the first save wrote the DocumentContainer,
@@ -55,14 +46,14 @@ struct Streams {
         secondEdit = Edit(firstEdit, secondDirectory);
 
         Header(currentUser, 0x0000, 0x0FF6, 20);
-        Put32(currentUser, 20);
-        Put32(currentUser, 0xE391C05F);
-        Put32(currentUser, std::uint32_t(secondEdit));
-        Put16(currentUser, 0);
-        Put16(currentUser, 0x03F4);
+        Word(currentUser, 20);
+        Word(currentUser, 0xE391C05F);
+        Word(currentUser, std::uint32_t(secondEdit));
+        Half(currentUser, 0);
+        Half(currentUser, 0x03F4);
         currentUser.push_back(3);
         currentUser.push_back(0);
-        Put16(currentUser, 0);
+        Half(currentUser, 0);
     }
 
     std::size_t Container(std::uint16_t type, std::uint32_t length) {
@@ -78,25 +69,25 @@ struct Streams {
             length += 4 + 4 * std::uint32_t(run.second.size());
         Header(document, 0x0000, 0x1772, length);
         for (const auto& [first, offsets] : runs) {
-            Put32(document, first | std::uint32_t(offsets.size()) << 20);
+            Word(document, first | std::uint32_t(offsets.size()) << 20);
             for (std::uint32_t offset : offsets)
-                Put32(document, offset);
+                Word(document, offset);
         }
         return at;
     }
     std::size_t Edit(std::size_t lastEdit, std::size_t directory) {
         std::size_t at = document.size();
         Header(document, 0x0000, 0x0FF5, 28);
-        Put32(document, 256);  // lastSlideIdRef
-        Put16(document, 0);
+        Word(document, 256);  // lastSlideIdRef
+        Half(document, 0);
         document.push_back(0);
         document.push_back(3);
-        Put32(document, std::uint32_t(lastEdit));
-        Put32(document, std::uint32_t(directory));
-        Put32(document, 1);  // docPersistIdRef
-        Put32(document, 3);  // persistIdSeed
-        Put16(document, 1);  // lastView
-        Put16(document, 0);
+        Word(document, std::uint32_t(lastEdit));
+        Word(document, std::uint32_t(directory));
+        Word(document, 1);  // docPersistIdRef
+        Word(document, 3);  // persistIdSeed
+        Half(document, 1);  // lastView
+        Half(document, 0);
         return at;
     }
     // Offsets of the fields of a user edit.
@@ -119,7 +110,7 @@ const std::vector<BreakCase>& BreakCases() {
              // A 32-byte user edit appended as the newest one.
              std::size_t at = s.Edit(s.secondEdit, s.secondDirectory);
              Set32(s.document, at + 4, 32);
-             Put32(s.document, 0);
+             Word(s.document, 0);
              Set32(s.currentUser, 16, std::uint32_t(at));
          },
          EditChainFault::None},

@@ -15,28 +15,19 @@
 
 #include "repair/io/read_value.h"
 #include "repair/ppt/persist_relink.h"
+#include "support/record_builder.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using record_builder::Header;
+using record_builder::Word;
 
 constexpr std::uint16_t kDocument = 0x03E8, kDocumentAtom = 0x03E9, kSlide = 0x03EE, kMaster = 0x03F8,
                         kSlideList = 0x0FF0, kSlidePersist = 0x03F3, kUserEdit = 0x0FF5, kDirectory = 0x1772,
                         kTag = 0x0FA0;  // a text atom that names each slide version
 constexpr std::uint32_t kDocId = 1, kMasterId = 2;
 
-void Header(Bytes& out, std::uint16_t verInstance, std::uint16_t type, std::uint32_t length) {
-    Bytes h(8);
-    PutLe16(&h[0], verInstance);
-    PutLe16(&h[2], type);
-    PutLe32(&h[4], length);
-    out.insert(out.end(), h.begin(), h.end());
-}
-void Word(Bytes& out, std::uint32_t v) {
-    Bytes w(4);
-    PutLe32(w.data(), v);
-    out.insert(out.end(), w.begin(), w.end());
-}
 Bytes Container(std::uint16_t type, std::uint16_t instance, const Bytes& body) {
     Bytes out;
     Header(out, static_cast<std::uint16_t>(0xF | instance << 4), type, static_cast<std::uint32_t>(body.size()));

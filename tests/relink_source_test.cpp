@@ -18,24 +18,15 @@
 #include "repair/ppt/presentation_writer.h"
 #include "repair/ppt/relink_source.h"
 #include "support/source_file.h"
+#include "support/record_builder.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using record_builder::Header;
+using record_builder::Word;
 
-void Header(Bytes& out, std::uint16_t verInstance, std::uint16_t type, std::uint32_t length) {
-    const std::size_t at = out.size();
-    out.resize(at + 8);
-    PutLe16(&out[at], verInstance);
-    PutLe16(&out[at + 2], type);
-    PutLe32(&out[at + 4], length);
-}
-void Word(Bytes& out, std::uint32_t value) {
-    const std::size_t at = out.size();
-    out.resize(at + 4);
-    PutLe32(&out[at], value);
-}
 Bytes Container(std::uint16_t type, const Bytes& body) {
     Bytes out;
     Header(out, 0xF, type, static_cast<std::uint32_t>(body.size()));

@@ -12,18 +12,13 @@
 #include "repair/io/read_value.h"
 #include "repair/ppt/stream_reassembly.h"
 #include "support/compound_builder.h"
+#include "support/record_builder.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using record_builder::Header;
 
-void Header(Bytes& out, std::uint16_t verInstance, std::uint16_t type, std::uint32_t length) {
-    const std::size_t at = out.size();
-    out.resize(at + 8);
-    PutLe16(&out[at], verInstance);
-    PutLe16(&out[at + 2], type);
-    PutLe32(&out[at + 4], length);
-}
 
 // A DocumentContainer that starts with an atom of `bigAtom` bytes (none when
 // 0) followed by small atoms up to `size` bytes of stream in all, then a
