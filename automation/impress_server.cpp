@@ -9,6 +9,7 @@
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/presentation/XPresentationPage.hpp>
 #include <com/sun/star/task/XInteractionAbort.hpp>
 #include <com/sun/star/task/XInteractionHandler.hpp>
 #include <com/sun/star/task/XInteractionRequest.hpp>
@@ -591,18 +592,39 @@ protected:
     }
 };
 
+// A slide's notes page: the slide's picture and the notes body.
+class CNotesPage : public CImpressObject {
+public:
+    CNotesPage(std::shared_ptr<CDocument> document, uno::Reference<drawing::XDrawPage> page)
+        : CImpressObject(std::move(document)), m_page(std::move(page)) {}
+
+protected:
+    std::span<const Member> Members() const override {
+        static const Member members[] = {{"Shapes", DISPATCH_PROPERTYGET}};
+        return members;
+    }
+    HRESULT Call(std::size_t, WORD, const CDispatchArguments&, VARIANT* result) override {
+        SetResultObject(result, NewShapes(m_doc, m_page));
+        return S_OK;
+    }
+
+private:
+    uno::Reference<drawing::XDrawPage> m_page;
+};
+
 class CSlide : public CImpressObject {
 public:
     CSlide(std::shared_ptr<CDocument> document, uno::Reference<drawing::XDrawPage> page)
         : CImpressObject(std::move(document)), m_page(std::move(page)) {}
 
 protected:
-    enum { kShapes, kDelete, kSlideIndex, kExport };
+    enum { kShapes, kDelete, kSlideIndex, kExport, kNotesPage };
     std::span<const Member> Members() const override {
         static const Member members[] = {{"Shapes", DISPATCH_PROPERTYGET},
                                          {"Delete", DISPATCH_METHOD},
                                          {"SlideIndex", DISPATCH_PROPERTYGET},
-                                         {"Export", DISPATCH_METHOD}};
+                                         {"Export", DISPATCH_METHOD},
+                                         {"NotesPage", DISPATCH_PROPERTYGET}};
         return members;
     }
     HRESULT Call(std::size_t index, WORD, const CDispatchArguments& arguments, VARIANT* result) override {
@@ -615,6 +637,9 @@ protected:
             return S_OK;
         case kExport:
             Export(arguments);
+            return S_OK;
+        case kNotesPage:
+            SetResultObject(result, new CNotesPage(m_doc, NotesPage()));
             return S_OK;
         default:
             SetResultLong(result, IndexOf(Page()) + 1);
@@ -633,6 +658,10 @@ private:
         if (path.empty() || format != "png")
             Fail(E_INVALIDARG);
         ExportPagePicture(Doc(), Page(), path, arguments.Long(2), arguments.Has(3) ? arguments.Long(3) : 0);
+    }
+
+    uno::Reference<drawing::XDrawPage> NotesPage() {
+        return uno::Reference<css::presentation::XPresentationPage>(Page(), uno::UNO_QUERY_THROW)->getNotesPage();
     }
 
     uno::Reference<drawing::XDrawPages> Pages() {

@@ -56,6 +56,15 @@ bool IsEmptyPlaceholder(const ShapeRef& shape) {
     return empty;
 }
 
+bool IsPlaceholder(const ShapeRef& shape) {
+    auto properties = Properties(shape);
+    if (!properties->getPropertySetInfo()->hasPropertyByName(Ascii("IsPresentationObject")))
+        return false;
+    bool placeholder = false;
+    properties->getPropertyValue(Ascii("IsPresentationObject")) >>= placeholder;
+    return placeholder;
+}
+
 // Whether the shape holds text, found without fetching the text itself: a
 // damaged text may hold what the bridge cannot carry.
 bool HoldsText(const ShapeRef& shape) {
@@ -271,19 +280,62 @@ private:
     ShapeRef m_shape;
 };
 
+// The placeholders of a page, in the order of its shapes: on a notes page the
+// slide's picture, then the notes body, as PowerPoint numbers them.
+class CPlaceholders : public CImpressObject {
+public:
+    CPlaceholders(std::shared_ptr<CDocument> document, PageRef page)
+        : CImpressObject(std::move(document)), m_page(std::move(page)) {}
+
+protected:
+    enum { kItem, kCount };
+    std::span<const Member> Members() const override {
+        static const Member members[] = {{"Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET},
+                                         {"Count", DISPATCH_PROPERTYGET}};
+        return members;
+    }
+    HRESULT Call(std::size_t index, WORD, const CDispatchArguments& arguments, VARIANT* result) override {
+        const std::vector<ShapeRef> placeholders = Placeholders();
+        if (index == kCount) {
+            SetResultLong(result, static_cast<LONG>(placeholders.size()));
+            return S_OK;
+        }
+        const LONG position = arguments.Long(0);
+        if (position < 1 || static_cast<std::size_t>(position) > placeholders.size())
+            Fail(E_INVALIDARG);  // out of range
+        SetResultObject(result, NewShape(m_doc, m_page, placeholders[position - 1]));
+        return S_OK;
+    }
+
+private:
+    std::vector<ShapeRef> Placeholders() {
+        std::vector<ShapeRef> placeholders;
+        uno::Reference<drawing::XShapes> shapes(m_page, uno::UNO_QUERY_THROW);
+        for (sal_Int32 i = 0, count = shapes->getCount(); i < count; ++i) {
+            ShapeRef shape(shapes->getByIndex(i), uno::UNO_QUERY_THROW);
+            if (IsPlaceholder(shape))
+                placeholders.push_back(shape);
+        }
+        return placeholders;
+    }
+
+    PageRef m_page;
+};
+
 class CShapes : public CImpressObject {
 public:
     CShapes(std::shared_ptr<CDocument> document, PageRef page)
         : CImpressObject(std::move(document)), m_page(std::move(page)) {}
 
 protected:
-    enum { kAddTextbox, kAddPicture, kTitle, kItem, kCount };
+    enum { kAddTextbox, kAddPicture, kTitle, kItem, kCount, kPlaceholders };
     std::span<const Member> Members() const override {
         static const Member members[] = {{"AddTextbox", DISPATCH_METHOD},
                                          {"AddPicture", DISPATCH_METHOD},
                                          {"Title", DISPATCH_PROPERTYGET},
                                          {"Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET},
-                                         {"Count", DISPATCH_PROPERTYGET}};
+                                         {"Count", DISPATCH_PROPERTYGET},
+                                         {"Placeholders", DISPATCH_PROPERTYGET}};
         return members;
     }
     HRESULT Call(std::size_t index, WORD, const CDispatchArguments& arguments, VARIANT* result) override {
@@ -304,6 +356,9 @@ protected:
             Return(result, ShapeRef(Shapes()->getByIndex(position - 1), uno::UNO_QUERY_THROW));
             return S_OK;
         }
+        case kPlaceholders:
+            SetResultObject(result, new CPlaceholders(m_doc, m_page));
+            return S_OK;
         default:
             SetResultLong(result, Shapes()->getCount());
             return S_OK;

@@ -643,6 +643,27 @@ HRESULT CPowerPointAutomation::AddPicture(const std::string& fileName, float lef
     return m_hr;
 }
 
+HRESULT CPowerPointAutomation::SetNotesText(const std::string& text) {
+    if (!m_pSlide)
+        return m_hr = E_FAIL;
+    CDispatchRef notesPage, shapes, placeholders, body, frame, range;
+    m_hr = GetProperty(notesPage.out(), m_pSlide, "NotesPage");
+    if (SUCCEEDED(m_hr))
+        m_hr = GetProperty(shapes.out(), notesPage.get(), "Shapes");
+    if (SUCCEEDED(m_hr))
+        m_hr = GetProperty(placeholders.out(), shapes.get(), "Placeholders");
+    // The second placeholder of a notes page is its body, after the slide's picture.
+    if (SUCCEEDED(m_hr))
+        m_hr = CallForObject(DISPATCH_METHOD, body.out(), placeholders.get(), "Item", 1, CComVariant::I4(2));
+    if (SUCCEEDED(m_hr))
+        m_hr = GetProperty(frame.out(), body.get(), "TextFrame");
+    if (SUCCEEDED(m_hr))
+        m_hr = GetProperty(range.out(), frame.get(), "TextRange");
+    if (SUCCEEDED(m_hr))
+        m_hr = AutoWrap(DISPATCH_PROPERTYPUT, nullptr, range.get(), "Text", 1, CComVariant::Bstr(text));
+    return m_hr;
+}
+
 HRESULT CPowerPointAutomation::DeleteEmptyShapes() {
     if (!m_pSlide)
         return m_hr = 0;

@@ -62,6 +62,8 @@ public:
     HRESULT AddTextBox(const std::string& text, float left, float top, float width, float height);
     HRESULT SetFont();
     HRESULT AddPicture(const std::string& fileName, float left, float top, float width, float height);
+    // Writes `text` into the notes body of the slide added last.
+    HRESULT SetNotesText(const std::string& text);
     HRESULT DeleteEmptyShapes();
     HRESULT DeleteSlideIfEmpty();
     HRESULT ApplyDesign();

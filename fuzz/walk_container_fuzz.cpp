@@ -65,6 +65,7 @@ public:
     }
     HRESULT DeleteEmptyShapes() override { return S_OK; }
     HRESULT DeleteSlideIfEmpty() override { return S_OK; }
+    HRESULT SetNotesText(const std::string&) override { return S_OK; }
     HRESULT SavePresentation(const std::string&) override { return S_OK; }
 
 private:

@@ -40,6 +40,7 @@ public:
     HRESULT AddPicture(const std::string&, float, float, float, float) override { return S_OK; }
     HRESULT DeleteEmptyShapes() override { return S_OK; }
     HRESULT DeleteSlideIfEmpty() override { return S_OK; }
+    HRESULT SetNotesText(const std::string&) override { return S_OK; }
     HRESULT SavePresentation(const std::string&) override { return S_OK; }
 
 private:

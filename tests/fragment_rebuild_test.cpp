@@ -139,6 +139,10 @@ public:
         Log("delete slide if empty");
         return S_OK;
     }
+    HRESULT SetNotesText(const std::string& text) override {
+        Log("notes '" + text + "'");
+        return S_OK;
+    }
     HRESULT SavePresentation(const std::string&) override { return m_failSave ? E_FAIL : S_OK; }
 
     // A new, empty presentation.
@@ -328,7 +332,14 @@ public:
         return Records().SlideAtom(1, notesId).TextBytes(text).Append(shapes).Wrapped(kSlideType);
     }
     static Records Master() { return Records().TextBytes("Master text").Wrapped(kMasterType); }
-    static Records Notes() { return Records().TextBytes("Spoken").Wrapped(kNotesType); }
+    // Notes whose body is one of two texts: the other is a slide number's.
+    static Records Notes() {
+        constexpr std::uint32_t kOtherText = 4, kNotesText = 2;
+        return Records()
+            .Header(0, 0x0F9F, 4).Le32(kOtherText).TextBytes("7")
+            .Header(0, 0x0F9F, 4).Le32(kNotesText).TextBytes("Spoken").TextChars(u"aloud")
+            .Wrapped(kNotesType);
+    }
 
     Saves& Save(const std::map<std::uint32_t, Records>& objects) {
         Records dir;
@@ -426,19 +437,20 @@ TEST_F(FragmentRebuild, TheLiveSlideListDecidesTheSlides) {
         Bytes stream;
         Log expected;
     } cases[] = {
-        {"one full save: the list's slides in order, its texts then the container's; masters and notes make none",
+        {"one full save: the list's slides in order, its texts then the container's, notes on their slide's notes "
+         "page; masters and notes make no slide",
          FullSave().Stream(),
-         {"slide 1 layout 1", "title 'A' at 105", "box 'A body' at 95,125",
+         {"slide 1 layout 1", "title 'A' at 105", "box 'A body' at 95,125", "notes 'Spoken\raloud'",
           "slide 2 layout 2", "title 'B' at 105", "box 'B body' at 95,125",
           "slide 3 layout 2", "title 'C' at 105", "box 'C body' at 95,125"}},
         {"three incremental saves: each slide once, from its newest version, in the live list's order",
          IncrementalSaves().Stream(),
          {"slide 1 layout 1", "title 'C' at 105", "box 'C body' at 95,125",
-          "slide 2 layout 2", "title 'A' at 105", "box 'A3 body' at 95,125",
+          "slide 2 layout 2", "title 'A' at 105", "box 'A3 body' at 95,125", "notes 'Spoken\raloud'",
           "slide 3 layout 2", "title 'B' at 105", "box 'B2 body' at 95,125"}},
         {"the live slide list damaged inside: the newest whole one (the save before), with the newest slides",
          DamagedLiveList(),
-         {"slide 1 layout 1", "title 'A' at 105", "box 'A3 body' at 95,125",
+         {"slide 1 layout 1", "title 'A' at 105", "box 'A3 body' at 95,125", "notes 'Spoken\raloud'",
           "slide 2 layout 2", "title 'B' at 105", "box 'B2 body' at 95,125",
           "slide 3 layout 2", "title 'C' at 105", "box 'C body' at 95,125"}},
         {"the only slide list damaged in the middle: its walk goes on at the next entry",

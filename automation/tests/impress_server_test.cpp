@@ -164,6 +164,7 @@ void BuildThreeSlides(CPowerPointAutomation& ppt, const std::string& picture) {
     EXPECT_EQ(ppt.SetSlideTitle("More text", 95, 165, 150, 200), 1);  // title taken, not a title slide
     EXPECT_EQ(ppt.AddTextBox("More text", 95, 165, 250, 300), S_OK);
     EXPECT_EQ(ppt.SetFont(), S_OK);
+    EXPECT_EQ(ppt.SetNotesText("What to say about the results"), S_OK);
 
     ASSERT_EQ(ppt.AddSlide(3, ppt.MapSlideLayout(0x05000000)), S_OK);  // blank
     EXPECT_EQ(ppt.AddPicture(picture, 50, 50, 70, 70), S_OK);
@@ -205,6 +206,10 @@ TEST_F(ImpressServerTest, BuildsSavesInEveryFormatAndReopens) {
         EXPECT_EQ(read.SlideTexts(3), std::vector<std::string>{});
         IDispatch* pictureSlideShapes = read.Get(read.Item(read.Get(ppt_.m_pPresentation, "Slides"), 3), "Shapes");
         EXPECT_EQ(read.Long(pictureSlideShapes, "Count"), 1);  // the embedded picture
+        IDispatch* notesPage = read.Get(read.Item(read.Get(ppt_.m_pPresentation, "Slides"), 2), "NotesPage");
+        IDispatch* notesBody = read.Item(read.Get(read.Get(notesPage, "Shapes"), "Placeholders"), 2);
+        EXPECT_EQ(read.String(read.Get(read.Get(notesBody, "TextFrame"), "TextRange"), "Text"),
+                  "What to say about the results");
 
         IDispatch* box = read.Item(read.Get(read.Item(read.Get(ppt_.m_pPresentation, "Slides"), 2), "Shapes"), 2);
         IDispatch* font = read.Get(read.Get(read.Get(box, "TextFrame"), "TextRange"), "Font");

@@ -14,6 +14,7 @@
 #include "repair/io/read_value.h"
 #include "repair/io/job_control.h"
 #include "repair/pictures/picture_carver.h"
+#include "repair/ppt/record_header.h"
 #include "repair/ppt/record_scanner.h"
 #include "repair/ppt/record_signatures.h"
 #include "repair/ppt/slide_builder.h"
@@ -295,6 +296,32 @@ void PlaceSlidePictures(const FragmentSource& source, const PlannedSlide& slide,
     }
 }
 
+// The text of a notes container's body, one paragraph per text atom: those
+// after a TextHeaderAtom of the notes type, and those before any header. The
+// records are walked in order, into every container.
+std::string NotesText(const std::vector<std::uint8_t>& notes) {
+    const CByteView view(notes.data(), notes.size());
+    std::string text;
+    std::optional<std::uint32_t> textType;
+    for (std::uint64_t at = 0; const auto h = WholeRecordAt(view, at);) {
+        if (h->IsContainer()) {
+            at += kRecordHeaderSize;
+            continue;
+        }
+        const std::uint8_t* body = notes.data() + at + kRecordHeaderSize;
+        if (h->type == kRtTextHeaderAtom)
+            textType = view.Le32(at + kRecordHeaderSize);
+        const bool isText = h->type == kRtTextCharsAtom || h->type == kRtTextBytesAtom;
+        if (isText && (!textType || *textType == kTextTypeNotes)) {
+            if (!text.empty())
+                text += '\r';
+            text += h->type == kRtTextCharsAtom ? Utf16LeToUtf8(body, h->length) : AnsiToUtf8(body, h->length);
+        }
+        at += kRecordHeaderSize + h->length;
+    }
+    return text;
+}
+
 // One slide of the plan: the slide list's texts first (the title leads
 // them), then the texts and pictures of its container. The first one goes on
 // the presentation's first slide, so that the plan's slides are all there are.
@@ -308,6 +335,9 @@ void BuildPlannedSlide(const FragmentSource& source, const PlannedSlide& slide, 
     if (WalkPlannedRecords(walk, budget, slide.listEntry))
         WalkPlannedRecords(walk, budget, slide.container);
     PlaceSlidePictures(source, slide, carved);
+    // Notes go to the slide's notes page; a refusal costs the notes alone.
+    if (const std::string notes = NotesText(slide.notes); !notes.empty())
+        SlideBuilder().SetNotesText(notes);
     walk.CloseSlide();
 }
 

@@ -75,7 +75,6 @@ inline constexpr const char* kPicturesStreamName = "Pictures";
 inline constexpr std::uint32_t kRunStartDocument = 0x03E8000F;
 inline constexpr std::uint32_t kRunStartXml = 0x6C6D782E;
 
-
 // Record types (the recType word) that the relink of the document stream reads.
 inline constexpr std::uint16_t kRtDocument = 0x03E8;
 inline constexpr std::uint16_t kRtDocumentAtom = 0x03E9;
@@ -86,6 +85,9 @@ inline constexpr std::uint16_t kRtSlidePersistAtom = 0x03F3;
 inline constexpr std::uint16_t kRtMainMaster = 0x03F8;
 inline constexpr std::uint16_t kRtDrawingGroup = 0x040B;
 inline constexpr std::uint16_t kRtHandout = 0x0FC9;
+inline constexpr std::uint16_t kRtTextHeaderAtom = 0x0F9F;
+inline constexpr std::uint16_t kRtTextCharsAtom = 0x0FA0;
+inline constexpr std::uint16_t kRtTextBytesAtom = 0x0FA8;
 inline constexpr std::uint16_t kRtSlideListWithText = 0x0FF0;
 inline constexpr std::uint16_t kRtUserEditAtom = 0x0FF5;
 inline constexpr std::uint16_t kRtCurrentUserAtom = 0x0FF6;
@@ -98,6 +100,8 @@ inline constexpr std::uint16_t kRtOfficeArtFbse = 0xF007;
 // take: a header whose type lies outside both is no record of the stream.
 inline constexpr std::uint16_t kFirstRecordType = 0x03E8, kEndRecordTypes = 0x3000;
 inline constexpr std::uint16_t kFirstDrawingType = 0xF000, kEndDrawingTypes = 0xF200;
+// The textType of a TextHeaderAtom whose text is a notes page's body.
+inline constexpr std::uint32_t kTextTypeNotes = 2;
 // recVer of a container (the low four bits of the first header word).
 inline constexpr std::uint16_t kContainerVersion = 0xF;
 // recInstance of a SlideListWithTextContainer: the slides, masters or notes list.

@@ -23,6 +23,7 @@ public:
     }
     HRESULT DeleteEmptyShapes() override { return g_pptAutomation.DeleteEmptyShapes(); }
     HRESULT DeleteSlideIfEmpty() override { return g_pptAutomation.DeleteSlideIfEmpty(); }
+    HRESULT SetNotesText(const std::string& text) override { return g_pptAutomation.SetNotesText(text); }
     HRESULT SavePresentation(const std::string& path) override {
         return g_pptAutomation.SavePresentation(path, kSaveAs);
     }

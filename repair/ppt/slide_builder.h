@@ -18,6 +18,8 @@ public:
     virtual HRESULT AddTextBox(const std::string& text, float left, float top, float width, float height) = 0;
     virtual HRESULT SetFont() = 0;
     virtual HRESULT AddPicture(const std::string& file, float left, float top, float width, float height) = 0;
+    // The text of the notes page of the slide added last.
+    virtual HRESULT SetNotesText(const std::string& text) = 0;
     virtual HRESULT DeleteEmptyShapes() = 0;
     virtual HRESULT DeleteSlideIfEmpty() = 0;
     // Saves the presentation under `path` (the rebuild's result).

@@ -119,14 +119,26 @@ SlideList ReadSlideList(const CByteView& view, std::size_t at, StepBudget& steps
     return list;
 }
 
-// The slides list of the DocumentContainer at `docAt`, when it has one.
-std::optional<SlideList> SlidesListOf(const CByteView& view, std::size_t docAt, StepBudget& steps) {
+// The slides or the notes list (`instance`) of the DocumentContainer at
+// `docAt`, when it has one.
+std::optional<SlideList> ListOf(const CByteView& view, std::size_t docAt, std::uint16_t instance, StepBudget& steps) {
     for (const std::size_t child : ChildrenOf(view, docAt, steps).at) {
         const RecordHeader h = *WholeRecordAt(view, child);
-        if (h.type == kRtSlideListWithText && h.Instance() == kSlideListSlides)
+        if (h.type == kRtSlideListWithText && h.Instance() == instance)
             return ReadSlideList(view, child, steps);
     }
     return std::nullopt;
+}
+
+// The persist ids of the notes list's entries by their notes id.
+std::map<std::uint32_t, std::uint32_t> NotesPersistIds(const CByteView& view, const std::optional<SlideList>& list) {
+    std::map<std::uint32_t, std::uint32_t> ids;
+    if (!list)
+        return ids;
+    for (const ListEntry& entry : list->entries)
+        if (const auto notesId = view.Le32(entry.begin + kRecordHeaderSize + kSlidePersistSlideId))
+            ids.emplace(*notesId, entry.persistId);
+    return ids;
 }
 
 // Offsets of the whole records whose first four bytes spell `signature` (as
@@ -234,10 +246,15 @@ public:
         std::optional<SlideList> list;
         std::map<std::uint32_t, std::size_t> slideAt;
         for (const RelinkedObject& object : relinked.kept) {
-            if (object.kind == PersistKind::Document)
-                list = SlidesListOf(m_view, static_cast<std::size_t>(object.imageOffset), m_steps);
+            const auto at = static_cast<std::size_t>(object.imageOffset);
+            if (object.kind == PersistKind::Document) {
+                list = ListOf(m_view, at, kSlideListSlides, m_steps);
+                m_notesPersistIds = NotesPersistIds(m_view, ListOf(m_view, at, kSlideListNotes, m_steps));
+            }
             if (object.kind == PersistKind::Slide)
-                slideAt[object.persistId] = static_cast<std::size_t>(object.imageOffset);
+                slideAt[object.persistId] = at;
+            if (object.kind == PersistKind::Notes)
+                m_notesAt[object.persistId] = at;
         }
         // Damage inside the live list cuts it short: a newer or older list
         // that is whole then knows the slides better.
@@ -254,6 +271,8 @@ public:
             const auto h = WholeRecordAt(m_view, at);
             if (h && h->type == kRtSlide)
                 slideAt.emplace(id, at);
+            if (h && h->type == kRtNotes)
+                m_notesAt.emplace(id, at);
         }
         return PlanFromList(*list, slideAt);
     }
@@ -269,8 +288,10 @@ private:
             PlannedSlide slide;
             slide.listEntry = Copy(entry.begin, entry.end);
             const auto container = slideAt.find(entry.persistId);
-            if (container != slideAt.end())
+            if (container != slideAt.end()) {
                 slide.container = CopyContainer(container->second);
+                slide.notes = NotesOf(container->second);
+            }
             slide.pictures = PicturesOf(CByteView(slide.container.data(), slide.container.size()), m_bstore);
             m_plan.slides.push_back(std::move(slide));
         }
@@ -311,6 +332,16 @@ private:
         return std::move(m_plan);
     }
 
+    // The newest notes of the slide container at `at`, through the live notes list.
+    std::vector<std::uint8_t> NotesOf(std::size_t slideAt) {
+        const std::uint32_t notesId = NotesIdOf(m_view, slideAt, m_steps);
+        const auto persistId = m_notesPersistIds.find(notesId);
+        if (notesId == 0 || persistId == m_notesPersistIds.end())
+            return {};
+        const auto at = m_notesAt.find(persistId->second);
+        return at == m_notesAt.end() ? std::vector<std::uint8_t>() : CopyContainer(at->second);
+    }
+
     void AddContainerSlide(std::size_t at) {
         PlannedSlide slide;
         slide.container = CopyContainer(at);
@@ -341,6 +372,10 @@ private:
     StepBudget m_steps;
     std::set<std::size_t> m_copied;
     std::vector<BlipId> m_bstore;
+    // The live notes list's persist ids by notes id, and the newest notes
+    // containers by persist id.
+    std::map<std::uint32_t, std::uint32_t> m_notesPersistIds;
+    std::map<std::uint32_t, std::size_t> m_notesAt;
     SlidePlan m_plan;
 };
 

@@ -19,6 +19,9 @@ struct PlannedSlide {
     std::vector<std::uint8_t> listEntry;
     // The newest version of the slide's SlideContainer; empty when none was found.
     std::vector<std::uint8_t> container;
+    // The newest version of the NotesContainer that its SlideAtom names through
+    // the live notes list; empty when it has none or none was found.
+    std::vector<std::uint8_t> notes;
     // The BLIP ids of the pictures its shapes show, in the order they name them.
     std::vector<std::array<std::uint8_t, 16>> pictures;
 };
