@@ -3,6 +3,7 @@ helpers shared by the end-to-end tests."""
 import concurrent.futures
 import json
 import os
+import queue
 import re
 import shutil
 import subprocess
@@ -88,24 +89,37 @@ def convert_to_odp(files, outdir, profile, processes=2):
     profile, every file in one of them); returns {file: odp path}."""
     shares = [files[k::processes] for k in range(processes)]
 
+    # One profile for each run at a time: two offices cannot share one.
+    profiles = queue.Queue()
+    for k in range(processes):
+        profiles.put(k)
+
     def convert(k):
         if not shares[k]:
             return
-        command = ["soffice", "-env:UserInstallation=file://%s-%d" % (profile, k), "--headless", "--norestore",
+        slot = profiles.get()
+        command = ["soffice", "-env:UserInstallation=file://%s-%d" % (profile, slot), "--headless", "--norestore",
                    "--convert-to", "odp", "--outdir", outdir] + shares[k]
         try:
             subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900)
         except subprocess.TimeoutExpired:
             pass
+        finally:
+            profiles.put(slot)
+
+    def odp_of(f):
+        return os.path.join(outdir, os.path.splitext(os.path.basename(f))[0] + ".odp")
 
     with concurrent.futures.ThreadPoolExecutor(processes) as pool:
         list(pool.map(convert, range(processes)))
-    result = {}
-    for f in files:
-        odp = os.path.join(outdir, os.path.splitext(os.path.basename(f))[0] + ".odp")
-        if os.path.exists(odp):
-            result[f] = odp
-    return result
+        # A run that crashes on one file or runs out of time leaves the files
+        # after it unconverted: those are converted again, then one by one, so
+        # that only the files that the office cannot open stay without one.
+        for chunk in (10, 1):
+            missing = [f for f in files if not os.path.exists(odp_of(f))]
+            shares = [missing[k:k + chunk] for k in range(0, len(missing), chunk)]
+            list(pool.map(convert, range(len(shares))))
+    return {f: odp_of(f) for f in files if os.path.exists(odp_of(f))}
 
 
 def repair(build, source, dest, options=()):

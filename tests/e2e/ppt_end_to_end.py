@@ -7,7 +7,8 @@ per kind of damage against the corpus's ground truth.
 usage: ppt_end_to_end.py BUILD_DIR CORPUS_DIR DAMAGE_TOOL
 
 DECKMEND_E2E_ALL=1 takes every sound file of the corpus instead of the set
-below; DECKMEND_E2E_JOBS sets how many repairs run at once (2).
+below, and DECKMEND_E2E_FILES (names, comma-separated) only those of them;
+DECKMEND_E2E_JOBS sets how many repairs run at once (2).
 """
 import concurrent.futures
 import os
@@ -54,6 +55,8 @@ def main():
     require_office_and_corpus(corpus)
     whole_corpus = bool(os.environ.get("DECKMEND_E2E_ALL"))
     names = sound_files(corpus) if whole_corpus else CHOSEN
+    if os.environ.get("DECKMEND_E2E_FILES"):
+        names = [n for n in names if n in os.environ["DECKMEND_E2E_FILES"].split(",")]
     kinds = dict(KINDS, **WHOLE_CORPUS_KINDS) if whole_corpus else KINDS
     jobs = int(os.environ.get("DECKMEND_E2E_JOBS", "2"))
     work = tempfile.mkdtemp(prefix="deckmend-e2e-")
