@@ -12,22 +12,46 @@
 #include "repair/io/read_value.h"
 #include "repair/ppt/stream_reassembly.h"
 #include "support/compound_builder.h"
+#include "support/zip_builder.h"
 #include "support/record_builder.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using record_builder::Half;
 using record_builder::Header;
+using record_builder::Word;
 
+
+// A shape's tertiary property table of `length` bytes whose one property, a
+// metroBlob, holds a stored ZIP package as newer writers keep a shape's DrawingML.
+Bytes PackagedPropertyTable(std::uint32_t length) {
+    constexpr std::uint16_t kMetroBlobComplex = 0x03A9 | 0x8000;
+    constexpr std::size_t kPackageFrame = 30 + 5 + 4;  // local header, name, central directory signature
+    std::string data;
+    for (std::size_t i = 0; data.size() < length - 6 - kPackageFrame; ++i)
+        data += static_cast<char>('a' + i * 7 % 26);
+    testzip::Builder package;
+    package.Add(testzip::Entry("a.xml", data));
+    package.Raw("PK\1\2");
+    Bytes table;
+    Header(table, 1 << 4 | 3, 0xF122, length);
+    Half(table, kMetroBlobComplex);
+    Word(table, static_cast<std::uint32_t>(package.size()));
+    table.insert(table.end(), package.bytes().begin(), package.bytes().end());
+    return table;
+}
 
 // A DocumentContainer that starts with an atom of `bigAtom` bytes (none when
-// 0) followed by small atoms up to `size` bytes of stream in all, then a
-// persist directory and a user edit: headers fall in every sector but those
-// the big atom covers.
-Bytes DocumentStream(std::size_t size, std::uint32_t bigAtom) {
+// 0; a property table holding a package when `packaged`) followed by small
+// atoms up to `size` bytes of stream in all, then a persist directory and a
+// user edit: headers fall in every sector but those the big atom covers.
+Bytes DocumentStream(std::size_t size, std::uint32_t bigAtom, bool packaged) {
     constexpr std::size_t kTail = 8 + 8 + 8 + 28;
     Bytes body;
-    if (bigAtom != 0) {
+    if (packaged) {
+        body = PackagedPropertyTable(bigAtom);
+    } else if (bigAtom != 0) {
         Header(body, 0, 0x0FBA, bigAtom);
         body.resize(body.size() + bigAtom, 0x5A);
     }
@@ -80,6 +104,7 @@ struct ReassemblyCase {
     std::optional<std::uint32_t> zeroed;  // a sector of the file zeroed after the stream is written
     bool zeroHeader;
     bool whole;                           // the stream comes back whole, else nothing
+    bool packaged = false;                // the opening atom carries a ZIP package
 };
 
 TEST(StreamReassembly, TheStreamComesBackWholeOnlyWhereItsRecordsLeaveNoDoubt) {
@@ -96,12 +121,14 @@ TEST(StreamReassembly, TheStreamComesBackWholeOnlyWhereItsRecordsLeaveNoDoubt) {
         {"an atom across the jump, either run free to hold it", 1500, jumpInsideAtom, 1, std::nullopt, false,
          false},
         {"an atom across the jump, one run free to hold it", 1500, jumpInsideAtom, 11, std::nullopt, false, true},
+        {"an atom across the jump, either run free, whose package reads back from one only", 1500, jumpInsideAtom,
+         1, std::nullopt, false, true, true},
         {"no directory entry", 0, twoRuns, 0, std::nullopt, false, false},
         {"a sector of the stream zeroed", 0, twoRuns, 1, 15u, false, false},
     };
     for (const ReassemblyCase& c : cases) {
         SCOPED_TRACE(c.what);
-        const Bytes stream = DocumentStream(c.sectors.size() * 512 - 100, c.bigAtom);
+        const Bytes stream = DocumentStream(c.sectors.size() * 512 - 100, c.bigAtom, c.packaged);
         CompoundBuilder b(9, 24);
         b.AddFatSector(0);
         if (c.directory != 0)

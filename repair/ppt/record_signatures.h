@@ -149,6 +149,13 @@ inline constexpr std::uint16_t kFoptVersion = 3;
 inline constexpr std::uint32_t kFoptPropertySize = 6;
 inline constexpr std::uint16_t kPropertyIdMask = 0x3FFF;
 inline constexpr std::uint16_t kPropertyIsBlip = 0x4000;
+inline constexpr std::uint16_t kPropertyIsComplex = 0x8000;
+// The secondary and tertiary property tables, laid out as the first; a complex
+// property's data follows the table, in the order of the properties.
+inline constexpr std::uint16_t kRtOfficeArtSecondaryFopt = 0xF121;
+inline constexpr std::uint16_t kRtOfficeArtTertiaryFopt = 0xF122;
+// metroBlob: a shape's DrawingML for newer writers, as a ZIP package.
+inline constexpr std::uint16_t kPropertyMetroBlob = 0x03A9;
 inline constexpr std::uint16_t kPropertyPib = 0x0104;
 inline constexpr std::uint16_t kPropertyFillBlip = 0x0186;
 // The records of a "Pictures" stream, back to back: BLIPs (recTypes of this

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
+#include <set>
 #include <string_view>
 #include <unordered_set>
 
 #include "repair/ppt/compound_format.h"
+#include "repair/ppt/embedded_zip.h"
 #include "repair/ppt/record_header.h"
 #include "repair/ppt/record_signatures.h"
 
@@ -20,6 +23,10 @@ constexpr std::size_t kSectorSizes[] = {cfb::kSmallSectorSize, cfb::kLargeSector
 // stretches between them; a file that would need more gives up, and the
 // whole-file scan takes over.
 constexpr std::uint64_t kSearchBudget = std::uint64_t{1} << 22;
+// Atoms up to this size are read whole to tell the ways of filling them apart.
+constexpr std::uint64_t kLongestCheckedAtom = 1u << 20;
+// What reading one byte of an atom for that check costs of the search budget.
+constexpr std::uint64_t kCheckedBytesPerStep = 64;
 // Sectors after a candidate whose headers count towards its score.
 constexpr std::uint64_t kScoredRun = 2;
 
@@ -93,6 +100,8 @@ public:
             if (!header || !Fits(*header, cursor))
                 return std::nullopt;
             m_sawUserEdit |= cursor.ends.size() == 1 && header->type == kRtUserEditAtom;
+            if (!header->IsContainer() && header->length > m_sectorSize)
+                m_longAtoms.emplace(cursor.position + kRecordHeaderSize, *header);
             Advance(cursor, *header);
         }
         m_chain.resize(static_cast<std::size_t>(streamSectors), kUnknown);
@@ -297,7 +306,7 @@ private:
                 usable = Usable(s) && distinct.insert(static_cast<std::uint32_t>(s)).second;
                 sectors.push_back(static_cast<std::uint32_t>(s));
             }
-            if (usable)
+            if (usable && !m_refused.count(sectors))
                 fillings.push_back(std::move(sectors));
             m_checks += gap;
             if (m_checks > kSearchBudget)
@@ -320,11 +329,85 @@ private:
                 stretches.push_back(stretch);
                 j = stretch.end;
             }
+        for (const Stretch& stretch : stretches)
+            RefuseWaysTheAtomDenies(stretch);
         std::vector<std::uint32_t> solution;
         if (CountFillings(stretches, solution) != 1)
             return false;
         m_chain = std::move(solution);
         return true;
+    }
+
+    // Where the atom that holds `stretch` carries a ZIP package, the ways of
+    // filling the stretch whose bytes break the package's CRCs are refused,
+    // as long as one way keeps them.
+    void RefuseWaysTheAtomDenies(const Stretch& stretch) {
+        const std::uint64_t from = stretch.from * m_sectorSize;
+        auto atom = m_longAtoms.upper_bound(from);
+        if (atom == m_longAtoms.begin())
+            return;
+        --atom;
+        const std::uint64_t bodyAt = atom->first, length = atom->second.length;
+        if (bodyAt + length < stretch.end * m_sectorSize || length > kLongestCheckedAtom)
+            return;
+        const auto ways = Fillings(stretch);
+        if (ways.size() < 2)
+            return;
+        std::vector<std::vector<std::uint32_t>> denied;
+        for (const auto& way : ways) {
+            m_checks += length / kCheckedBytesPerStep;
+            if (m_checks > kSearchBudget)
+                return;
+            std::copy(way.begin(), way.end(), m_chain.begin() + static_cast<std::ptrdiff_t>(stretch.from));
+            const std::vector<std::uint8_t> body = Gather(bodyAt, length);
+            std::fill_n(m_chain.begin() + static_cast<std::ptrdiff_t>(stretch.from), way.size(), kUnknown);
+            const CByteView view(body.data(), body.size());
+            const std::optional<CByteView> package = body.size() == length ? PackageIn(atom->second, view) : std::nullopt;
+            if (!package)
+                return;  // no package to tell the ways apart
+            if (!EmbeddedZipChecksOut(*package))
+                denied.push_back(way);
+        }
+        if (denied.size() < ways.size())
+            m_refused.insert(denied.begin(), denied.end());
+    }
+
+    // The ZIP package that the atom's body holds: the body itself, or a shape
+    // property table's metroBlob.
+    static std::optional<CByteView> PackageIn(const RecordHeader& atom, const CByteView& body) {
+        if (OpensWithZipEntry(body))
+            return body;
+        const bool propertyTable = atom.type == kRtOfficeArtFopt || atom.type == kRtOfficeArtSecondaryFopt ||
+                                   atom.type == kRtOfficeArtTertiaryFopt;
+        if (!propertyTable)
+            return std::nullopt;
+        CByteReader properties(body);
+        std::uint64_t complexAt = std::uint64_t{atom.Instance()} * kFoptPropertySize;
+        for (std::uint16_t k = 0; k < atom.Instance(); ++k) {
+            const std::uint16_t opid = properties.Le16();
+            const std::uint32_t value = properties.Le32();
+            if (!properties.Ok() || !(opid & kPropertyIsComplex))
+                continue;
+            if ((opid & kPropertyIdMask) == kPropertyMetroBlob) {
+                const auto package = body.Has(complexAt, value) ? body.Sub(complexAt, value) : std::nullopt;
+                return package && OpensWithZipEntry(*package) ? package : std::nullopt;
+            }
+            complexAt += value;
+        }
+        return std::nullopt;
+    }
+
+    // `length` bytes of the stream from `at`, cut short where a sector is not placed.
+    std::vector<std::uint8_t> Gather(std::uint64_t at, std::uint64_t length) const {
+        std::vector<std::uint8_t> bytes;
+        bytes.reserve(static_cast<std::size_t>(length));
+        for (std::uint64_t i = 0; i < length; ++i) {
+            const auto b = Byte(at + i);
+            if (!b)
+                break;
+            bytes.push_back(*b);
+        }
+        return bytes;
     }
 
     // The number of ways to fill every stretch, counted up to two (or two when
@@ -420,6 +503,10 @@ private:
     std::unordered_set<std::uint32_t> m_used;
     std::unordered_set<std::uint32_t> m_excluded;
     std::size_t m_lastPlaced = 0;
+    // The long atoms of the stream, body offset → length, and the ways of
+    // filling stretches that their packages deny.
+    std::map<std::uint64_t, RecordHeader> m_longAtoms;
+    std::set<std::vector<std::uint32_t>> m_refused;
     mutable std::uint64_t m_checks = 0;
     bool m_sawUserEdit = false;
 };

@@ -11,6 +11,8 @@ namespace zip {
 inline constexpr std::uint8_t kLocalHeaderSig[4] = {'P', 'K', 3, 4};
 inline constexpr std::uint8_t kCentralHeaderSig[4] = {'P', 'K', 1, 2};
 inline constexpr std::uint8_t kDescriptorSig[4] = {'P', 'K', 7, 8};
+inline constexpr std::uint32_t kLocalHeaderMagic = 0x04034B50;
+inline constexpr std::uint32_t kDescriptorMagic = 0x08074B50;
 inline constexpr std::uint32_t kCentralHeaderMagic = 0x02014B50;
 inline constexpr std::uint32_t kZip64EndMagic = 0x06064B50;
 inline constexpr std::uint32_t kZip64LocatorMagic = 0x07064B50;
