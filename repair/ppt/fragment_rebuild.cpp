@@ -377,11 +377,16 @@ BOOL RebuildFromFragments(const FragmentSource& source, std::uint32_t sectorSize
         }
         BuildPlannedSlide(source, slide, &slide == &plan.slides.front(), carved, budget);
     }
-    // The pictures left go on slides of their own, unless a slide list decided
-    // the slides: then they are the masters', older versions' or deleted slides'.
-    if (plan.fromSlideList)
+    // The pictures left go on slides of their own only when no slide was found:
+    // beside found slides they are the masters', older versions', deleted or
+    // lost slides', and slides of their own would outnumber the presentation's.
+    const auto shown = static_cast<std::uint32_t>(std::count(carved.placed.begin(), carved.placed.end(), true));
+    if (!plan.slides.empty())
         carved.placed.assign(carved.placed.size(), true);
     pictures.Drop(carved.placed);
+    // The rebuilt presentation holds the pictures its slides show and those
+    // still to go on slides of their own, not every picture the scan found.
+    pictures.m_nCount = shown + static_cast<std::uint32_t>(pictures.Pictures().size());
     const std::uint64_t unit = std::max<std::uint32_t>(sectorSize, kRecordHeaderSize);
     const std::uint64_t groupBytes = kGroupUnits * unit;
     // Each read takes one unit more than the group, so that a header near the
