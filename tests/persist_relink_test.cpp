@@ -25,7 +25,7 @@ using record_builder::Word;
 
 constexpr std::uint16_t kDocument = 0x03E8, kDocumentAtom = 0x03E9, kSlide = 0x03EE, kMaster = 0x03F8,
                         kSlideList = 0x0FF0, kSlidePersist = 0x03F3, kUserEdit = 0x0FF5, kDirectory = 0x1772,
-                        kTag = 0x0FA0;  // a text atom that names each slide version
+                        kDrawing = 0x040C, kTag = 0x0FA0;  // a text atom that names each slide version
 constexpr std::uint32_t kDocId = 1, kMasterId = 2;
 
 Bytes Container(std::uint16_t type, std::uint16_t instance, const Bytes& body) {
@@ -34,10 +34,13 @@ Bytes Container(std::uint16_t type, std::uint16_t instance, const Bytes& body) {
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }
-Bytes Tagged(std::uint16_t type, const std::string& tag) {
+// A page named by its tag, with its drawing (none: as damage leaves it).
+Bytes Tagged(std::uint16_t type, const std::string& tag, bool drawn = true) {
     Bytes body;
     Header(body, 0, kTag, static_cast<std::uint32_t>(tag.size()));
     body.insert(body.end(), tag.begin(), tag.end());
+    if (drawn)
+        Header(body, 0xF, kDrawing, 0);
     return Container(type, 0, body);
 }
 
@@ -346,6 +349,42 @@ TEST(RelinkEdges, BStoreEntriesPointAtTheirPicturesInTheWrittenStream) {
     const auto at = std::search(r.stream.begin(), r.stream.end(), fbse.begin(), fbse.begin() + 8 + 28);
     ASSERT_NE(at, r.stream.end());
     EXPECT_EQ(Le32(r.stream, static_cast<std::size_t>(at - r.stream.begin()) + 8 + 28), 0x1234u);
+}
+
+// A spoilt length in the master list would hide the slide list after it: the
+// document is mended before its lists are read.
+TEST(RelinkEdges, TheDocumentIsMendedBeforeItsListsAreRead) {
+    StreamWriter w = FullSave();
+    const Bytes masterList = Container(kSlideList, 1, {});
+    const std::size_t list = static_cast<std::size_t>(
+        std::search(w.bytes.begin(), w.bytes.end(), masterList.begin(), masterList.begin() + 4) - w.bytes.begin());
+    PutLe32(&w.bytes[list + 4], Le32(w.bytes, list + 4) ^ 0xFF00);
+    const RelinkResult r = RelinkDocumentStream(CByteView(w.bytes.data(), w.bytes.size()));
+    ASSERT_TRUE(r.Usable());
+    std::set<std::uint32_t> ids;
+    EXPECT_EQ(ReadBack(r, ids), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(ids, kAll);
+    ASSERT_EQ(r.items.size(), 1u);
+    EXPECT_EQ(r.items[0].name, "document (persist id 1)");
+    EXPECT_EQ(r.items[0].how, "its records did not hold together: 1 record lengths mended");
+}
+
+// Stricter readers refuse a presentation with a page that has no drawing.
+TEST(RelinkEdges, APageWhoseDrawingIsLostGetsAnEmptyOne) {
+    StreamWriter w;
+    w.Save({{kDocId, StreamWriter::Document({3})}, {kMasterId, Tagged(kMaster, "M")}, {3, Tagged(kSlide, "A", false)}});
+    const RelinkResult r = RelinkDocumentStream(CByteView(w.bytes.data(), w.bytes.size()));
+    ASSERT_TRUE(r.Usable());
+    std::set<std::uint32_t> ids;
+    EXPECT_EQ(ReadBack(r, ids), std::vector<std::string>{"A"});
+    const auto slide = std::find_if(r.kept.begin(), r.kept.end(), [](const RelinkedObject& o) { return o.persistId == 3; });
+    ASSERT_NE(slide, r.kept.end());
+    const std::size_t drawing = slide->streamOffset + 8 + 8 + 1;  // after the tag "A"
+    EXPECT_EQ(Le16(r.stream, drawing + 2), kDrawing);
+    EXPECT_EQ(Le32(r.stream, slide->streamOffset + 4), 8 + 1 + 8 + Le32(r.stream, drawing + 4)) << "the slide holds it";
+    ASSERT_EQ(r.items.size(), 1u);
+    EXPECT_EQ(r.items[0].how, "its drawing is lost; it has an empty one");
+    EXPECT_FALSE(r.everythingKept);
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include <string>
 #include <unordered_set>
 
+#include "repair/ppt/page_drawing.h"
 #include "repair/ppt/record_header.h"
+#include "repair/ppt/record_tree_mend.h"
 #include "repair/ppt/record_signatures.h"
 
 namespace {
@@ -225,6 +227,17 @@ const char* KindName(PersistKind kind) {
     return "object";
 }
 
+// A drawing id for a drawing given anew: drawing ids have 12 bits; no reader
+// needs it to be unique to show the page.
+std::uint32_t SpareDrawingId(std::uint32_t persistId) {
+    constexpr std::uint32_t kDrawingIdMask = 0xFFF;
+    return (persistId & kDrawingIdMask) ? (persistId & kDrawingIdMask) : 1;
+}
+
+std::string PersistName(PersistKind kind, std::uint32_t id) {
+    return std::string(KindName(kind)) + " (persist id " + std::to_string(id) + ")";
+}
+
 struct Found {
     std::size_t at = 0;
     bool older = false;    // a newer entry for the id failed its check
@@ -265,8 +278,9 @@ private:
     void WalkChain(const UserEdit& live);
     bool PlaceDocument(std::uint32_t docId);
     void PlaceNeeded(std::uint32_t id, std::initializer_list<std::uint16_t> types, const std::string& name);
-    std::vector<std::uint8_t> CopyDocument(std::size_t at, const std::set<std::uint32_t>& missing) const;
+    std::vector<std::uint8_t> CopyDocument(const std::set<std::uint32_t>& missing) const;
     void FixPictureOffsets(std::vector<std::uint8_t>& doc) const;
+    void MendTree(std::vector<std::uint8_t>& object, const std::string& name);
     void Write(const UserEdit& live, std::uint32_t docId, const DocumentRefs& refs);
     // `lost`: something of the live edit is missing or not its newest version.
     void Note(const std::string& name, ItemState state, const std::string& how, bool lost = true) {
@@ -288,6 +302,7 @@ private:
     std::map<std::uint32_t, Found> m_found;
     std::set<std::uint32_t> m_failed;  // ids whose newest entry failed its check
     std::set<std::uint32_t> m_needed;
+    std::vector<std::uint8_t> m_document;  // the live DocumentContainer, mended
     RelinkResult m_result;
 };
 
@@ -557,14 +572,13 @@ void Relinker::PlaceNeeded(std::uint32_t id, std::initializer_list<std::uint16_t
 
 // The DocumentContainer as written: slides and notes that were left out are
 // taken out of its slide lists, so that no list names a missing object.
-std::vector<std::uint8_t> Relinker::CopyDocument(std::size_t at, const std::set<std::uint32_t>& missing) const {
-    const RecordHeader h = *RecordHeaderAt(m_view, at);
-    const std::uint8_t* bytes = m_view.data();
-    std::vector<std::uint8_t> whole(bytes + at, bytes + at + kRecordHeaderSize + h.length);
+std::vector<std::uint8_t> Relinker::CopyDocument(const std::set<std::uint32_t>& missing) const {
     if (missing.empty())
-        return whole;
-    std::vector<std::uint8_t> out(bytes + at, bytes + at + kRecordHeaderSize);
-    const bool walked = ForEachChild(m_view, at, [&](std::size_t child, const RecordHeader& c) {
+        return m_document;
+    const CByteView view(m_document.data(), m_document.size());
+    const std::uint8_t* bytes = m_document.data();
+    std::vector<std::uint8_t> out(bytes, bytes + kRecordHeaderSize);
+    const bool walked = ForEachChild(view, 0, [&](std::size_t child, const RecordHeader& c) {
         if (c.type != kRtSlideListWithText) {
             out.insert(out.end(), bytes + child, bytes + child + kRecordHeaderSize + c.length);
             return;
@@ -572,16 +586,16 @@ std::vector<std::uint8_t> Relinker::CopyDocument(std::size_t at, const std::set<
         const std::size_t listAt = out.size();
         out.insert(out.end(), bytes + child, bytes + child + kRecordHeaderSize);
         bool dropping = false;
-        ForEachChild(m_view, child, [&](std::size_t atom, const RecordHeader& a) {
+        ForEachChild(view, child, [&](std::size_t atom, const RecordHeader& a) {
             if (a.type == kRtSlidePersistAtom && a.length >= kSlidePersistLength)
-                dropping = missing.count(*m_view.Le32(atom + kRecordHeaderSize + kSlidePersistIdRef)) != 0;
+                dropping = missing.count(*view.Le32(atom + kRecordHeaderSize + kSlidePersistIdRef)) != 0;
             if (!dropping)
                 out.insert(out.end(), bytes + atom, bytes + atom + kRecordHeaderSize + a.length);
         });
         PutLe32(&out[listAt + kRecLenOffset], static_cast<std::uint32_t>(out.size() - listAt - kRecordHeaderSize));
     });
     if (!walked)
-        return whole;
+        return m_document;
     PutLe32(&out[kRecLenOffset], static_cast<std::uint32_t>(out.size() - kRecordHeaderSize));
     return out;
 }
@@ -616,18 +630,25 @@ void Relinker::FixPictureOffsets(std::vector<std::uint8_t>& doc) const {
     });
 }
 
-void PutHeader(std::vector<std::uint8_t>& out, std::uint16_t verInstance, std::uint16_t type, std::uint32_t length) {
-    const std::size_t at = out.size();
-    out.resize(at + kRecordHeaderSize);
-    PutLe16(&out[at], verInstance);
-    PutLe16(&out[at + 2], type);
-    PutLe32(&out[at + kRecLenOffset], length);
-}
-
-void PutWord(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    const std::size_t at = out.size();
-    out.resize(at + 4);
-    PutLe32(&out[at], value);
+// An object whose records no longer hold together is mended, and says how.
+void Relinker::MendTree(std::vector<std::uint8_t>& object, const std::string& name) {
+    auto mend = MendRecordTree(CByteView(object.data(), object.size()));
+    if (!mend)
+        return;
+    std::vector<std::string> parts;
+    if (mend->lengthsMended)
+        parts.push_back(std::to_string(mend->lengthsMended) + " record lengths mended");
+    if (mend->typesRestored)
+        parts.push_back(std::to_string(mend->typesRestored) + " record types mended");
+    if (mend->tablesMended)
+        parts.push_back(std::to_string(mend->tablesMended) + " shape property tables mended");
+    if (mend->bytesDropped)
+        parts.push_back(std::to_string(mend->bytesDropped) + " bytes that no record explained left out");
+    std::string how = "its records did not hold together:";
+    for (std::size_t k = 0; k < parts.size(); ++k)
+        how += (k ? ", " : " ") + parts[k];
+    Note(name, ItemState::Mended, how);
+    object = std::move(mend->bytes);
 }
 
 // The objects in id order, then one persist directory and one user edit.
@@ -646,21 +667,28 @@ void Relinker::Write(const UserEdit& live, std::uint32_t docId, const DocumentRe
                           kind == PersistKind::MainMaster || kind == PersistKind::Document;
         if (page && !m_needed.count(id))
             continue;
-        if (out.size() > std::numeric_limits<std::uint32_t>::max() - h.length) {
+        const std::string name = PersistName(kind, id);
+        std::vector<std::uint8_t> object;
+        if (id == docId) {
+            object = CopyDocument(missing);  // mended already
+            FixPictureOffsets(object);
+        } else {
+            object.assign(m_view.data() + f.at, m_view.data() + f.at + kRecordHeaderSize + h.length);
+            MendTree(object, name);
+            const bool drawn = kind == PersistKind::Slide || kind == PersistKind::Notes ||
+                               kind == PersistKind::MainMaster || kind == PersistKind::Handout;
+            if (drawn && GiveEmptyDrawing(object, SpareDrawingId(id)))
+                Note(name, ItemState::Mended, "its drawing is lost; it has an empty one");
+        }
+        if (out.size() > std::numeric_limits<std::uint32_t>::max() - object.size()) {
             m_result = {};
             return;
         }
         m_result.kept.push_back({id, kind, f.at, static_cast<std::uint32_t>(out.size())});
-        if (id == docId) {
-            std::vector<std::uint8_t> doc = CopyDocument(f.at, missing);
-            FixPictureOffsets(doc);
-            out.insert(out.end(), doc.begin(), doc.end());
-        } else {
-            out.insert(out.end(), m_view.data() + f.at, m_view.data() + f.at + kRecordHeaderSize + h.length);
-        }
+        out.insert(out.end(), object.begin(), object.end());
         if (f.older || f.scanned) {
             m_result.fromOlderVersions = m_result.fromOlderVersions || f.older;
-            Note(std::string(KindName(kind)) + " (persist id " + std::to_string(id) + ")", ItemState::Mended,
+            Note(name, ItemState::Mended,
                  f.scanned ? "its directory entry is lost; taken from the records found"
                            : "its newest version is damaged; taken from an earlier save");
         }
@@ -672,13 +700,13 @@ void Relinker::Write(const UserEdit& live, std::uint32_t docId, const DocumentRe
         while (i + run < m_result.kept.size() && run < kPersistRunLongest &&
                m_result.kept[i + run].persistId == m_result.kept[i].persistId + run)
             ++run;
-        PutWord(dir, m_result.kept[i].persistId | static_cast<std::uint32_t>(run) << kPersistIdBits);
+        AppendWord(dir, m_result.kept[i].persistId | static_cast<std::uint32_t>(run) << kPersistIdBits);
         for (std::size_t k = 0; k < run; ++k)
-            PutWord(dir, m_result.kept[i + k].streamOffset);
+            AppendWord(dir, m_result.kept[i + k].streamOffset);
         i += run;
     }
     const auto dirOffset = static_cast<std::uint32_t>(out.size());
-    PutHeader(out, 0, kRtPersistDirectoryAtom, static_cast<std::uint32_t>(dir.size()));
+    AppendHeader(out, 0, kRtPersistDirectoryAtom, static_cast<std::uint32_t>(dir.size()));
     out.insert(out.end(), dir.begin(), dir.end());
 
     for (const SlideRef& s : refs.slides)
@@ -694,14 +722,14 @@ void Relinker::Write(const UserEdit& live, std::uint32_t docId, const DocumentRe
                                    : highest + 1;
 
     m_result.userEditOffset = static_cast<std::uint32_t>(out.size());
-    PutHeader(out, 0, kRtUserEditAtom, kUserEditLengthShort);
-    PutWord(out, lastSlide);
-    PutWord(out, kUserEditMajorVersion << 24);  // version 0, minorVersion 0, majorVersion 3
-    PutWord(out, 0);                            // offsetLastEdit: the only save
-    PutWord(out, dirOffset);
-    PutWord(out, docId);
-    PutWord(out, seed);
-    PutWord(out, live.lastView);                // lastView, then two unused bytes
+    AppendHeader(out, 0, kRtUserEditAtom, kUserEditLengthShort);
+    AppendWord(out, lastSlide);
+    AppendWord(out, kUserEditMajorVersion << 24);  // version 0, minorVersion 0, majorVersion 3
+    AppendWord(out, 0);                            // offsetLastEdit: the only save
+    AppendWord(out, dirOffset);
+    AppendWord(out, docId);
+    AppendWord(out, seed);
+    AppendWord(out, live.lastView);                // lastView, then two unused bytes
     if (out.size() > std::numeric_limits<std::uint32_t>::max())
         m_result = {};
 }
@@ -745,7 +773,12 @@ RelinkResult Relinker::Run() {
     if (docId == 0 || docId > kPersistIdMask || !PlaceDocument(docId))
         return {};
     m_needed.insert(docId);
-    const DocumentRefs refs = ReadDocumentRefs(m_view, m_found[docId].at);
+    // The document is mended before its lists are read: a spoilt length in a
+    // slide list would hide every slide after it.
+    const std::size_t docAt = m_found[docId].at;
+    m_document.assign(m_view.data() + docAt, m_view.data() + docAt + kRecordHeaderSize + RecordHeaderAt(m_view, docAt)->length);
+    MendTree(m_document, PersistName(PersistKind::Document, docId));
+    const DocumentRefs refs = ReadDocumentRefs(CByteView(m_document.data(), m_document.size()), 0);
     for (const SlideRef& m : refs.masters)
         PlaceNeeded(m.persistId, {kRtMainMaster, kRtSlide}, "master (persist id " + std::to_string(m.persistId) + ")");
     for (std::size_t i = 0; i < refs.slides.size(); ++i)

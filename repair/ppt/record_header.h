@@ -3,6 +3,7 @@
 // stream, read through the bounded reader.
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "repair/io/read_value.h"
 #include "repair/ppt/record_signatures.h"
@@ -39,6 +40,22 @@ inline std::optional<RecordHeader> WholeRecordAt(const CByteView& view, std::uin
     CByteReader reader(view, at);
     const RecordHeader h = ReadRecordHeader(reader);
     return reader.Skip(h.length) ? std::optional(h) : std::nullopt;
+}
+
+// Records written anew, appended to `out`.
+inline void AppendWord(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    const std::size_t at = out.size();
+    out.resize(at + 4);
+    PutLe32(&out[at], value);
+}
+
+inline void AppendHeader(std::vector<std::uint8_t>& out, std::uint16_t verInstance, std::uint16_t type,
+                         std::uint32_t length) {
+    const std::size_t at = out.size();
+    out.resize(at + kRecordHeaderSize);
+    PutLe16(&out[at], verInstance);
+    PutLe16(&out[at + 2], type);
+    PutLe32(&out[at + kRecLenOffset], length);
 }
 
 }  // namespace ppt

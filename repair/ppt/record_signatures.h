@@ -158,6 +158,20 @@ inline constexpr std::uint16_t kRtOfficeArtTertiaryFopt = 0xF122;
 inline constexpr std::uint16_t kPropertyMetroBlob = 0x03A9;
 inline constexpr std::uint16_t kPropertyPib = 0x0104;
 inline constexpr std::uint16_t kPropertyFillBlip = 0x0186;
+// A page's drawing: the PPDrawing holds one OfficeArtDgContainer, which holds
+// the drawing's OfficeArtFDG and its group of shapes, led by the patriarch
+// shape (an OfficeArtSpContainer with an OfficeArtFSPGR and an OfficeArtFSP).
+inline constexpr std::uint16_t kRtDrawing = 0x040C;
+inline constexpr std::uint16_t kRtOfficeArtDg = 0xF002;
+inline constexpr std::uint16_t kRtOfficeArtSpgr = 0xF003;
+inline constexpr std::uint16_t kRtOfficeArtSp = 0xF004;
+inline constexpr std::uint16_t kRtOfficeArtFdg = 0xF008;
+inline constexpr std::uint16_t kRtOfficeArtFspgr = 0xF009;
+inline constexpr std::uint16_t kRtOfficeArtFsp = 0xF00A;
+inline constexpr std::uint32_t kFdgLength = 8, kFspgrLength = 16, kFspLength = 8;
+inline constexpr std::uint16_t kFspgrVersion = 1, kFspVersion = 2;
+inline constexpr std::uint32_t kFspGroupPatriarch = 0x5;  // fGroup | fPatriarch
+inline constexpr std::uint32_t kShapesPerDrawing = 1024;  // a drawing's shape ids start at its id times this
 // The records of a "Pictures" stream, back to back: BLIPs (recTypes of this
 // range) or file BStore entries.
 inline constexpr std::uint16_t kRtBlipFirst = 0xF018;
