@@ -1,11 +1,8 @@
 #include "repair/ppt/embedded_zip.h"
 
-#include <zlib.h>
-
 #include <algorithm>
-#include <array>
-#include <climits>
 
+#include "repair/pptx/entry_check.h"
 #include "repair/pptx/zip_format.h"
 
 namespace {
@@ -15,38 +12,32 @@ constexpr std::size_t kMostEntries = 4096;
 constexpr std::uint64_t kMostInflated = std::uint64_t{64} << 20;
 
 struct Inflated {
-    bool whole = false;          // the deflate stream came to its end
+    bool whole = false;          // the data came to its end (a deflate stream's, or the stored size)
     std::uint64_t consumed = 0;  // compressed bytes
     std::uint64_t size = 0;
     std::uint32_t crc = 0;
 };
 
-Inflated InflateRaw(const CByteView& data, std::uint64_t& budget) {
-    Inflated result;
-    z_stream z{};
-    if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
-        return result;
-    std::array<std::uint8_t, 16384> out{};
-    const uInt given = static_cast<uInt>(std::min<std::size_t>(data.size(), UINT_MAX));
-    z.next_in = const_cast<Bytef*>(data.data());
-    z.avail_in = given;
-    result.crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
-    int rc = Z_OK;
-    while (rc == Z_OK) {
-        z.next_out = out.data();
-        z.avail_out = static_cast<uInt>(out.size());
-        rc = inflate(&z, Z_NO_FLUSH);
-        const std::size_t produced = out.size() - z.avail_out;
-        if (produced > budget)
-            break;
-        budget -= produced;
-        result.size += produced;
-        result.crc = static_cast<std::uint32_t>(crc32(result.crc, out.data(), static_cast<uInt>(produced)));
+// The entry's data checked as the package reader checks it, fed in pieces so
+// that a package inflating past the budget stops early.
+Inflated Check(const CByteView& data, std::uint16_t method, std::uint32_t storedSize, std::uint64_t& budget) {
+    constexpr std::size_t kPiece = 16384;
+    CEntryCheck check(method);
+    if (method == zip::kMethodStored) {
+        if (!data.Has(0, storedSize))
+            return {};
+        check.Feed(data.data(), storedSize);
+        return {true, storedSize, check.Produced(), check.Crc()};
     }
-    result.whole = rc == Z_STREAM_END;
-    result.consumed = given - z.avail_in;
-    inflateEnd(&z);
-    return result;
+    for (std::size_t at = 0; at < data.size() && !check.Ended() && !check.Failed(); at += kPiece) {
+        check.Feed(data.data() + at, std::min(kPiece, data.size() - at));
+        if (check.Produced() > budget)
+            return {};
+    }
+    if (!check.Ended())
+        return {};
+    budget -= check.Produced();
+    return {true, check.StreamLength(), check.Produced(), check.Crc()};
 }
 
 // Checks the entry whose local header is at `at`; the next header's offset
@@ -68,12 +59,11 @@ bool EntryChecksOut(const CByteView& bytes, std::size_t at, std::uint64_t& budge
     if (dataAt > bytes.size())
         return false;
     const CByteView data(bytes.data() + dataAt, bytes.size() - static_cast<std::size_t>(dataAt));
-    Inflated found;
-    if (method == zip::kMethodDeflated) {
-        found = InflateRaw(data, budget);
-    } else if (method == zip::kMethodStored && !(flags & zip::kFlagDescriptor) && data.Has(0, compressed)) {
-        found = {true, compressed, compressed, static_cast<std::uint32_t>(crc32(crc32(0, nullptr, 0), data.data(), compressed))};
-    }
+    // A stored entry is measured by its header: with its sizes after its
+    // data, it cannot be.
+    const bool measurable = method == zip::kMethodDeflated ||
+                            (method == zip::kMethodStored && !(flags & zip::kFlagDescriptor));
+    const Inflated found = measurable ? Check(data, method, compressed, budget) : Inflated{};
     if (!found.whole)
         return false;
     CByteReader after(data, found.consumed);

@@ -183,7 +183,7 @@ using BlipId = std::array<std::uint8_t, kBlipUidSize>;
 std::vector<BlipId> NewestBStore(const CByteView& view, StepBudget& steps) {
     for (std::size_t at = view.size(); at-- > 0;) {
         const auto h = WholeRecordAt(view, at);
-        if (!h || h->type != kRtOfficeArtBStore || (h->verInstance & 0xF) != kContainerVersion)
+        if (!h || h->type != kRtOfficeArtBStore || !h->IsContainer())
             continue;
         const Children entries = ChildrenOf(view, at, steps);
         if (!entries.whole)
@@ -206,7 +206,7 @@ std::vector<BlipId> PicturesOf(const CByteView& container, const std::vector<Bli
     std::vector<BlipId> pictures;
     for (std::size_t at = 0; container.Has(at, kRecordHeaderSize); ++at) {
         const auto h = WholeRecordAt(container, at);
-        if (!h || h->type != kRtOfficeArtFopt || (h->verInstance & 0xF) != kFoptVersion)
+        if (!h || h->type != kRtOfficeArtFopt || h->Version() != kFoptVersion)
             continue;
         const std::size_t count = std::min<std::size_t>(h->Instance(), h->length / kFoptPropertySize);
         CByteReader properties(container, at + kRecordHeaderSize);

@@ -389,7 +389,7 @@ private:
             if (!properties.Ok() || !(opid & kPropertyIsComplex))
                 continue;
             if ((opid & kPropertyIdMask) == kPropertyMetroBlob) {
-                const auto package = body.Has(complexAt, value) ? body.Sub(complexAt, value) : std::nullopt;
+                const auto package = body.Sub(complexAt, value);
                 return package && OpensWithZipEntry(*package) ? package : std::nullopt;
             }
             complexAt += value;
@@ -503,8 +503,8 @@ private:
     std::unordered_set<std::uint32_t> m_used;
     std::unordered_set<std::uint32_t> m_excluded;
     std::size_t m_lastPlaced = 0;
-    // The long atoms of the stream, body offset → length, and the ways of
-    // filling stretches that their packages deny.
+    // The long atoms of the stream by the offset of their body, and the ways
+    // of filling stretches that their packages deny.
     std::map<std::uint64_t, RecordHeader> m_longAtoms;
     std::set<std::vector<std::uint32_t>> m_refused;
     mutable std::uint64_t m_checks = 0;

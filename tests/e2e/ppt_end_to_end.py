@@ -7,7 +7,8 @@ per kind of damage against the corpus's ground truth.
 usage: ppt_end_to_end.py BUILD_DIR CORPUS_DIR DAMAGE_TOOL
 
 DECKMEND_E2E_ALL=1 takes every sound file of the corpus instead of the set
-below, and DECKMEND_E2E_FILES (names, comma-separated) only those of them;
+below, and DECKMEND_E2E_FILES (names, comma-separated) only those of them,
+DECKMEND_E2E_KINDS (comma-separated) only those kinds of damage;
 DECKMEND_E2E_JOBS sets how many repairs run at once (2).
 """
 import concurrent.futures
@@ -58,6 +59,8 @@ def main():
     if os.environ.get("DECKMEND_E2E_FILES"):
         names = [n for n in names if n in os.environ["DECKMEND_E2E_FILES"].split(",")]
     kinds = dict(KINDS, **WHOLE_CORPUS_KINDS) if whole_corpus else KINDS
+    if os.environ.get("DECKMEND_E2E_KINDS"):
+        kinds = {k: v for k, v in kinds.items() if k in os.environ["DECKMEND_E2E_KINDS"].split(",")}
     jobs = int(os.environ.get("DECKMEND_E2E_JOBS", "2"))
     work = tempfile.mkdtemp(prefix="deckmend-e2e-")
     try:
