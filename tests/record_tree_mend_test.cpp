@@ -23,7 +23,8 @@ using record_builder::Word;
 
 constexpr std::uint16_t kSlide = 0x03EE, kSlideAtom = 0x03EF, kDrawing = 0x040C, kDg = 0xF002, kFdg = 0xF008,
                         kSpgr = 0xF003, kSp = 0xF004, kFsp = 0xF00A, kFopt = 0xF00B, kTextHeader = 0x0F9F,
-                        kTextChars = 0x0FA0, kTextBytes = 0x0FA8, kColorScheme = 0x07F0, kRoundTrip = 0x0428;
+                        kTextChars = 0x0FA0, kTextBytes = 0x0FA8, kTextRuler = 0x0FA6, kColorScheme = 0x07F0,
+                        kRoundTrip = 0x0428;
 
 Bytes Atom(std::uint16_t verInstance, std::uint16_t type, const Bytes& body) {
     Bytes out;
@@ -41,7 +42,15 @@ Bytes Container(std::uint16_t type, const std::vector<Bytes>& children) {
 struct Shape {
     bool withoutTextChars = false;     // the slide as it is once the zeroed record is left out
     bool simplePropertiesOnly = false;  // its property table once the complex data is left out
+    bool withoutRuler = false;          // the slide once its overrun text ruler is left out
 };
+
+// A text ruler naming its levels and default tab size (2 bytes each).
+Bytes Ruler() {
+    Bytes body;
+    Word(body, 0x3), Half(body, 1), Half(body, 576);
+    return Atom(0, kTextRuler, body);
+}
 
 // A shape property table: two simple properties and one complex of 6 bytes.
 // The first's value is no single spoiling away from 0, so that it cannot be
@@ -71,6 +80,8 @@ Bytes Slide(Shape shape = {}) {
                                    Atom(0, kTextBytes, Bytes(8, 'd')), Atom(0, kColorScheme, Bytes(32, 0x44))};
     if (shape.withoutTextChars)
         children.erase(children.begin() + 4);
+    if (!shape.withoutRuler)
+        children.push_back(Ruler());
     return Container(kSlide, children);
 }
 
@@ -143,6 +154,9 @@ const Row kRows[] = {
     {"a property table past mending keeps its simple properties",
      [] { return Xor32(Slide(), Property(Slide(), 1) + 2, 0x7770); }, Slide({.simplePropertiesOnly = true}),
      {{}, 0, 0, 1, 0}},
+    {"a text ruler whose mask names a field it lacks is left out",
+     [] { return Xor32(Slide(), Find(Slide(), kTextRuler) + 8, 0x8); }, Slide({.withoutRuler = true}),
+     {{}, 0, 0, 0, 0, 1}},
     {"a round-trip atom marked as a container is no container",
      [] {
          Bytes body = {'P', 'K', 3, 4};

@@ -642,6 +642,8 @@ void Relinker::MendTree(std::vector<std::uint8_t>& object, const std::string& na
         parts.push_back(std::to_string(mend->typesRestored) + " record types mended");
     if (mend->tablesMended)
         parts.push_back(std::to_string(mend->tablesMended) + " shape property tables mended");
+    if (mend->atomsLeftOut)
+        parts.push_back(std::to_string(mend->atomsLeftOut) + " text rulers that overran their record left out");
     if (mend->bytesDropped)
         parts.push_back(std::to_string(mend->bytesDropped) + " bytes that no record explained left out");
     std::string how = "its records did not hold together:";

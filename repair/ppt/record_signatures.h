@@ -172,6 +172,13 @@ inline constexpr std::uint32_t kFdgLength = 8, kFspgrLength = 16, kFspLength = 8
 inline constexpr std::uint16_t kFspgrVersion = 1, kFspVersion = 2;
 inline constexpr std::uint32_t kFspGroupPatriarch = 0x5;  // fGroup | fPatriarch
 inline constexpr std::uint32_t kShapesPerDrawing = 1024;  // a drawing's shape ids start at its id times this
+// A text ruler: a mask, then the fields it names, in this order: cLevels and
+// defaultTabSize (2 bytes each), the tab stops (a 2-byte count, 4 bytes each),
+// then a left margin and an indent (2 bytes each) for each of five levels.
+inline constexpr std::uint16_t kRtTextRulerAtom = 0x0FA6;
+inline constexpr std::uint32_t kRulerDefaultTabSize = 0x1, kRulerLevels = 0x2, kRulerTabStops = 0x4;
+inline constexpr std::uint32_t kRulerMarginsAndIndents = 0x1FF8;
+inline constexpr std::uint32_t kRulerMaskSize = 4, kRulerFieldSize = 2, kTabStopSize = 4;
 // The records of a "Pictures" stream, back to back: BLIPs (recTypes of this
 // range) or file BStore entries.
 inline constexpr std::uint16_t kRtBlipFirst = 0xF018;

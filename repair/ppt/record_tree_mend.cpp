@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 
 #include "repair/ppt/embedded_zip.h"
 #include "repair/ppt/record_header.h"
@@ -125,6 +126,26 @@ bool PropertyTableFilled(const CByteView& view, std::size_t at, const RecordHead
     return fill && fill->data == fill->room;
 }
 
+// Whether a text ruler's fields, as its mask names them, fill it exactly.
+bool RulerFills(const CByteView& view, std::size_t at, const RecordHeader& h) {
+    const CByteView body = view.Sub(at + kRecordHeaderSize, h.length).value_or(CByteView());
+    CByteReader reader(body);
+    const std::uint32_t mask = reader.Le32();
+    const int before = std::popcount(mask & (kRulerLevels | kRulerDefaultTabSize));
+    std::uint64_t size = kRulerMaskSize + kRulerFieldSize * std::uint64_t(before + std::popcount(mask & kRulerMarginsAndIndents));
+    if (mask & kRulerTabStops) {
+        reader.Skip(kRulerFieldSize * before);
+        size += kRulerFieldSize + std::uint64_t{kTabStopSize} * reader.Le16();
+    }
+    return reader.Ok() && size == h.length;
+}
+
+// An atom whose fields do not fill it, where a reader would read past it:
+// it is left out.
+bool BrokenAtom(const CByteView& view, std::size_t at, const RecordHeader& h) {
+    return h.type == kRtTextRulerAtom && !RulerFills(view, at, h);
+}
+
 // Whether the records from `begin` follow one another to `end` exactly, and
 // so on down through every container among them.
 bool Holds(const CByteView& view, std::size_t begin, std::size_t end, std::size_t depth) {
@@ -136,7 +157,8 @@ bool Holds(const CByteView& view, std::size_t begin, std::size_t end, std::size_
             return false;
         const std::size_t next = at + kRecordHeaderSize + h->length;
         if (HoldsRecords(view, at, *h) ? !Holds(view, at + kRecordHeaderSize, next, depth + 1)
-                                       : IsPropertyTable(h->type) && !PropertyTableHolds(view, at, *h))
+                                       : (IsPropertyTable(h->type) && !PropertyTableHolds(view, at, *h)) ||
+                                             BrokenAtom(view, at, *h))
             return false;
         at = next;
     }
@@ -157,12 +179,16 @@ private:
 
     // Appends the record at `at` whose body ends at `end`, mended.
     void Record(std::size_t at, RecordHeader h, std::size_t end, std::size_t depth) {
-        const std::size_t headerAt = Out().size();
         const std::size_t body = at + kRecordHeaderSize;
+        const auto length = static_cast<std::uint32_t>(end - body);
+        if (!h.IsContainer() && BrokenAtom(m_view, at, {h.verInstance, h.type, length})) {
+            ++m_mend.atomsLeftOut;
+            return;
+        }
+        const std::size_t headerAt = Out().size();
         Out().insert(Out().end(), m_view.data() + at, m_view.data() + body);
         if (!PlausibleType(h.type))
             RestoreType(headerAt, h.type);
-        const auto length = static_cast<std::uint32_t>(end - body);
         if (length != h.length)
             ++m_mend.lengthsMended;
         h.length = length;
@@ -185,8 +211,9 @@ private:
 
     // Appends the children of the body [begin, end): the reading of its bytes
     // as records that asks the fewest changes. A record read as it stands costs
-    // nothing, one with its type spoilt a little, one whose length one spoiling
-    // explains more, and each byte left out adds up.
+    // nothing, one whose length one spoiling explains a little, and each byte
+    // left out adds up. A record whose type was spoilt costs less than leaving
+    // its header out, more than a few bytes, lest stray bytes pass for one.
     // A body where no record can be read at all is an atom's, its version
     // spoilt: it stays as it is, as does a body too long to read so.
     void Children(std::size_t begin, std::size_t end, std::size_t depth) {
@@ -214,7 +241,7 @@ private:
         bool dropped = false;
     };
     static constexpr std::uint32_t kNever = ~std::uint32_t{0};
-    static constexpr std::uint32_t kSpoiltTypeCost = 4, kSpoiltLengthCost = 6, kDroppedByteCost = 8,
+    static constexpr std::uint32_t kSpoiltTypeCost = 32, kSpoiltLengthCost = 6, kDroppedByteCost = 8,
                                    kSpoiltSoundLengthCost = kDroppedByteCost << 13;
     // Longer bodies are left as they are: the reading takes memory in
     // proportion (and the cost of leaving all out stays below kNever).
@@ -231,14 +258,13 @@ private:
                 if (after != kNever && after + cost < best.cost)
                     best = {after + cost, static_cast<std::uint32_t>(next - at), dropped};
             };
-            // A length that leads to the next record, or to where zeroed bytes
-            // begin, seems sound: taking it for spoilt asks much more than
-            // taking one that leads nowhere.
+            // A length that leads on seems sound: taking it for spoilt asks
+            // much more than taking one that leads nowhere.
             std::uint32_t spoiltLengthCost = kSpoiltLengthCost;
             if (const auto h = RecordWithin(m_view, at, end, Types::SpoiltToo)) {
                 const std::size_t next = at + kRecordHeaderSize + h->length;
                 consider(next, PlausibleType(h->type) ? 0 : kSpoiltTypeCost);
-                if (next == end || RecordWithin(m_view, next, end) || ZeroedAt(next))
+                if (LeadsOn(next, end))
                     spoiltLengthCost = kSpoiltSoundLengthCost;
             }
             const auto h = RecordHeaderAt(m_view, at);
@@ -258,6 +284,19 @@ private:
             consider(at + 1, kDroppedByteCost, true);
         }
         return steps;
+    }
+
+    // Whether a record ending at `at` leads on: to the end, to where zeroed
+    // bytes begin, to a record, or to one with its type spoilt that itself
+    // leads to a record.
+    bool LeadsOn(std::size_t at, std::size_t end) const {
+        if (at == end || ZeroedAt(at) || RecordWithin(m_view, at, end))
+            return true;
+        const auto spoilt = RecordWithin(m_view, at, end, Types::SpoiltToo);
+        if (!spoilt)
+            return false;
+        const std::size_t next = at + kRecordHeaderSize + spoilt->length;
+        return next == end || RecordWithin(m_view, next, end);
     }
 
     bool ZeroedAt(std::size_t at) const {

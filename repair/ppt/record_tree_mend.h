@@ -19,6 +19,7 @@ struct RecordTreeMend {
     std::size_t typesRestored = 0;       // records whose spoilt type was undone
     std::size_t tablesMended = 0;        // shape property tables whose data overran them
     std::uint64_t bytesDropped = 0;      // bytes of stretches that no record explains
+    std::size_t atomsLeftOut = 0;        // atoms whose fields overrun them (text rulers)
 };
 
 // The record at the start of `object` (header and body), mended; nullopt when
