@@ -143,6 +143,11 @@ def package(compression, zip64=False, streamed=False):
     return data
 
 
+def spoilt(data, at, mask):
+    """`data` with the byte at `at` XORed with `mask`."""
+    return data[:at] + bytes([data[at] ^ mask]) + data[at + 1:]
+
+
 def seeds():
     stream = document_stream()
     summary = property_set()
@@ -170,6 +175,11 @@ def seeds():
             "slide.bin": slide(),
             "slide-list.bin": slide_list(),
             "notes.bin": record(0x000F, 0x03F0, slide()[8:]),
+        },
+        "record_tree_mend": {
+            "slide.bin": slide(),
+            "spoilt-length.bin": spoilt(slide(), 8 + 4, 0x40),
+            "slide-list.bin": record(0x000F, 0x03E8, slide_list()),
         },
         "package_rebuild": {
             "stored.zip": package(zipfile.ZIP_STORED),
