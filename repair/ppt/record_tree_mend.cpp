@@ -247,10 +247,34 @@ private:
     // proportion (and the cost of leaving all out stays below kNever).
     static constexpr std::size_t kLongestMended = std::size_t{4} << 20;
     static constexpr std::uint64_t kWorkBudget = std::uint64_t{1} << 26;  // then only bytes are left out
+    static constexpr std::size_t kLongZeroedRun = 64;
 
     std::vector<Step> CheapestReading(std::size_t begin, std::size_t end) {
         std::vector<Step> steps(end - begin + 1);
         steps[end - begin].cost = 0;
+        // zeroedRuns[i]: how many long runs of zeroed bytes start before begin + i.
+        std::vector<std::uint32_t> zeroedRuns(end - begin + 1, 0);
+        for (std::size_t at = begin, run = 0; at < end; ++at) {
+            run = m_view.data()[at] == 0 ? run + 1 : 0;
+            zeroedRuns[at - begin + 1] = zeroedRuns[at - begin] + (run == kLongZeroedRun ? 1 : 0);
+        }
+        // Damage zeroes a stretch, it does not spoil a length so as to cover
+        // what it zeroed: no record swallows a long run of zeroed bytes but
+        // one of those that follow one another from the body's start, where
+        // the zeroed stretch can begin. Stray bytes would pass for records.
+        auto swallowsZeroes = [&](std::size_t at, std::size_t next) {
+            return zeroedRuns[next - begin] != zeroedRuns[std::min(at + kLongZeroedRun, next) - begin];
+        };
+        // The records that follow one another from the body's start, up to the
+        // first that does not: a zeroed stretch may begin inside one of them.
+        std::vector<bool> chained(end - begin + 1, false);
+        for (std::size_t at = begin; at < end;) {
+            const auto h = RecordWithin(m_view, at, end, Types::SpoiltToo);
+            if (!h)
+                break;
+            chained[at - begin] = true;
+            at += kRecordHeaderSize + h->length;
+        }
         for (std::size_t at = end; at-- > begin;) {
             Step& best = steps[at - begin];
             auto consider = [&](std::size_t next, std::uint32_t cost, bool dropped = false) {
@@ -263,7 +287,8 @@ private:
             std::uint32_t spoiltLengthCost = kSpoiltLengthCost;
             if (const auto h = RecordWithin(m_view, at, end, Types::SpoiltToo)) {
                 const std::size_t next = at + kRecordHeaderSize + h->length;
-                consider(next, PlausibleType(h->type) ? 0 : kSpoiltTypeCost);
+                if (chained[at - begin] || !swallowsZeroes(at, next))
+                    consider(next, PlausibleType(h->type) ? 0 : kSpoiltTypeCost);
                 if (LeadsOn(next, end))
                     spoiltLengthCost = kSpoiltSoundLengthCost;
             }
@@ -275,13 +300,15 @@ private:
                     const std::uint32_t length = h->length ^ spoilt;
                     const std::size_t next = at + kRecordHeaderSize + length;
                     if (length > room || steps[next - begin].cost == kNever ||
-                        steps[next - begin].cost + spoiltLengthCost >= best.cost)
+                        steps[next - begin].cost + spoiltLengthCost >= best.cost || swallowsZeroes(at, next))
                         continue;
                     if (!HoldsRecords(m_view, at, *h) || FollowsExactly(at + kRecordHeaderSize, next))
                         consider(next, spoiltLengthCost);
                 }
             }
-            consider(at + 1, kDroppedByteCost, true);
+            // Zeroed bytes are what damage leaves most: left out, they cost
+            // nothing, so that no stray record is taken to swallow them.
+            consider(at + 1, m_view.data()[at] == 0 ? 0 : kDroppedByteCost, true);
         }
         return steps;
     }
