@@ -5,7 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace {
+
+// How much written data gathers before it is handed to the disk.
+constexpr std::uint64_t kWriteBackWindow = 8u << 20;
 
 int OpenFlags(FileAccess access) {
     switch (access) {
@@ -33,22 +38,24 @@ int OpenReadOnlyQuietly(const std::string& path) {
     return fd;
 }
 
-CFileHandle::CFileHandle(CFileHandle&& other) noexcept : m_fd(other.m_fd), m_lastError(other.m_lastError) {
-    other.m_fd = -1;
-}
+CFileHandle::CFileHandle(CFileHandle&& other) noexcept { *this = std::move(other); }
 
 CFileHandle& CFileHandle::operator=(CFileHandle&& other) noexcept {
     if (this != &other) {
         Close();
-        m_fd = other.m_fd;
+        m_fd = std::exchange(other.m_fd, -1);
         m_lastError = other.m_lastError;
-        other.m_fd = -1;
+        m_writeBack = other.m_writeBack;
+        m_written = other.m_written;
+        m_writtenBack = other.m_writtenBack;
     }
     return *this;
 }
 
 bool CFileHandle::Open(const std::string& path, FileAccess access) {
     Close();
+    m_writeBack = false;
+    m_written = m_writtenBack = 0;
     if (access == FileAccess::ReadOnly)
         m_fd = OpenReadOnlyQuietly(path);
     else
@@ -123,7 +130,19 @@ bool CFileHandle::Write(const void* buffer, std::size_t count) {
         }
         done += static_cast<std::size_t>(n);
     }
+    m_written += count;
+    if (m_writeBack)
+        StartWriteBack();
     return true;
+}
+
+void CFileHandle::StartWriteBack() {
+    if (m_written - m_writtenBack < kWriteBackWindow)
+        return;
+    // Only a start: the pages go to the disk while the program writes on.
+    ::sync_file_range(m_fd, static_cast<off_t>(m_writtenBack), static_cast<off_t>(m_written - m_writtenBack),
+                      SYNC_FILE_RANGE_WRITE);
+    m_writtenBack = m_written;
 }
 
 bool CFileHandle::Size(std::uint64_t& size) {

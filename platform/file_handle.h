@@ -36,11 +36,19 @@ public:
     std::int64_t ReadAt(void* buffer, std::size_t count, std::uint64_t position);
     // Writes all `count` bytes at the current position.
     bool Write(const void* buffer, std::size_t count);
+    // From now on, every few megabytes written are handed to the disk at once,
+    // so that a flush at the end has little left to wait for.
+    void WriteBackAsWritten() { m_writeBack = true; }
     bool Size(std::uint64_t& size);
     // errno of the last failed call.
     int LastError() const { return m_lastError; }
 
 private:
+    void StartWriteBack();
+
     int m_fd = -1;
     int m_lastError = 0;
+    bool m_writeBack = false;
+    std::uint64_t m_written = 0;      // bytes written since the file was opened
+    std::uint64_t m_writtenBack = 0;  // of those, handed to the disk
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "platform/file_handle.h"
 #include "platform/file_ops.h"
 #include "platform/folders.h"
 #include "platform/instance_lock.h"
@@ -89,6 +90,28 @@ TEST(FileOps, CopyMoveDelete) {
     EXPECT_EQ(testzip::ReadFile(dir / "c"), content);
     EXPECT_TRUE(DeleteFileW(dir / "c"));
     EXPECT_FALSE(DeleteFileW(dir / "c"));
+}
+
+// Handing written data to the disk as it is written changes nothing of what is
+// written, also across a handle moved halfway.
+TEST(FileOps, WriteBackAsWrittenKeepsEveryByte) {
+    TempDir dir;
+    testzip::Bytes content(20 << 20);
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<std::uint8_t>(i * 13 + (i >> 16));
+    constexpr std::size_t kPiece = 3 << 20;
+    CFileHandle first;
+    ASSERT_TRUE(first.Open(dir / "out", FileAccess::CreateNew));
+    first.WriteBackAsWritten();
+    CFileHandle second;
+    for (std::size_t at = 0; at < content.size(); at += kPiece) {
+        if (at >= content.size() / 2 && first.IsOpen())
+            second = std::move(first);
+        CFileHandle& out = first.IsOpen() ? first : second;
+        ASSERT_TRUE(out.Write(content.data() + at, std::min(kPiece, content.size() - at)));
+    }
+    second.Close();
+    EXPECT_EQ(testzip::ReadFile(dir / "out"), content);
 }
 
 // Handing over a result: never over a file that appeared meanwhile unless asked

@@ -32,7 +32,11 @@ class COutput {
 public:
     bool Create(const std::string& path) {
         m_buffer.reserve(kOutputBuffer);
-        return m_file.Open(path, FileAccess::CreateNew);
+        if (!m_file.Open(path, FileAccess::CreateNew))
+            return false;
+        // The result is flushed to the disk before it is handed over.
+        m_file.WriteBackAsWritten();
+        return true;
     }
     bool Append(const std::uint8_t* data, std::size_t count) {
         if (m_buffer.size() + count > kOutputBuffer && !Flush())
