@@ -1,5 +1,6 @@
 // The repair job's graded results, without an office: every way a repair ends
 // before the office would take over, with its exact outcome and reason.
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -12,7 +13,9 @@
 #include "platform/folders.h"
 #include "platform/ole_file_manager.h"
 #include "support/job_harness.h"
+#include "support/office_required.h"
 #include "support/process.h"
+#include "support/recording_server.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 
@@ -282,5 +285,37 @@ TEST(RepairJob, OutOfMemoryFailsWithItsMessage) {
         const JobRecord r = RunJob(dir / name, temp.path(), starved);
         EXPECT_EQ(r.Outcome(), RepairOutcome::Failed);
         EXPECT_EQ(r.Reason(), Text("IDS_WORD15"));
+    }
+}
+
+// An office that dies under the rebuild gets one more try, from the pictures
+// and counts the first try started with; a rebuild that stands is not done again.
+TEST(RepairJob, ARebuildWhoseOfficeFailsIsTriedOnceMore) {
+    DECKMEND_REQUIRE_CORPUS();
+    const FakeAnswer created = FakeAnswer::Obj("Presentation"), refused = FakeAnswer::Fails(DISP_E_EXCEPTION);
+    const struct {
+        const char* what;
+        std::vector<FakeAnswer> newPresentation;
+        std::size_t tries;
+    } cases[] = {
+        {"the first try stands", {created}, 1},
+        {"the first try fails, the second stands", {refused, created}, 2},
+        {"every try fails", {refused}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir, temp;
+        testzip::WriteFile(dir / "deck.ppt", testzip::ReadFile(SharedPath("corpus/ppt/poi-with_textbox.ppt")));
+        CRecordingServer office;
+        // No written file opens, so neither the relinked stream nor the cut stands.
+        office.Script("Presentations.Open", {FakeAnswer::Fails(E_FAIL)});
+        office.Script("Presentations.Add", c.newPresentation);
+        JobOptions options;
+        options.withOffice = true;
+        const JobRecord r = RunJob(dir / "deck.ppt", temp.path(), options);
+        const auto& log = office.Log();
+        EXPECT_EQ(static_cast<std::size_t>(std::count(log.begin(), log.end(), "Presentations.Add METHOD(I4 1)")), c.tries);
+        // The stand-in saves nothing, so no try leaves a presentation to hand over.
+        EXPECT_EQ(r.Outcome(), RepairOutcome::Failed);
     }
 }

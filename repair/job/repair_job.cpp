@@ -41,6 +41,7 @@ constexpr std::size_t kTextSize = 1000;
 constexpr std::uint64_t kSmallestSource = 512;     // this size or less holds no presentation
 constexpr std::uint64_t kSmallestCompound = 2048;  // header, FAT, directory and a stream at least
 constexpr std::uint32_t kScanBlock = 512;          // block size of the source scans
+constexpr int kRebuildAttempts = 2;                // an office that died under the rebuild gets a second try
 
 // The texts the job may give as its reason, read once when it starts.
 struct JobTexts {
@@ -129,6 +130,7 @@ private:
     void RunBinary(std::uint8_t sectorShift);
     bool RunBinaryChain();
     bool BuildWorkingCopy();
+    bool RebuildThroughOffice(const std::string& working);
     void RunPackage();
     void HandOverUnchecked(const std::string& result);
     void Finish(const std::string& working, bool produced);
@@ -300,6 +302,22 @@ bool CRepairJob::BuildWorkingCopy() {
     m_result.report.method = RepairMethod::RebuiltFromFragments;
     // A rebuild keeps texts and pictures, not the layouts, formatting and objects.
     m_somethingLeftOut = true;
+    // The rebuild takes the pictures it places and counts the containers it
+    // reads: a second try starts from what the first one found.
+    const CPictureCarver pictures = m_state.pictureCarver;
+    const DocumentScanState scan = m_state.scan;
+    for (int attempt = 1;; ++attempt) {
+        if (RebuildThroughOffice(working))
+            return true;
+        if (Cancelled() || attempt == kRebuildAttempts)
+            return false;
+        m_state.pictureCarver = pictures;
+        m_state.scan = scan;
+    }
+}
+
+// A presentation built anew through the office session at `working`.
+bool CRepairJob::RebuildThroughOffice(const std::string& working) {
     // The rebuild saves into a file that must not hold an earlier attempt.
     DeleteFileW(working);
     if (FAILED(g_pptAutomation.NewPresentation(FALSE, 0)) || FAILED(g_pptAutomation.SavePresentation(working, 1))) {
