@@ -68,6 +68,12 @@ IDispatch* NewPresentation(std::shared_ptr<CDocument> document);
 IDispatch* NewShapes(std::shared_ptr<CDocument> document, uno::Reference<css::drawing::XDrawPage> page);
 IDispatch* NewShape(std::shared_ptr<CDocument> document, uno::Reference<css::drawing::XDrawPage> page,
                     uno::Reference<css::drawing::XShape> shape);
+// Whether `shape` is a table.
+bool IsTable(const uno::Reference<css::drawing::XShape>& shape);
+// The members of `group`, a group shape on `page`; the table of `shape`, a table shape.
+IDispatch* NewGroupItems(std::shared_ptr<CDocument> document, uno::Reference<css::drawing::XDrawPage> page,
+                         const uno::Reference<css::drawing::XShape>& group);
+IDispatch* NewTable(std::shared_ptr<CDocument> document, const uno::Reference<css::drawing::XShape>& shape);
 IDispatch* NewTextRange(std::shared_ptr<CDocument> document, uno::Reference<css::drawing::XShape> shape);
 IDispatch* NewSlideMaster(std::shared_ptr<CDocument> document);
 IDispatch* NewDocumentProperties(std::shared_ptr<CDocument> document);

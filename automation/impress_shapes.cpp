@@ -236,16 +236,16 @@ public:
         : CImpressObject(std::move(document)), m_page(std::move(page)), m_shape(std::move(shape)) {}
 
 protected:
-    enum { kSelect, kTextFrame, kDelete, kHasTextFrame };
+    enum { kSelect, kTextFrame, kDelete, kHasTextFrame, kType, kGroupItems, kHasTable, kTable };
     std::span<const Member> Members() const override {
-        static const Member members[] = {{"Select", DISPATCH_METHOD},
-                                         {"TextFrame", DISPATCH_PROPERTYGET},
-                                         {"Delete", DISPATCH_METHOD},
-                                         {"HasTextFrame", DISPATCH_PROPERTYGET}};
+        static const Member members[] = {{"Select", DISPATCH_METHOD},          {"TextFrame", DISPATCH_PROPERTYGET},
+                                         {"Delete", DISPATCH_METHOD},          {"HasTextFrame", DISPATCH_PROPERTYGET},
+                                         {"Type", DISPATCH_PROPERTYGET},       {"GroupItems", DISPATCH_PROPERTYGET},
+                                         {"HasTable", DISPATCH_PROPERTYGET},   {"Table", DISPATCH_PROPERTYGET}};
         return members;
     }
     HRESULT Call(std::size_t index, WORD, const CDispatchArguments&, VARIANT* result) override {
-        if (!OnPage())
+        if (!Holds(uno::Reference<drawing::XShapes>(m_page, uno::UNO_QUERY_THROW)))
             Fail();  // deleted
         switch (index) {
         case kSelect:
@@ -261,19 +261,55 @@ protected:
             if (Doc().selected == m_shape)
                 Doc().selected.clear();
             return S_OK;
-        default:
+        case kHasTextFrame:
             SetResultLong(result, HasTextFrame(m_shape) ? -1 : 0);
+            return S_OK;
+        case kType:
+            SetResultLong(result, Type());
+            return S_OK;
+        case kGroupItems:
+            if (!IsA(m_shape, kGroupShape))
+                Fail();  // only a group has members
+            SetResultObject(result, NewGroupItems(m_doc, m_page, m_shape));
+            return S_OK;
+        case kHasTable:
+            SetResultLong(result, IsTable(m_shape) ? -1 : 0);
+            return S_OK;
+        default:
+            if (!IsTable(m_shape))
+                Fail();  // only a table has cells
+            SetResultObject(result, NewTable(m_doc, m_shape));
             return S_OK;
         }
     }
 
 private:
-    bool OnPage() {
-        uno::Reference<drawing::XShapes> shapes(m_page, uno::UNO_QUERY_THROW);
-        for (sal_Int32 i = 0, count = shapes->getCount(); i < count; ++i)
-            if (ShapeRef(shapes->getByIndex(i), uno::UNO_QUERY) == m_shape)
+    static constexpr const char* kGroupShape = "com.sun.star.drawing.GroupShape";
+
+    // Whether the shape is among `shapes`, or inside a group among them.
+    bool Holds(const uno::Reference<drawing::XShapes>& shapes) {
+        for (sal_Int32 i = 0, count = shapes->getCount(); i < count; ++i) {
+            ShapeRef shape(shapes->getByIndex(i), uno::UNO_QUERY);
+            if (shape == m_shape)
                 return true;
+            if (uno::Reference<drawing::XShapes> group(shape, uno::UNO_QUERY); group.is() && Holds(group))
+                return true;
+        }
         return false;
+    }
+
+    // PowerPoint's MsoShapeType of the shape.
+    LONG Type() {
+        constexpr LONG kAutoShape = 1, kGroup = 6, kPicture = 13, kPlaceholder = 14, kTextBox = 17, kTable = 19;
+        if (IsA(m_shape, kGroupShape))
+            return kGroup;
+        if (IsTable(m_shape))
+            return kTable;
+        if (IsPicture(m_shape))
+            return kPicture;
+        if (IsPlaceholder(m_shape))
+            return kPlaceholder;
+        return IsA(m_shape, "com.sun.star.drawing.TextShape") ? kTextBox : kAutoShape;
     }
 
     PageRef m_page;

@@ -68,6 +68,33 @@ HRESULT GetProperty(IDispatch** out, IDispatch* object, LPCOLESTR member) {
 }
 
 constexpr LONG kMsoTrue = -1;
+constexpr LONG kMsoGroup = 6;        // Shape.Type of a group
+constexpr int kGroupDepth = 16;      // groups inside groups are read this deep
+constexpr LONG kTableCells = 65536;  // the cells of one table that are read at most
+
+// A whole-number property of `object`; 0 when it cannot be read or is no number.
+LONG LongProperty(IDispatch* object, LPCOLESTR member) {
+    VARIANT result;
+    const HRESULT hr = AutoWrap(DISPATCH_PROPERTYGET, &result, object, member, 0);
+    LONG value = 0;
+    if (SUCCEEDED(hr) && result.vt == VT_I4)
+        value = result.lVal;
+    else if (SUCCEEDED(hr) && result.vt == VT_BOOL)
+        value = result.boolVal ? kMsoTrue : 0;
+    VariantClear(&result);
+    return value;
+}
+
+// A text property of `object`; empty when it cannot be read.
+std::string StringProperty(IDispatch* object, LPCOLESTR member) {
+    VARIANT result;
+    const HRESULT hr = AutoWrap(DISPATCH_PROPERTYGET, &result, object, member, 0);
+    std::string text;
+    if (SUCCEEDED(hr) && result.vt == VT_BSTR && result.bstrVal)
+        text.assign(result.bstrVal, SysStringLen(result.bstrVal));
+    VariantClear(&result);
+    return text;
+}
 
 // Keeps a newly fetched object in a field, releasing the one it replaces.
 void Keep(IDispatch*& field, IDispatch* value) {
@@ -327,35 +354,61 @@ HRESULT CPowerPointAutomation::ForEachShapeText(const std::function<void(std::st
         m_hr = GetProperty(shapes.out(), slide.get(), "Shapes");
         if (FAILED(m_hr))
             return m_hr;
-        VARIANT result;
-        m_hr = AutoWrap(DISPATCH_PROPERTYGET, &result, shapes.get(), "Count", 0);
-        const LONG shapeCount = SUCCEEDED(m_hr) && result.vt == VT_I4 ? result.lVal : 0;
-        VariantClear(&result);
-        for (LONG k = 1; k <= shapeCount; ++k)
-            take(ShapeText(shapes.get(), k));
+        TakeShapeTexts(shapes.get(), take, 0);
     }
     return m_hr = S_OK;
 }
 
-// The text of shape `index` of `shapes`; empty for a shape without text or one
+// The texts of every shape of `shapes`, those inside groups and table cells
+// included; `depth` counts the groups around them.
+void CPowerPointAutomation::TakeShapeTexts(IDispatch* shapes, const std::function<void(std::string_view)>& take,
+                                           int depth) {
+    const LONG shapeCount = LongProperty(shapes, "Count");
+    for (LONG k = 1; k <= shapeCount; ++k) {
+        CDispatchRef shape, inside;
+        if (FAILED(CallForObject(DISPATCH_METHOD, shape.out(), shapes, "Item", 1, CComVariant::I4(k))))
+            continue;
+        if (LongProperty(shape.get(), "Type") == kMsoGroup) {
+            if (depth < kGroupDepth && SUCCEEDED(GetProperty(inside.out(), shape.get(), "GroupItems")))
+                TakeShapeTexts(inside.get(), take, depth + 1);
+        } else if (LongProperty(shape.get(), "HasTable") != 0) {
+            if (SUCCEEDED(GetProperty(inside.out(), shape.get(), "Table")))
+                TakeCellTexts(inside.get(), take);
+        } else {
+            take(ShapeText(shape.get()));
+        }
+    }
+}
+
+// The text of every cell of `table`, row by row.
+void CPowerPointAutomation::TakeCellTexts(IDispatch* table, const std::function<void(std::string_view)>& take) {
+    CDispatchRef rows, columns;
+    if (FAILED(GetProperty(rows.out(), table, "Rows")) || FAILED(GetProperty(columns.out(), table, "Columns")))
+        return;
+    const LONG rowCount = LongProperty(rows.get(), "Count"), columnCount = LongProperty(columns.get(), "Count");
+    if (rowCount <= 0 || columnCount <= 0 || rowCount > kTableCells / columnCount)
+        return;
+    for (LONG row = 1; row <= rowCount; ++row)
+        for (LONG column = 1; column <= columnCount; ++column) {
+            CDispatchRef cell, shape, frame, range;
+            if (FAILED(CallForObject(DISPATCH_METHOD, cell.out(), table, "Cell", 2, CComVariant::I4(column),
+                                     CComVariant::I4(row))) ||
+                FAILED(GetProperty(shape.out(), cell.get(), "Shape")) ||
+                FAILED(GetProperty(frame.out(), shape.get(), "TextFrame")) ||
+                FAILED(GetProperty(range.out(), frame.get(), "TextRange")))
+                continue;
+            take(StringProperty(range.get(), "Text"));
+        }
+}
+
+// The text of `shape`; empty for a shape without text or one
 // that cannot be read.
-std::string CPowerPointAutomation::ShapeText(IDispatch* shapes, LONG index) {
-    CDispatchRef shape, frame, range;
-    if (FAILED(CallForObject(DISPATCH_METHOD, shape.out(), shapes, "Item", 1, CComVariant::I4(index))))
-        return {};
-    VARIANT result;
-    HRESULT hr = AutoWrap(DISPATCH_PROPERTYGET, &result, shape.get(), "HasTextFrame", 0);
-    const bool hasFrame = SUCCEEDED(hr) && ((result.vt == VT_BOOL && result.boolVal) || (result.vt == VT_I4 && result.lVal));
-    VariantClear(&result);
-    if (!hasFrame || FAILED(GetProperty(frame.out(), shape.get(), "TextFrame")) ||
+std::string CPowerPointAutomation::ShapeText(IDispatch* shape) {
+    CDispatchRef frame, range;
+    if (LongProperty(shape, "HasTextFrame") == 0 || FAILED(GetProperty(frame.out(), shape, "TextFrame")) ||
         FAILED(GetProperty(range.out(), frame.get(), "TextRange")))
         return {};
-    hr = AutoWrap(DISPATCH_PROPERTYGET, &result, range.get(), "Text", 0);
-    std::string text;
-    if (SUCCEEDED(hr) && result.vt == VT_BSTR && result.bstrVal)
-        text.assign(result.bstrVal, SysStringLen(result.bstrVal));
-    VariantClear(&result);
-    return text;
+    return StringProperty(range.get(), "Text");
 }
 
 HRESULT CPowerPointAutomation::ExportSlidePictures(const std::string& folder, LONG count, LONG width,

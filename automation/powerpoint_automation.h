@@ -94,7 +94,9 @@ public:
 private:
     std::string Open(const std::string& path, BOOL bVisible, int nAlertMode, bool readOnly);
     HRESULT ForEachShapeText(const std::function<void(std::string_view)>& take);
-    std::string ShapeText(IDispatch* shapes, LONG index);
+    void TakeShapeTexts(IDispatch* shapes, const std::function<void(std::string_view)>& take, int depth);
+    void TakeCellTexts(IDispatch* table, const std::function<void(std::string_view)>& take);
+    std::string ShapeText(IDispatch* shape);
     // The class registered for PowerPoint's ProgID; false when not installed.
     bool FindServerClass(CLSID& clsid);
     // A new Application object in m_pApplication; false when it cannot be created.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -463,6 +464,62 @@ TEST(PowerPointSession, AFailedOpenLeavesNothingForTheNextSession) {
     EXPECT_EQ(fake.LiveObjects(), 3);  // the first Application and Presentations were let go
     ppt.ClosePowerPoint(0, "", 0);
     EXPECT_EQ(fake.LiveObjects(), 0);
+}
+
+// The texts of a slide include those inside groups and table cells. What the
+// office answers about a damaged file is not trusted: groups inside groups are
+// read to a depth, and a table of absurd size is not read cell by cell.
+TEST(PowerPointSession, TextsInsideGroupsAndTablesWithinBounds) {
+    const auto count = [](const Calls& log, const std::string& call) {
+        return static_cast<std::size_t>(std::count(log.begin(), log.end(), call));
+    };
+    const auto table = [](CRecordingServer& f, LONG rows, LONG columns) {
+        f.Script("Shape.HasTable", {FakeAnswer::Boolean(true)});
+        f.Script("Shape.Table", {FakeAnswer::Obj("Table")});
+        f.Script("Rows.Count", {FakeAnswer::I4(rows)});
+        f.Script("Columns.Count", {FakeAnswer::I4(columns)});
+        f.Script("Table.Cell", {FakeAnswer::Obj("Cell")});
+        f.Script("Cell.Shape", {FakeAnswer::Obj("Shape")});
+        f.Script("TextRange.Text", {FakeAnswer::Str("cell")});
+    };
+    const struct {
+        const char* what;
+        std::function<void(CRecordingServer&)> prepare;
+        std::vector<std::string> texts;
+        std::size_t groupsOpened, cellsRead;
+    } cases[] = {
+        {"a table of two rows and three columns, read row by row", [&](CRecordingServer& f) { table(f, 2, 3); },
+         std::vector<std::string>(6, "cell"), 0, 6},
+        {"a table of absurd size", [&](CRecordingServer& f) { table(f, 100000, 100000); }, {}, 0, 0},
+        {"groups inside groups without end",
+         [](CRecordingServer& f) {
+             f.Script("Shape.Type", {FakeAnswer::I4(6)});  // msoGroup
+             f.Script("GroupItems.Count", {FakeAnswer::I4(1)});
+             f.Script("GroupItems.Item", {FakeAnswer::Obj("Shape")});
+         },
+         {}, 16, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CRecordingServer fake;
+        Session ppt;
+        ASSERT_EQ(ppt.NewPresentation(0, 0), S_OK);
+        fake.Script("Slides.Count", {FakeAnswer::I4(1)});
+        fake.Script("Shapes.Count", {FakeAnswer::I4(1)});
+        c.prepare(fake);
+        fake.ClearLog();
+        std::vector<std::string> texts;
+        EXPECT_EQ(ppt.GetTexts(texts), S_OK);
+        EXPECT_EQ(texts, c.texts);
+        EXPECT_EQ(count(fake.Log(), "Shape.GroupItems GET()"), c.groupsOpened);
+        // Cell(2, 3), the last cell read: the arguments are logged last first.
+        EXPECT_EQ(count(fake.Log(), "Table.Cell METHOD(I4 3, I4 2)"), c.cellsRead ? 1u : 0u);
+        EXPECT_EQ(static_cast<std::size_t>(std::count_if(fake.Log().begin(), fake.Log().end(), [](const std::string& call) {
+                      return call.starts_with("Table.Cell ");
+                  })),
+                  c.cellsRead);
+        ppt.ClosePowerPoint(0, "", 0);
+    }
 }
 
 TEST(PowerPointSession, MapSlideLayoutCoversEveryRow) {

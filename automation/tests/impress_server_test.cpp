@@ -229,6 +229,31 @@ TEST_F(ImpressServerTest, BuildsSavesInEveryFormatAndReopens) {
     }
 }
 
+// The texts of a slide are those of its shapes, of the shapes inside its
+// groups at every depth, and of every cell of its tables.
+TEST_F(ImpressServerTest, TextsInGroupsAndTablesAreRead) {
+    DECKMEND_REQUIRE_CORPUS();
+    const struct {
+        const char* file;
+        std::vector<std::string> texts;  // the non-empty ones, in any order
+    } cases[] = {
+        {"corpus/pptx/unst-group-shapes-nested.pptx", {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"}},
+        {"corpus/pptx/sc-065_table.pptx", {"Cell with text", "Header Row Cell 1", "Header Row Cell 2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        ASSERT_EQ(ppt_.OpenPresentation(SharedPath(c.file)), SharedPath(c.file));
+        NoteGroup();
+        std::vector<std::string> texts;
+        ASSERT_EQ(ppt_.GetTexts(texts), S_OK);
+        // Shapes and cells without text give empty texts.
+        std::erase(texts, std::string());
+        std::sort(texts.begin(), texts.end());
+        EXPECT_EQ(texts, c.texts);
+        EXPECT_EQ(ppt_.ClosePowerPoint(0, "", 0), S_OK);
+    }
+}
+
 TEST_F(ImpressServerTest, ReopenedWorkingCopyTakesMoreSlidesAndSavesOverItself) {
     std::string path = folder_ / "__working.ppt";
     ASSERT_EQ(ppt_.NewPresentation(0, 0), S_OK);
