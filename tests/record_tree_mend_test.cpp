@@ -147,6 +147,14 @@ const Row kRows[] = {
      Slide({.withoutTextChars = true}), {{}, 0, 0, 0, 16}},
     {"a type with a byte inverted", [] { return Xor16(Slide(), Find(Slide(), kDrawing) + 2, 0xFF00); }, Slide(),
      {{}, 0, 1, 0, 0}},
+    // The colour scheme's length (32) with bit 4 flipped (48) ends the slide
+    // after the ruler, but the format fixes that length.
+    {"an atom of fixed length whose spoilt length leads on",
+     [] { return Xor32(Slide(), Find(Slide(), kColorScheme) + 4, 0x10); }, Slide(), {{}, 1, 0, 0, 0}},
+    // 0x07F0 with its high byte inverted is 0xF8F0, one bit away from 0xF0F0,
+    // which lies in the drawing range but is no type of the format.
+    {"a type spoilt where one candidate is the format's",
+     [] { return Xor16(Slide(), Find(Slide(), kColorScheme) + 2, 0xFF00); }, Slide(), {{}, 0, 1, 0, 0}},
     {"a complex property's length with a bit flipped", [] { return Xor32(Slide(), Property(Slide(), 1) + 2, 0x100); },
      Slide(), {{}, 0, 0, 1, 0}},
     {"a simple property turned complex", [] { return Xor16(Slide(), Property(Slide(), 0), 0x8000); }, Slide(),

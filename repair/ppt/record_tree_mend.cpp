@@ -28,28 +28,61 @@ constexpr auto Spoilings() {
 constexpr auto kSpoilt16 = Spoilings<std::uint16_t>();
 constexpr auto kSpoilt32 = Spoilings<std::uint32_t>();
 
+// A type that the format names.
+bool KnownType(std::uint16_t type) {
+    return std::binary_search(std::begin(kKnownRecordTypes), std::end(kKnownRecordTypes), type);
+}
+
 bool PlausibleType(std::uint16_t type) {
     return (type >= kFirstRecordType && type < kEndRecordTypes) ||
            (type >= kFirstDrawingType && type < kEndDrawingTypes);
 }
 
+// The length the format fixes for an atom of this type, if it does.
+std::optional<std::uint32_t> FixedLength(const RecordHeader& h) {
+    if (h.IsContainer())
+        return std::nullopt;
+    for (const FixedLengthAtom& atom : kFixedLengthAtoms)
+        if (atom.type == h.type)
+            return atom.length;
+    return std::nullopt;
+}
+
+bool WrongLength(const RecordHeader& h) {
+    const auto fixed = FixedLength(h);
+    return fixed && *fixed != h.length;
+}
+
+
 bool IsPropertyTable(std::uint16_t type) {
     return type == kRtOfficeArtFopt || type == kRtOfficeArtSecondaryFopt || type == kRtOfficeArtTertiaryFopt;
 }
 
-// The one plausible type that a type spoilt by one inverted byte or one
-// flipped bit can have been; none where there are several.
+// The one type that a type spoilt by one inverted byte or one flipped bit
+// can have been: the one the format names among the candidates, else the one
+// plausible candidate; none where there are several.
 std::optional<std::uint16_t> TypeBeforeItWasSpoilt(std::uint16_t type) {
-    std::optional<std::uint16_t> restored;
-    for (const std::uint16_t spoilt : kSpoilt16) {
-        const auto candidate = static_cast<std::uint16_t>(type ^ spoilt);
-        if (!PlausibleType(candidate) || candidate == restored)
-            continue;
+    for (const auto taken : {KnownType, PlausibleType}) {
+        std::optional<std::uint16_t> restored;
+        bool several = false;
+        for (const std::uint16_t spoilt : kSpoilt16) {
+            const auto candidate = static_cast<std::uint16_t>(type ^ spoilt);
+            if (!taken(candidate) || candidate == restored)
+                continue;
+            several = several || restored.has_value();
+            restored = candidate;
+        }
         if (restored)
-            return std::nullopt;
-        restored = candidate;
+            return several ? std::nullopt : restored;
     }
-    return restored;
+    return std::nullopt;
+}
+
+// The header with its type as it was before one spoiling, where that is known.
+RecordHeader WithTypeRestored(RecordHeader h) {
+    if (!PlausibleType(h.type))
+        h.type = TypeBeforeItWasSpoilt(h.type).value_or(h.type);
+    return h;
 }
 
 // How a record is taken when the records are followed: only plausible types,
@@ -156,6 +189,8 @@ bool Holds(const CByteView& view, std::size_t begin, std::size_t end, std::size_
         if (!h)
             return false;
         const std::size_t next = at + kRecordHeaderSize + h->length;
+        if (WrongLength(*h))
+            return false;
         if (HoldsRecords(view, at, *h) ? !Holds(view, at + kRecordHeaderSize, next, depth + 1)
                                        : (IsPropertyTable(h->type) && !PropertyTableHolds(view, at, *h)) ||
                                              BrokenAtom(view, at, *h))
@@ -241,7 +276,7 @@ private:
         bool dropped = false;
     };
     static constexpr std::uint32_t kNever = ~std::uint32_t{0};
-    static constexpr std::uint32_t kSpoiltTypeCost = 32, kSpoiltLengthCost = 6, kDroppedByteCost = 8,
+    static constexpr std::uint32_t kSpoiltTypeCost = 32, kSpoiltLengthCost = 6, kDroppedByteCost = 8, kUnknownTypeCost = 4,
                                    kSpoiltSoundLengthCost = kDroppedByteCost << 13;
     // Longer bodies are left as they are: the reading takes memory in
     // proportion (and the cost of leaving all out stays below kNever).
@@ -257,6 +292,18 @@ private:
         for (std::size_t at = begin, run = 0; at < end; ++at) {
             run = m_view.data()[at] == 0 ? run + 1 : 0;
             zeroedRuns[at - begin + 1] = zeroedRuns[at - begin] + (run == kLongZeroedRun ? 1 : 0);
+        }
+        // inZeroedStretch[i]: the byte at begin + i lies in a run of zeroed
+        // bytes at least as long as a record header.
+        std::vector<bool> inZeroedStretch(end - begin, false);
+        for (std::size_t at = begin; at < end;) {
+            std::size_t run = at;
+            while (run < end && m_view.data()[run] == 0)
+                ++run;
+            if (run - at >= kRecordHeaderSize)
+                std::fill(inZeroedStretch.begin() + static_cast<std::ptrdiff_t>(at - begin),
+                          inZeroedStretch.begin() + static_cast<std::ptrdiff_t>(run - begin), true);
+            at = std::max(run, at + 1);
         }
         // Damage zeroes a stretch, it does not spoil a length so as to cover
         // what it zeroed: no record swallows a long run of zeroed bytes but
@@ -285,15 +332,23 @@ private:
             // A length that leads on seems sound: taking it for spoilt asks
             // much more than taking one that leads nowhere.
             std::uint32_t spoiltLengthCost = kSpoiltLengthCost;
+            if (const auto header = RecordHeaderAt(m_view, at); header && !KnownType(header->type))
+                spoiltLengthCost += kUnknownTypeCost;
             if (const auto h = RecordWithin(m_view, at, end, Types::SpoiltToo)) {
                 const std::size_t next = at + kRecordHeaderSize + h->length;
-                if (chained[at - begin] || !swallowsZeroes(at, next))
-                    consider(next, PlausibleType(h->type) ? 0 : kSpoiltTypeCost);
+                if ((chained[at - begin] || !swallowsZeroes(at, next)) && !WrongLength(WithTypeRestored(*h)))
+                    consider(next, !PlausibleType(h->type) ? kSpoiltTypeCost : KnownType(h->type) ? 0 : kUnknownTypeCost);
                 if (LeadsOn(next, end))
                     spoiltLengthCost = kSpoiltSoundLengthCost;
             }
             const auto h = RecordHeaderAt(m_view, at);
-            if (m_work < kWorkBudget && h && PlausibleType(h->type) && at + kRecordHeaderSize <= end) {
+            // An atom whose length the format fixes has that length, whatever its header says.
+            const auto fixed = h && PlausibleType(h->type) ? FixedLength(*h) : std::nullopt;
+            if (fixed) {
+                const std::size_t next = at + kRecordHeaderSize + *fixed;
+                if (*fixed != h->length && next <= end && !swallowsZeroes(at, next))
+                    consider(next, kSpoiltLengthCost);
+            } else if (m_work < kWorkBudget && h && PlausibleType(h->type) && at + kRecordHeaderSize <= end) {
                 const std::size_t room = end - at - kRecordHeaderSize;
                 for (const std::uint32_t spoilt : kSpoilt32) {
                     ++m_work;
@@ -306,9 +361,10 @@ private:
                         consider(next, spoiltLengthCost);
                 }
             }
-            // Zeroed bytes are what damage leaves most: left out, they cost
-            // nothing, so that no stray record is taken to swallow them.
-            consider(at + 1, m_view.data()[at] == 0 ? 0 : kDroppedByteCost, true);
+            // Zeroed stretches are what damage leaves most: left out, their
+            // bytes cost nothing, so that no stray record is taken to swallow
+            // them. A zero byte on its own is no such stretch.
+            consider(at + 1, inZeroedStretch[at - begin] ? 0 : kDroppedByteCost, true);
         }
         return steps;
     }
