@@ -12,6 +12,7 @@
 #include "support/office_required.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "support/test_names.h"
 #include "support/zip_builder.h"
 
 namespace fs = std::filesystem;
@@ -50,13 +51,7 @@ std::vector<std::string> FilesIn(const std::string& folder) {
     return files;
 }
 
-std::string TestName(const testing::TestParamInfo<std::string>& info) {
-    std::string name = info.param;
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return name;
-}
+std::string TestName(const testing::TestParamInfo<std::string>& info) { return TestNameOf(info.param); }
 
 class PackageCorpus : public testing::TestWithParam<std::string> {};
 class Zip64Variants : public testing::TestWithParam<std::string> {};

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <map>
 #include <set>
@@ -16,6 +15,7 @@
 #include "repair/io/read_value.h"
 #include "repair/ppt/persist_relink.h"
 #include "support/record_builder.h"
+#include "support/test_names.h"
 
 namespace {
 
@@ -268,12 +268,7 @@ TEST_P(Relink, WritesTheLiveObjectsOnceInSlideOrder) {
                                 })) << "every loss is reported";
 }
 
-INSTANTIATE_TEST_SUITE_P(Streams, Relink, ::testing::ValuesIn(kRows), [](const auto& info) {
-    std::string name;
-    for (const char* c = info.param.name; *c; ++c)
-        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Streams, Relink, ::testing::ValuesIn(kRows), RowName{});
 
 TEST(RelinkEdges, CurrentUserNamesTheLiveEditEvenWithANewerOneBehindIt) {
     std::vector<std::uint32_t> edits;

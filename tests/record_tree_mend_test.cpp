@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "repair/io/read_value.h"
 #include "repair/ppt/record_tree_mend.h"
 #include "support/record_builder.h"
+#include "support/test_names.h"
 
 namespace {
 
@@ -192,12 +192,7 @@ TEST_P(TreeMend, TheObjectComesBackAsItWasWrittenWhereOneSpoilingExplainsTheDama
     EXPECT_EQ(mend->bytesDropped, row.counts.bytesDropped);
 }
 
-INSTANTIATE_TEST_SUITE_P(Objects, TreeMend, ::testing::ValuesIn(kRows), [](const auto& info) {
-    std::string name;
-    for (const char* c = info.param.name; *c; ++c)
-        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Objects, TreeMend, ::testing::ValuesIn(kRows), RowName{});
 
 // Damage that hits every byte of an object in turn (each inverted, then each
 // zeroed) never makes the mend read or write outside it (the sanitizers

@@ -27,6 +27,11 @@ using namespace ppt;
 constexpr std::uint64_t kGroupUnits = 129;
 constexpr int kSaveAs = 1;
 
+// The text of a text atom's body: UTF-16 for TextCharsAtom, the ANSI code page for TextBytesAtom.
+std::string AtomText(const std::uint8_t* body, std::size_t count, bool wide) {
+    return wide ? Utf16LeToUtf8(body, count) : AnsiToUtf8(body, count);
+}
+
 // Where texts and pictures go on a slide (points).
 constexpr float kTextLeft = 95.0f;
 constexpr float kFirstTop = 95.0f;
@@ -149,7 +154,7 @@ private:
         const std::size_t start = std::min(i + kRecordHeaderSize, m_bytes.size());
         count = std::min(count, m_bytes.size() - start);
         const std::uint8_t* text = m_bytes.data() + start;
-        return wide ? Utf16LeToUtf8(text, count) : AnsiToUtf8(text, count);
+        return AtomText(text, count, wide);
     }
 
     void PlaceText(std::size_t i, bool wide) {
@@ -315,7 +320,7 @@ std::string NotesText(const std::vector<std::uint8_t>& notes) {
         if (isText && (!textType || *textType == kTextTypeNotes)) {
             if (!text.empty())
                 text += '\r';
-            text += h->type == kRtTextCharsAtom ? Utf16LeToUtf8(body, h->length) : AnsiToUtf8(body, h->length);
+            text += AtomText(body, h->length, h->type == kRtTextCharsAtom);
         }
         at += kRecordHeaderSize + h->length;
     }

@@ -8,19 +8,14 @@ namespace {
 
 bool HasDrawing(const std::vector<std::uint8_t>& page) {
     const CByteView view(page.data(), page.size());
-    const auto h = WholeRecordAt(view, 0);
-    if (!h)
+    if (!WholeRecordAt(view, 0))
         return true;  // nothing to give a drawing to
-    const std::size_t end = kRecordHeaderSize + h->length;
-    for (std::size_t at = kRecordHeaderSize; at < end;) {
-        const auto child = WholeRecordAt(view, at);
-        if (!child || at + kRecordHeaderSize + child->length > end)
-            return true;  // children that do not follow one another: left as they are
-        if (child->type == kRtDrawing)
-            return true;
-        at += kRecordHeaderSize + child->length;
-    }
-    return false;
+    bool found = false;
+    const bool follow = ForEachChild(view, 0, [&](std::size_t, const RecordHeader& child) {
+        found = found || child.type == kRtDrawing;
+    });
+    // Children that do not follow one another are left as they are.
+    return found || !follow;
 }
 
 // The container record `type` around `body`.

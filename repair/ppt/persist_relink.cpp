@@ -38,9 +38,6 @@ PersistKind KindOf(std::uint16_t type) {
     }
 }
 
-template <typename Visit>
-bool ForEachChild(const CByteView& view, std::size_t at, Visit&& visit);
-
 // A record that a persist directory may point at: a persist object's
 // container, or an object storage atom, whole inside the image. A container's
 // first child must fit in it, which garbage rarely does; where the image's
@@ -147,25 +144,6 @@ std::optional<UserEdit> ReadUserEdit(const CByteView& view, std::size_t at, Loca
         return std::nullopt;
     edit.dirAt = *dir;
     return edit;
-}
-
-// Calls `visit(at, header)` for each child of the container at `at`, in order,
-// while the children fit; true when they fill the container exactly.
-template <typename Visit>
-bool ForEachChild(const CByteView& view, std::size_t at, Visit&& visit) {
-    const auto h = RecordHeaderAt(view, at);
-    if (!h || !Fits(view, at, *h))
-        return false;
-    const std::size_t end = at + kRecordHeaderSize + h->length;
-    std::size_t child = at + kRecordHeaderSize;
-    while (child < end) {
-        const auto c = RecordHeaderAt(view, child);
-        if (!c || end - child < kRecordHeaderSize || c->length > end - child - kRecordHeaderSize)
-            return false;
-        visit(child, *c);
-        child += kRecordHeaderSize + c->length;
-    }
-    return true;
 }
 
 struct SlideRef {

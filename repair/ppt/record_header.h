@@ -42,6 +42,25 @@ inline std::optional<RecordHeader> WholeRecordAt(const CByteView& view, std::uin
     return reader.Skip(h.length) ? std::optional(h) : std::nullopt;
 }
 
+// Calls `visit(at, header)` for each child of the container at `at`, in order,
+// while the children fit; true when they fill the container exactly.
+template <typename Visit>
+bool ForEachChild(const CByteView& view, std::size_t at, Visit&& visit) {
+    const auto h = WholeRecordAt(view, at);
+    if (!h)
+        return false;
+    const std::size_t end = at + kRecordHeaderSize + h->length;
+    std::size_t child = at + kRecordHeaderSize;
+    while (child < end) {
+        const auto c = RecordHeaderAt(view, child);
+        if (!c || end - child < kRecordHeaderSize || c->length > end - child - kRecordHeaderSize)
+            return false;
+        visit(child, *c);
+        child += kRecordHeaderSize + c->length;
+    }
+    return true;
+}
+
 // Records written anew, appended to `out`.
 inline void AppendWord(std::vector<std::uint8_t>& out, std::uint32_t value) {
     const std::size_t at = out.size();

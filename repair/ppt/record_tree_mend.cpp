@@ -146,17 +146,17 @@ std::optional<Fill> FillOf(const std::vector<Property>& properties, std::size_t 
     return fill;
 }
 
+// The fill of the table whose header is `h` at `at`; nullopt when its
+// entries do not fit in it.
+std::optional<Fill> TableFill(const CByteView& view, std::size_t at, const RecordHeader& h) {
+    return FillOf(PropertiesOf(view, at, h), h.Instance(), h.length);
+}
+
 // Whether the table's complex data stays inside it. Some writers leave bytes
 // over, which readers pass by.
 bool PropertyTableHolds(const CByteView& view, std::size_t at, const RecordHeader& h) {
-    const auto fill = FillOf(PropertiesOf(view, at, h), h.Instance(), h.length);
+    const auto fill = TableFill(view, at, h);
     return fill && fill->data <= fill->room;
-}
-
-// Whether the table's complex data fills it exactly, as a writer leaves it.
-bool PropertyTableFilled(const CByteView& view, std::size_t at, const RecordHeader& h) {
-    const auto fill = FillOf(PropertiesOf(view, at, h), h.Instance(), h.length);
-    return fill && fill->data == fill->room;
 }
 
 // Whether a text ruler's fields, as its mask names them, fill it exactly.
@@ -407,7 +407,9 @@ private:
         for (const std::uint16_t spoilt : kSpoilt16) {
             const auto verInstance = static_cast<std::uint16_t>(h.verInstance ^ spoilt);
             const RecordHeader candidate{verInstance, h.type, h.length};
-            if (candidate.Version() == kFoptVersion && PropertyTableFilled(m_view, at, candidate)) {
+            // The complex data fills the table exactly, as a writer leaves it.
+            const auto fill = TableFill(m_view, at, candidate);
+            if (candidate.Version() == kFoptVersion && fill && fill->data == fill->room) {
                 PutLe16(&Out()[headerAt], verInstance);
                 ++m_mend.tablesMended;
                 Out().insert(Out().end(), m_view.data() + body, m_view.data() + body + h.length);
