@@ -66,8 +66,25 @@ def odp_texts(odp):
             page.remove(notes)
         for para in page.iter():
             if para.tag in ("{%s}p" % TEXT_NS, "{%s}h" % TEXT_NS):
-                texts.append("".join(para.itertext()))
+                texts.append(paragraph_text(para))
     return texts
+
+
+def paragraph_text(element):
+    """The characters of an ODF paragraph as the office holds them: runs of
+    spaces, tabs and line breaks are elements of their own there."""
+    text = element.text or ""
+    for child in element:
+        if child.tag == "{%s}s" % TEXT_NS:
+            text += " " * int(child.get("{%s}c" % TEXT_NS, "1"))
+        elif child.tag == "{%s}tab" % TEXT_NS:
+            text += "\t"
+        elif child.tag == "{%s}line-break" % TEXT_NS:
+            text += "\n"
+        else:
+            text += paragraph_text(child)
+        text += child.tail or ""
+    return text
 
 
 def page_count(odp):
