@@ -18,6 +18,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 
 #include "automation/impress_objects.h"
 
@@ -316,12 +317,13 @@ private:
     ShapeRef m_shape;
 };
 
-// The placeholders of a page, in the order of its shapes: on a notes page the
-// slide's picture, then the notes body, as PowerPoint numbers them.
-class CPlaceholders : public CImpressObject {
+// Some shapes of a page, as PowerPoint lists them by number: its placeholders
+// or the members of a group. The list is taken anew at each call.
+class CShapeList : public CImpressObject {
 public:
-    CPlaceholders(std::shared_ptr<CDocument> document, PageRef page)
-        : CImpressObject(std::move(document)), m_page(std::move(page)) {}
+    using Lister = std::function<std::vector<ShapeRef>()>;
+    CShapeList(std::shared_ptr<CDocument> document, PageRef page, Lister list)
+        : CImpressObject(std::move(document)), m_page(std::move(page)), m_list(std::move(list)) {}
 
 protected:
     enum { kItem, kCount };
@@ -331,32 +333,40 @@ protected:
         return members;
     }
     HRESULT Call(std::size_t index, WORD, const CDispatchArguments& arguments, VARIANT* result) override {
-        const std::vector<ShapeRef> placeholders = Placeholders();
+        const std::vector<ShapeRef> shapes = m_list();
         if (index == kCount) {
-            SetResultLong(result, static_cast<LONG>(placeholders.size()));
+            SetResultLong(result, static_cast<LONG>(shapes.size()));
             return S_OK;
         }
         const LONG position = arguments.Long(0);
-        if (position < 1 || static_cast<std::size_t>(position) > placeholders.size())
+        if (position < 1 || static_cast<std::size_t>(position) > shapes.size())
             Fail(E_INVALIDARG);  // out of range
-        SetResultObject(result, NewShape(m_doc, m_page, placeholders[position - 1]));
+        SetResultObject(result, NewShape(m_doc, m_page, shapes[position - 1]));
         return S_OK;
     }
 
 private:
-    std::vector<ShapeRef> Placeholders() {
-        std::vector<ShapeRef> placeholders;
-        uno::Reference<drawing::XShapes> shapes(m_page, uno::UNO_QUERY_THROW);
-        for (sal_Int32 i = 0, count = shapes->getCount(); i < count; ++i) {
-            ShapeRef shape(shapes->getByIndex(i), uno::UNO_QUERY_THROW);
-            if (IsPlaceholder(shape))
-                placeholders.push_back(shape);
-        }
-        return placeholders;
-    }
-
     PageRef m_page;
+    Lister m_list;
 };
+
+// The shapes among `shapes` that `take` takes, in their order.
+std::vector<ShapeRef> ShapesOf(const uno::Reference<drawing::XShapes>& shapes, bool (*take)(const ShapeRef&)) {
+    std::vector<ShapeRef> taken;
+    for (sal_Int32 i = 0, count = shapes->getCount(); i < count; ++i) {
+        ShapeRef shape(shapes->getByIndex(i), uno::UNO_QUERY_THROW);
+        if (take(shape))
+            taken.push_back(shape);
+    }
+    return taken;
+}
+
+// The placeholders of a page, in the order of its shapes: on a notes page the
+// slide's picture, then the notes body, as PowerPoint numbers them.
+IDispatch* NewPlaceholders(std::shared_ptr<CDocument> document, PageRef page) {
+    uno::Reference<drawing::XShapes> shapes(page, uno::UNO_QUERY_THROW);
+    return new CShapeList(std::move(document), std::move(page), [shapes] { return ShapesOf(shapes, IsPlaceholder); });
+}
 
 class CShapes : public CImpressObject {
 public:
@@ -393,7 +403,7 @@ protected:
             return S_OK;
         }
         case kPlaceholders:
-            SetResultObject(result, new CPlaceholders(m_doc, m_page));
+            SetResultObject(result, NewPlaceholders(m_doc, m_page));
             return S_OK;
         default:
             SetResultLong(result, Shapes()->getCount());
@@ -560,6 +570,12 @@ IDispatch* NewShapes(std::shared_ptr<CDocument> document, PageRef page) {
 
 IDispatch* NewShape(std::shared_ptr<CDocument> document, PageRef page, ShapeRef shape) {
     return new CShape(std::move(document), std::move(page), std::move(shape));
+}
+
+IDispatch* NewGroupItems(std::shared_ptr<CDocument> document, PageRef page, const ShapeRef& group) {
+    uno::Reference<drawing::XShapes> members(group, uno::UNO_QUERY_THROW);
+    return new CShapeList(std::move(document), std::move(page),
+                          [members] { return ShapesOf(members, [](const ShapeRef&) { return true; }); });
 }
 
 IDispatch* NewTextRange(std::shared_ptr<CDocument> document, ShapeRef shape) {

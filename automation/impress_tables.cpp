@@ -1,6 +1,5 @@
-// The shapes of a group and the cells of a table, read for their texts.
+// The cells of a table, read for their texts.
 #include <com/sun/star/beans/XPropertySet.hpp>
-#include <com/sun/star/drawing/XShapes.hpp>
 #include <com/sun/star/table/XCell.hpp>
 #include <com/sun/star/table/XTable.hpp>
 #include <com/sun/star/text/XText.hpp>
@@ -13,38 +12,6 @@ namespace drawing = css::drawing;
 namespace table = css::table;
 
 namespace {
-
-// The members of a group, as PowerPoint's GroupItems lists them.
-class CGroupItems : public CImpressObject {
-public:
-    CGroupItems(std::shared_ptr<CDocument> document, uno::Reference<drawing::XDrawPage> page,
-                uno::Reference<drawing::XShapes> group)
-        : CImpressObject(std::move(document)), m_page(std::move(page)), m_group(std::move(group)) {}
-
-protected:
-    enum { kItem, kCount };
-    std::span<const Member> Members() const override {
-        static const Member members[] = {{"Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET},
-                                         {"Count", DISPATCH_PROPERTYGET}};
-        return members;
-    }
-    HRESULT Call(std::size_t index, WORD, const CDispatchArguments& arguments, VARIANT* result) override {
-        if (index == kCount) {
-            SetResultLong(result, m_group->getCount());
-            return S_OK;
-        }
-        const LONG position = arguments.Long(0);
-        if (position < 1 || position > m_group->getCount())
-            Fail(E_INVALIDARG);  // out of range
-        uno::Reference<drawing::XShape> member(m_group->getByIndex(position - 1), uno::UNO_QUERY_THROW);
-        SetResultObject(result, NewShape(m_doc, m_page, member));
-        return S_OK;
-    }
-
-private:
-    uno::Reference<drawing::XDrawPage> m_page;
-    uno::Reference<drawing::XShapes> m_group;
-};
 
 // The rows or the columns of a table: only how many there are.
 class CTableLines : public CImpressObject {
@@ -152,12 +119,6 @@ uno::Reference<table::XTable> TableModel(const uno::Reference<drawing::XShape>& 
 }  // namespace
 
 bool IsTable(const uno::Reference<drawing::XShape>& shape) { return TableModel(shape).is(); }
-
-IDispatch* NewGroupItems(std::shared_ptr<CDocument> document, uno::Reference<drawing::XDrawPage> page,
-                         const uno::Reference<drawing::XShape>& group) {
-    return new CGroupItems(std::move(document), std::move(page),
-                           uno::Reference<drawing::XShapes>(group, uno::UNO_QUERY_THROW));
-}
 
 IDispatch* NewTable(std::shared_ptr<CDocument> document, const uno::Reference<drawing::XShape>& shape) {
     uno::Reference<table::XTable> model = TableModel(shape);
