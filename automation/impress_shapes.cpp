@@ -233,8 +233,10 @@ private:
 // A shape, and also a range of the one selected shape.
 class CShape : public CImpressObject {
 public:
-    CShape(std::shared_ptr<CDocument> document, PageRef page, ShapeRef shape)
-        : CImpressObject(std::move(document)), m_page(std::move(page)), m_shape(std::move(shape)) {}
+    // `among`: the shapes it is one of, its page's or its group's.
+    CShape(std::shared_ptr<CDocument> document, PageRef page, ShapeRef shape, uno::Reference<drawing::XShapes> among)
+        : CImpressObject(std::move(document)), m_page(std::move(page)), m_shape(std::move(shape)),
+          m_among(std::move(among)) {}
 
 protected:
     enum { kSelect, kTextFrame, kDelete, kHasTextFrame, kType, kGroupItems, kHasTable, kTable };
@@ -246,7 +248,10 @@ protected:
         return members;
     }
     HRESULT Call(std::size_t index, WORD, const CDispatchArguments&, VARIANT* result) override {
-        if (!Holds(uno::Reference<drawing::XShapes>(m_page, uno::UNO_QUERY_THROW)))
+        // A deleted shape can no longer be selected, written or deleted. What
+        // it is can still be read, without a walk over its page at each call.
+        const bool reading = index == kType || index == kGroupItems || index == kHasTable || index == kTable;
+        if (!reading && !IsAmongItsShapes())
             Fail();  // deleted
         switch (index) {
         case kSelect:
@@ -287,15 +292,10 @@ protected:
 private:
     static constexpr const char* kGroupShape = "com.sun.star.drawing.GroupShape";
 
-    // Whether the shape is among `shapes`, or inside a group among them.
-    bool Holds(const uno::Reference<drawing::XShapes>& shapes) {
-        for (sal_Int32 i = 0, count = shapes->getCount(); i < count; ++i) {
-            ShapeRef shape(shapes->getByIndex(i), uno::UNO_QUERY);
-            if (shape == m_shape)
+    bool IsAmongItsShapes() {
+        for (sal_Int32 i = 0, count = m_among->getCount(); i < count; ++i)
+            if (ShapeRef(m_among->getByIndex(i), uno::UNO_QUERY) == m_shape)
                 return true;
-            if (uno::Reference<drawing::XShapes> group(shape, uno::UNO_QUERY); group.is() && Holds(group))
-                return true;
-        }
         return false;
     }
 
@@ -315,6 +315,7 @@ private:
 
     PageRef m_page;
     ShapeRef m_shape;
+    uno::Reference<drawing::XShapes> m_among;
 };
 
 // Some shapes of a page, as PowerPoint lists them by number: its placeholders
@@ -322,8 +323,10 @@ private:
 class CShapeList : public CImpressObject {
 public:
     using Lister = std::function<std::vector<ShapeRef>()>;
-    CShapeList(std::shared_ptr<CDocument> document, PageRef page, Lister list)
-        : CImpressObject(std::move(document)), m_page(std::move(page)), m_list(std::move(list)) {}
+    // `among`: the shapes that `list` takes from.
+    CShapeList(std::shared_ptr<CDocument> document, PageRef page, uno::Reference<drawing::XShapes> among, Lister list)
+        : CImpressObject(std::move(document)), m_page(std::move(page)), m_among(std::move(among)),
+          m_list(std::move(list)) {}
 
 protected:
     enum { kItem, kCount };
@@ -341,12 +344,13 @@ protected:
         const LONG position = arguments.Long(0);
         if (position < 1 || static_cast<std::size_t>(position) > shapes.size())
             Fail(E_INVALIDARG);  // out of range
-        SetResultObject(result, NewShape(m_doc, m_page, shapes[position - 1]));
+        SetResultObject(result, new CShape(m_doc, m_page, shapes[position - 1], m_among));
         return S_OK;
     }
 
 private:
     PageRef m_page;
+    uno::Reference<drawing::XShapes> m_among;
     Lister m_list;
 };
 
@@ -365,7 +369,7 @@ std::vector<ShapeRef> ShapesOf(const uno::Reference<drawing::XShapes>& shapes, b
 // slide's picture, then the notes body, as PowerPoint numbers them.
 IDispatch* NewPlaceholders(std::shared_ptr<CDocument> document, PageRef page) {
     uno::Reference<drawing::XShapes> shapes(page, uno::UNO_QUERY_THROW);
-    return new CShapeList(std::move(document), std::move(page), [shapes] { return ShapesOf(shapes, IsPlaceholder); });
+    return new CShapeList(std::move(document), std::move(page), shapes, [shapes] { return ShapesOf(shapes, IsPlaceholder); });
 }
 
 class CShapes : public CImpressObject {
@@ -569,12 +573,13 @@ IDispatch* NewShapes(std::shared_ptr<CDocument> document, PageRef page) {
 }
 
 IDispatch* NewShape(std::shared_ptr<CDocument> document, PageRef page, ShapeRef shape) {
-    return new CShape(std::move(document), std::move(page), std::move(shape));
+    uno::Reference<drawing::XShapes> among(page, uno::UNO_QUERY_THROW);
+    return new CShape(std::move(document), std::move(page), std::move(shape), std::move(among));
 }
 
 IDispatch* NewGroupItems(std::shared_ptr<CDocument> document, PageRef page, const ShapeRef& group) {
     uno::Reference<drawing::XShapes> members(group, uno::UNO_QUERY_THROW);
-    return new CShapeList(std::move(document), std::move(page),
+    return new CShapeList(std::move(document), std::move(page), members,
                           [members] { return ShapesOf(members, [](const ShapeRef&) { return true; }); });
 }
 

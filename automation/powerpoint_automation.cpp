@@ -68,7 +68,7 @@ HRESULT GetProperty(IDispatch** out, IDispatch* object, LPCOLESTR member) {
 }
 
 constexpr LONG kMsoTrue = -1;
-constexpr LONG kMsoGroup = 6;        // Shape.Type of a group
+constexpr LONG kMsoGroup = 6, kMsoTable = 19;  // Shape.Type of a group, of a table
 constexpr int kGroupDepth = 16;      // groups inside groups are read this deep
 constexpr LONG kTableCells = 65536;  // the cells of one table that are read at most
 
@@ -368,10 +368,11 @@ void CPowerPointAutomation::TakeShapeTexts(IDispatch* shapes, const std::functio
         CDispatchRef shape, inside;
         if (FAILED(CallForObject(DISPATCH_METHOD, shape.out(), shapes, "Item", 1, CComVariant::I4(k))))
             continue;
-        if (LongProperty(shape.get(), "Type") == kMsoGroup) {
+        const LONG type = LongProperty(shape.get(), "Type");
+        if (type == kMsoGroup) {
             if (depth < kGroupDepth && SUCCEEDED(GetProperty(inside.out(), shape.get(), "GroupItems")))
                 TakeShapeTexts(inside.get(), take, depth + 1);
-        } else if (LongProperty(shape.get(), "HasTable") != 0) {
+        } else if (type == kMsoTable) {
             if (SUCCEEDED(GetProperty(inside.out(), shape.get(), "Table")))
                 TakeCellTexts(inside.get(), take);
         } else {

@@ -474,7 +474,7 @@ TEST(PowerPointSession, TextsInsideGroupsAndTablesWithinBounds) {
         return static_cast<std::size_t>(std::count(log.begin(), log.end(), call));
     };
     const auto table = [](CRecordingServer& f, LONG rows, LONG columns) {
-        f.Script("Shape.HasTable", {FakeAnswer::Boolean(true)});
+        f.Script("Shape.Type", {FakeAnswer::I4(19)});  // msoTable
         f.Script("Shape.Table", {FakeAnswer::Obj("Table")});
         f.Script("Rows.Count", {FakeAnswer::I4(rows)});
         f.Script("Columns.Count", {FakeAnswer::I4(columns)});
